@@ -1,0 +1,17 @@
+#include "core/byte_view.h"
+
+#include <string>
+
+#include "core/error.h"
+
+namespace durvane {
+
+void ByteView::ThrowOutside(std::uint64_t offset, std::uint64_t count,
+                            std::string_view what) const {
+  std::string message(what);
+  message += " needs " + std::to_string(count) + " byte" + (count == 1 ? "" : "s");
+  message += ", but the file ends at " + Hex(bytes_.size());
+  throw FormatError(offset, message);
+}
+
+}  // namespace durvane

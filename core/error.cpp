@@ -1,0 +1,31 @@
+#include "core/error.h"
+
+#include <cstdio>
+
+namespace durvane {
+
+FormatError::FormatError(std::uint64_t offset, const std::string& detail)
+    : Error("offset " + Hex(offset) + ": " + detail), offset_(offset), detail_(detail) {}
+
+void RethrowWithContext(const std::string& context) {
+  try {
+    throw;
+  } catch (const FormatError& e) {
+    throw FormatError(e.offset(), context + ": " + e.detail());
+  } catch (const Error& e) {
+    throw Error(context + ": " + e.what());
+  }
+}
+
+std::string Hex(std::uint64_t value) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(value));
+  return buf;
+}
+
+std::string HexSigned(std::int64_t value) {
+  if (value >= 0) return Hex(static_cast<std::uint64_t>(value));
+  return "-" + Hex(static_cast<std::uint64_t>(-(value + 1)) + 1);
+}
+
+}  // namespace durvane

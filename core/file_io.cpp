@@ -1,0 +1,154 @@
+#include "core/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+#include "core/error.h"
+
+namespace durvane {
+namespace {
+
+std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+[[noreturn]] void ThrowErrno(const std::string& action, const std::filesystem::path& path,
+                             int error) {
+  throw Error("cannot " + action + " " + Quoted(path) + ": " + std::strerror(error));
+}
+
+// Closes a descriptor on every path out of a scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now and reports the result, since close can report a failed write.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+std::filesystem::path ResolveLink(const std::filesystem::path& destination) {
+  std::error_code ec;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(destination, ec))) {
+    std::filesystem::path target = std::filesystem::weakly_canonical(destination, ec);
+    if (!ec) return target;
+  }
+  return destination;
+}
+
+void WriteAll(int fd, std::span<const std::byte> data, const std::filesystem::path& path) {
+  const std::byte* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("write", path, errno);
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+std::atomic<unsigned> temporary_counter{0};
+
+}  // namespace
+
+std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) ThrowErrno("open", path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) ThrowErrno("read", path, errno);
+  if (S_ISDIR(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": it is a directory");
+  if (!S_ISREG(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": not a regular file");
+
+  std::vector<std::byte> bytes(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("read", path, errno);
+    }
+    if (n == 0) break;  // The file shrank while being read.
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+StagedFiles::~StagedFiles() {
+  for (const Entry& e : entries_) ::unlink(e.temporary.c_str());
+}
+
+void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans pieces) {
+  const std::filesystem::path target = ResolveLink(destination);
+  std::filesystem::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+
+  // A replaced file keeps its permissions; a new one is created with 0666 less the umask.
+  struct stat old {};
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  if (replacing && S_ISDIR(old.st_mode)) {
+    throw Error("cannot write " + Quoted(destination) + ": it is a directory");
+  }
+
+  std::filesystem::path temporary;
+  int raw_fd = -1;
+  for (int attempt = 0; attempt < 100 && raw_fd < 0; ++attempt) {
+    temporary = dir / ("." + target.filename().string() + kTemporarySuffix +
+                       std::to_string(::getpid()) + "-" + std::to_string(temporary_counter++));
+    raw_fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (raw_fd < 0 && errno != EEXIST) ThrowErrno("write", destination, errno);
+  }
+  if (raw_fd < 0) ThrowErrno("write", destination, EEXIST);
+  FileDescriptor fd(raw_fd);
+  entries_.push_back({temporary, target});
+
+  if (replacing) ::fchmod(fd.get(), old.st_mode & 07777);
+  for (std::span<const std::byte> piece : pieces) WriteAll(fd.get(), piece, destination);
+  if (::fsync(fd.get()) != 0) ThrowErrno("write", destination, errno);
+  if (fd.Close() != 0) ThrowErrno("write", destination, errno);
+}
+
+void StagedFiles::Commit() {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& e = entries_[i];
+    if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {
+      const int error = errno;
+      entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i));
+      ThrowErrno("replace", e.destination, error);
+    }
+  }
+  entries_.clear();
+}
+
+std::vector<std::filesystem::path> StagedFiles::destinations() const {
+  std::vector<std::filesystem::path> out;
+  for (const Entry& e : entries_) out.push_back(e.destination);
+  return out;
+}
+
+void WriteFileAtomically(const std::filesystem::path& destination, ByteSpans pieces) {
+  StagedFiles files;
+  files.Stage(destination, pieces);
+  files.Commit();
+}
+
+}  // namespace durvane

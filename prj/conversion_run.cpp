@@ -1,0 +1,121 @@
+#include "prj/conversion_run.h"
+
+#include <map>
+#include <system_error>
+
+#include "core/error.h"
+#include "core/file_io.h"
+#include "opt/opt_image.h"
+#include "opt/opt_scan.h"
+#include "prj/prj_builder.h"
+
+namespace durvane {
+namespace {
+
+std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+// Makes sure the output folder exists; returns true when it had to be created.
+bool EnsureOutputFolder(const std::filesystem::path& qel_directory,
+                        const std::filesystem::path& folder) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(qel_directory, ec)) {
+    if (std::filesystem::exists(qel_directory, ec)) {
+      throw Error("the QEL directory " + Quoted(qel_directory) + " is not a folder");
+    }
+    throw Error("the QEL directory " + Quoted(qel_directory) + " does not exist");
+  }
+  const auto status = std::filesystem::status(folder, ec);
+  if (std::filesystem::is_directory(status)) return false;
+  if (std::filesystem::exists(status)) {
+    throw Error("cannot create the output folder " + Quoted(folder) +
+                ": a file of that name is in the way");
+  }
+  if (!std::filesystem::create_directory(folder, ec) || ec) {
+    throw Error("cannot create the output folder " + Quoted(folder) + ": " + ec.message());
+  }
+  return true;
+}
+
+// Stages the PRJ file and the bitmaps, then renames them all into place.
+void WriteOutputs(const ConvertedModel& model, ConversionResult& result) {
+  StagedFiles files;
+  const auto pieces = model.prj.Pieces();
+  files.Stage(result.prj_path, pieces);
+
+  // A name met twice is written once, from the texture met last; the file keeps the place
+  // of the name's first appearance in the list of files written.
+  std::map<std::string, const opt::TextureBitmap*> last_by_name;
+  std::vector<std::string> order;
+  for (const opt::TextureBitmap& t : model.textures) {
+    if (!t.HasSafeFileName()) continue;
+    auto [it, inserted] = last_by_name.insert_or_assign(t.FileName(), &t);
+    if (inserted) order.push_back(it->first);
+  }
+  for (const std::string& name : order) {
+    const opt::TextureBitmap& t = *last_by_name[name];
+    const std::span<const std::byte> bitmap_pieces[] = {t.header, t.pixels};
+    const auto path = result.output_folder / name;
+    files.Stage(path, bitmap_pieces);
+    result.bitmaps.push_back(path);
+  }
+  files.Commit();
+}
+
+}  // namespace
+
+ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes) {
+  ConvertedModel model;
+  const opt::OptImage image(opt_bytes);
+  model.textures = opt::ScanOpt(image, model.warnings);
+  for (const opt::TextureBitmap& t : model.textures) {
+    if (!t.HasSafeFileName()) {
+      model.warnings.push_back("texture \"" + t.PrintableName() +
+                               "\" gets no bitmap: its name cannot be a file name");
+    }
+  }
+  model.prj = prj::BuildPrj(image, model.warnings);
+  return model;
+}
+
+std::string OutputBaseName(const std::string& opt_file_name) {
+  constexpr std::string_view kExtension = ".opt";
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  std::string lowered;
+  for (char c : opt_file_name) lowered.push_back(lower(c));
+  if (lowered.size() < kExtension.size() ||
+      lowered.compare(lowered.size() - kExtension.size(), kExtension.size(), kExtension) != 0) {
+    throw Error("the file name " + Quoted(opt_file_name) + " does not end in \".opt\"");
+  }
+  lowered.resize(lowered.size() - kExtension.size());
+  if (lowered.empty()) {
+    throw Error("the file name " + Quoted(opt_file_name) + " has nothing before \".opt\"");
+  }
+  return lowered;
+}
+
+ConversionResult RunConversion(const std::filesystem::path& qel_directory,
+                               const std::filesystem::path& opt_folder,
+                               const std::string& opt_file_name) {
+  if (opt_file_name.empty()) throw Error("no OPT file was chosen");
+  const std::string base = OutputBaseName(opt_file_name);
+  const std::vector<std::byte> opt_bytes = ReadFile(opt_folder / opt_file_name);
+  const ConvertedModel model = ConvertOpt(opt_bytes);
+
+  ConversionResult result;
+  result.output_folder = qel_directory / base;
+  result.prj_path = result.output_folder / (base + ".prj");
+  result.warnings = model.warnings;
+  result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
+  try {
+    WriteOutputs(model, result);
+  } catch (...) {
+    if (result.created_output_folder) {
+      std::error_code ignored;
+      std::filesystem::remove(result.output_folder, ignored);  // only removes it when empty
+    }
+    throw;
+  }
+  return result;
+}
+
+}  // namespace durvane

@@ -1,0 +1,47 @@
+// The Create New operation: one OPT file becomes one output folder holding its PRJ file and
+// the BMP files of its textures.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "opt/texture_bitmap.h"
+#include "prj/prj_image.h"
+
+namespace durvane {
+
+// Everything a conversion produces, in memory.
+struct ConvertedModel {
+  prj::PrjImage prj;
+  std::vector<opt::TextureBitmap> textures;  // in scan order; a name may occur twice
+  std::vector<std::string> warnings;
+};
+
+// Converts an OPT file's bytes without touching the disk. The textures' pixels point into
+// `opt_bytes`, which must outlive the result. Throws Error or FormatError on invalid input.
+ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes);
+
+struct ConversionResult {
+  std::filesystem::path output_folder;
+  std::filesystem::path prj_path;
+  std::vector<std::filesystem::path> bitmaps;  // written, in scan order, each once
+  std::vector<std::string> warnings;
+  bool created_output_folder = false;
+};
+
+// The lower-case base name of an OPT file name: the name less its ".opt" extension (any
+// case), ASCII letters lowered. Throws Error when the name does not end in ".opt" or the base
+// name is empty.
+std::string OutputBaseName(const std::string& opt_file_name);
+
+// Converts opt_folder/opt_file_name into qel_directory/<base>/: <base>.prj and one BMP per
+// texture. All or nothing: the model is computed in full first, every file is written
+// atomically, and on any failure nothing is created or changed.
+ConversionResult RunConversion(const std::filesystem::path& qel_directory,
+                               const std::filesystem::path& opt_folder,
+                               const std::string& opt_file_name);
+
+}  // namespace durvane

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need.
+# Idempotent: packages already installed are left alone, and apt is not
+# touched at all when nothing is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools
+  clang libclang-rt-14-dev
+  python3 time
+)
+if [ "${DURVANE_NO_GUI:-0}" = 1 ]; then
+  packages=("${packages[@]/qt6-base-dev/}")
+  packages=("${packages[@]/qt6-base-dev-tools/}")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  [ -n "$p" ] || continue
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}" >&2
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
