@@ -1,0 +1,27 @@
+// The subcommands of the command-line tool. Each parses its own arguments, calls the library
+// and returns the process exit status: 0 success, 1 a file failed, 2 a usage error.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace durvane::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Streams {
+  std::ostream& out;
+  std::ostream& err;
+};
+
+int RunConvertCommand(const std::vector<std::string>& args, Streams io);
+
+// "durvane: error: 'file': message" on stderr.
+void PrintFileError(Streams io, const std::string& file, const std::string& message);
+void PrintFileWarning(Streams io, const std::string& file, const std::string& message);
+void PrintUsageError(Streams io, const std::string& message);
+
+}  // namespace durvane::cli

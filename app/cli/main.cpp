@@ -1,0 +1,41 @@
+// durvane: converts OPT models to PRJ files and merges PRJ files.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: durvane convert [-o QEL_DIR] FILE.opt...\n"
+    "       durvane --help | --version\n"
+    "\n"
+    "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
+    "            texture (QEL_DIR defaults to the current directory)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace durvane::cli;
+  const Streams io{std::cout, std::cerr};
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::cerr << kUsage;
+    return kExitUsage;
+  }
+  const std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return kExitOk;
+  }
+  if (command == "--version") {
+    std::cout << "durvane " << DURVANE_VERSION << "\n";
+    return kExitOk;
+  }
+  if (command == "convert") return RunConvertCommand(args, io);
+  PrintUsageError(io, "unknown command '" + command + "'");
+  std::cerr << kUsage;
+  return kExitUsage;
+}
