@@ -1,12 +1,16 @@
 #include "core/file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -68,7 +72,52 @@ void WriteAll(int fd, std::span<const std::byte> data, const std::filesystem::pa
 
 std::atomic<unsigned> temporary_counter{0};
 
+// Parses a decimal number made of digits only (no sign), as the temporary names hold them.
+bool ParseDigits(std::string_view text, unsigned long long& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+// The process id in a name ".<name>.durvane-tmp-<pid>-<n>", or 0 when the name has another form.
+pid_t TemporaryOwner(std::string_view file_name) {
+  const std::string_view suffix = kTemporarySuffix;
+  if (file_name.size() < 2 || file_name.front() != '.') return 0;
+  const std::size_t at = file_name.rfind(suffix);
+  if (at == std::string_view::npos || at < 2) return 0;
+  const std::string_view tail = file_name.substr(at + suffix.size());
+  const std::size_t dash = tail.find('-');
+  unsigned long long pid = 0;
+  unsigned long long counter = 0;
+  if (dash == std::string_view::npos || !ParseDigits(tail.substr(0, dash), pid) ||
+      !ParseDigits(tail.substr(dash + 1), counter)) {
+    return 0;
+  }
+  if (pid == 0 || pid > static_cast<unsigned long long>(std::numeric_limits<pid_t>::max())) {
+    return 0;
+  }
+  return static_cast<pid_t>(pid);
+}
+
+// True unless the process surely does not exist: one we may not signal still runs.
+bool ProcessRuns(pid_t pid) {
+  return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
 }  // namespace
+
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
+  std::size_t removed = 0;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    const pid_t owner = TemporaryOwner(it->path().filename().string());
+    if (owner == 0 || ProcessRuns(owner)) continue;
+    std::error_code status_error;
+    if (!it->is_regular_file(status_error) || it->is_symlink(status_error)) continue;
+    if (::unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
+}
 
 std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -101,6 +150,11 @@ void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans piec
   const std::filesystem::path target = ResolveLink(destination);
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
+  // Leftovers of a killed earlier run must not pile up beside the files they were meant for.
+  if (std::find(swept_folders_.begin(), swept_folders_.end(), dir) == swept_folders_.end()) {
+    RemoveStaleTemporaries(dir);
+    swept_folders_.push_back(dir);
+  }
 
   // A replaced file keeps its permissions; a new one is created with 0666 less the umask.
   struct stat old {};

@@ -39,6 +39,7 @@ class StagedFiles {
     std::filesystem::path destination;
   };
   std::vector<Entry> entries_;
+  std::vector<std::filesystem::path> swept_folders_;
 };
 
 // Writes one file atomically: after a failure or a crash at any moment the destination holds
@@ -47,5 +48,12 @@ void WriteFileAtomically(const std::filesystem::path& destination, ByteSpans pie
 
 // Suffix that marks temporary files of unfinished writes.
 inline constexpr const char* kTemporarySuffix = ".durvane-tmp-";
+
+// Removes from `folder` the temporary files left by writes whose process died (killed, or the
+// machine went down) before renaming them: regular files named ".<name>.durvane-tmp-<pid>-<n>"
+// whose process <pid> no longer runs. Files of live processes and all other files are left
+// alone, and failures are ignored: a leftover costs only space. Returns how many it removed.
+// Stage calls it once per destination folder.
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder);
 
 }  // namespace durvane

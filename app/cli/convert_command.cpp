@@ -1,7 +1,9 @@
 // durvane convert [-o QEL_DIR] [-j N] FILE.opt...
 #include <exception>
 #include <filesystem>
+#include <map>
 #include <ostream>
+#include <system_error>
 
 #include "app/cli/commands.h"
 #include "core/error.h"
@@ -65,6 +67,36 @@ bool ConvertOne(const std::filesystem::path& file, const ConvertSettings& settin
   return false;
 }
 
+// Output folders written in this run, by base name, with the file each was written from.
+using WrittenFolders = std::map<std::string, std::filesystem::path>;
+
+// Two files of one run with the same base name would write the same output folder: the second
+// would replace the first's PRJ file and leave the first's bitmaps beside it. The same file
+// named twice is converted once; another file of that name is refused. Returns true when
+// `file` is to be converted; `ok` becomes false on a refusal.
+bool ClaimOutputFolder(const std::filesystem::path& file, const ConvertSettings& settings,
+                       const WrittenFolders& written, bool& ok, Streams io) {
+  std::string base;
+  try {
+    base = OutputBaseName(file.filename().string());
+  } catch (const Error&) {
+    return true;  // the conversion reports the bad name
+  }
+  const auto it = written.find(base);
+  if (it == written.end()) return true;
+  std::error_code ec;
+  if (std::filesystem::equivalent(file, it->second, ec)) {
+    PrintFileWarning(io, file.string(),
+                     "the same file as '" + it->second.string() + "', converted once");
+    return false;
+  }
+  PrintFileError(io, file.string(),
+                 "not converted: its output folder '" + (settings.qel_directory / base).string() +
+                     "' was written from '" + it->second.string() + "' in this run");
+  ok = false;
+  return false;
+}
+
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::string>& args, Streams io) {
@@ -78,7 +110,15 @@ int RunConvertCommand(const std::vector<std::string>& args, Streams io) {
     return kExitUsage;
   }
   bool all_ok = true;
-  for (const auto& file : settings.files) all_ok = ConvertOne(file, settings, io) && all_ok;
+  WrittenFolders written;
+  for (const auto& file : settings.files) {
+    if (!ClaimOutputFolder(file, settings, written, all_ok, io)) continue;
+    if (ConvertOne(file, settings, io)) {
+      written.emplace(OutputBaseName(file.filename().string()), file);
+    } else {
+      all_ok = false;
+    }
+  }
   return all_ok ? kExitOk : kExitFailed;
 }
 

@@ -1,0 +1,134 @@
+// Counts read from a file must be checked against the bytes the file holds before anything is
+// allocated or looped over: a tiny file claiming 2^31 - 1 of something fails at once.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+#include <string>
+
+#include "core/error.h"
+#include "prj/conversion_run.h"
+#include "tests/support/opt_builder.h"
+
+namespace durvane {
+namespace {
+
+using namespace fixture;
+
+constexpr std::int32_t kHuge = std::numeric_limits<std::int32_t>::max();
+// A file of 100 bytes, or of 168 where the count lies behind a group node and the nodes it leads
+// through.
+constexpr std::size_t kSmallFile = 100;
+constexpr std::size_t kSmallFileWithGroup = 168;
+
+// The built file padded to `size` bytes.
+std::vector<std::byte> PaddedTo(const OptBuilder& b, std::size_t size) {
+  std::vector<std::byte> bytes = b.Build().bytes;
+  EXPECT_LE(bytes.size(), size);
+  bytes.resize(size);
+  return bytes;
+}
+
+// Converts and returns the error message, checking that the refusal came at once.
+std::string RefusalOf(const std::vector<std::byte>& bytes) {
+  const auto start = std::chrono::steady_clock::now();
+  std::string message = "converted without error";
+  try {
+    ConvertOpt(bytes);
+  } catch (const Error& e) {
+    message = e.what();
+  }
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed, std::chrono::milliseconds(250)) << message;
+  return message;
+}
+
+// A group node k whose selected node s leads to P.
+int GroupLeadingTo(OptBuilder& b, int p) {
+  const int s = b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(p)));
+  return b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(s)));
+}
+
+TEST(ResourceBounds, HugeNodeCountIsRefusedBeforeTheTopLevelTableIsRead) {
+  OptBuilder b;
+  b.TopLevel({});
+  b.OverrideNodeCount(kHuge);
+  EXPECT_EQ(RefusalOf(PaddedTo(b, kSmallFile)),
+            "offset 0x16: the top-level table of 2147483647 entries needs 8589934588 bytes, but "
+            "the file ends at 0x64");
+}
+
+TEST(ResourceBounds, HugeChildCountIsRefusedBeforeTheChildrenAreVisited) {
+  // In a top-level node.
+  OptBuilder top;
+  top.TopLevel({Ref::To(top.Node({.type = 0, .child_count = kHuge}))});
+  const std::string top_message = RefusalOf(PaddedTo(top, kSmallFile));
+  EXPECT_NE(top_message.find("top-level entry 1: the child list of 2147483647 entries at node "
+                             "offset 24 of the node at address 0x1001a needs 8589934588 bytes"),
+            std::string::npos)
+      << top_message;
+
+  // In P, the node a group node leads to.
+  OptBuilder group;
+  const int k = GroupLeadingTo(group, group.Node({.type = 0, .child_count = kHuge}));
+  group.TopLevel({Ref::To(TopLevelNode(group, {Ref::To(k)}))});
+  const std::string p_message = RefusalOf(PaddedTo(group, kSmallFileWithGroup));
+  EXPECT_NE(p_message.find("the child list of 2147483647 entries"), std::string::npos) << p_message;
+}
+
+TEST(ResourceBounds, HugeDataCountOfEachListKindIsRefused) {
+  struct Case {
+    std::int32_t type;
+    bool under_group;  // polygon lists are reached through a group, the tables directly
+    const char* expected;
+  };
+  const Case cases[] = {
+      {3, false, "the 2147483647 rows of the vertex list at node offset 24"},
+      {13, false, "the 2147483647 rows of the pair list at node offset 24"},
+      {1, true, "the 2147483647 polygon rows and trailing tables at node offset 28"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    OptBuilder b;
+    const int list = b.Node({.type = c.type, .data_count = kHuge});
+    if (c.under_group) {
+      const int p = b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(list)));
+      b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(GroupLeadingTo(b, p))}))});
+    } else {
+      b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(list)}))});
+    }
+    const std::size_t size = c.under_group ? kSmallFileWithGroup : kSmallFile;
+    const std::string message = RefusalOf(PaddedTo(b, size));
+    EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+    EXPECT_NE(message.find("but the file ends at " + Hex(size)), std::string::npos) << message;
+  }
+}
+
+TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
+  // 64 top-level entries name one node whose 64 group children all lead to one P whose 64
+  // children are one polygon list: 262144 visits of a list from a file of a few kilobytes,
+  // with the polygon list sized so that the walk would pass any budget proportional to it.
+  OptBuilder b;
+  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
+  std::vector<PolygonRow> rows(40, PolygonRow{{0, 1, 2, -1}, {0, 1, 2, -1}, {}, {}});
+  const int polygons = PolygonList(b, rows);
+  const int p = b.Node({.type = 0, .child_count = 64}, [&] {
+    Bytes children;
+    for (int i = 0; i < 64; ++i) children.Address(Ref::To(polygons));
+    return children;
+  }());
+  const int k = GroupLeadingTo(b, p);
+  std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
+  top_children.insert(top_children.end(), 64, Ref::To(k));
+  const int top = TopLevelNode(b, top_children);
+  b.TopLevel(std::vector<Ref>(64, Ref::To(top)));
+  const std::vector<std::byte> bytes = b.Build().bytes;
+  ASSERT_LT(bytes.size(), 8192u);
+
+  const std::string message = RefusalOf(bytes);
+  EXPECT_NE(message.find("refers to the same lists so often"), std::string::npos) << message;
+}
+
+}  // namespace
+}  // namespace durvane
