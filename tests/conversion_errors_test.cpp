@@ -46,7 +46,8 @@ void ExpectContains(const std::string& message, const std::string& part) {
 
 TEST(ConversionErrors, HeaderAndTopLevelTable) {
   std::vector<std::byte> tiny(10);
-  ExpectContains(ConversionError(tiny), "offset 0x8: the base address needs 4 bytes, but the file ends at 0xa");
+  ExpectContains(ConversionError(tiny),
+                 "offset 0x8: the base address needs 4 bytes, but the file ends at 0xa");
 
   OptBuilder b;
   b.OverrideNodeCount(3);
@@ -80,8 +81,7 @@ TEST(ConversionErrors, AddressesOutsideTheFile) {
   OptBuilder children;
   const int liar = children.Node({.type = 0, .child_count = 0x7fffffff});
   children.TopLevel({Ref::To(liar)});
-  ExpectContains(ConversionError(children.Build().bytes),
-                 "the child list of 2147483647 entries");
+  ExpectContains(ConversionError(children.Build().bytes), "the child list of 2147483647 entries");
 }
 
 TEST(ConversionErrors, PolygonRowsAndCornerIndices) {

@@ -49,8 +49,7 @@ TEST(NodeRecordSections, RecordsFollowTheWalkAndCopyTheirValueRuns) {
   holder_payload.Address(Ref::To(deep22));
   const int holder = b.Node({.type = 5, .child_count = 1}, holder_payload);
   const int top1 = TopLevelNode(b, {Ref::To(a22), Ref::Null(), Ref::To(b22), Ref::To(a25),
-                                    Ref::To(a23), Ref::To(a28),
-                                    Ref::To(holder)});
+                                    Ref::To(a23), Ref::To(a28), Ref::To(holder)});
   const int b25 = RecordNode(b, 25, Values(600, 18));
   const int b23 = RecordNode(b, 23, Values(700, 12));
   const int top2 = TopLevelNode(b, {Ref::To(b25), Ref::To(b23), Ref::To(a28)});
@@ -89,8 +88,8 @@ TEST(NodeRecordSections, RecordsFollowTheWalkAndCopyTheirValueRuns) {
 
 TEST(NodeRecordSections, RecordCountsOtherThanNodeCountWarnButKeepTheCountField) {
   OptBuilder b;
-  const int top1 = TopLevelNode(b, {Ref::To(RecordNode(b, 25, Values(1, 18))),
-                                    Ref::To(RecordNode(b, 25, Values(1, 18)))});
+  const int top1 = TopLevelNode(
+      b, {Ref::To(RecordNode(b, 25, Values(1, 18))), Ref::To(RecordNode(b, 25, Values(1, 18)))});
   const int top2 = TopLevelNode(b, {});
   b.TopLevel({Ref::To(top1), Ref::To(top2)});
   std::vector<std::string> warnings;

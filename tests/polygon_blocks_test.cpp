@@ -22,14 +22,17 @@ int CountContaining(const std::vector<std::string>& lines, const std::string& te
   return n;
 }
 
-std::vector<std::byte> SinkBytes(const ByteSink& s) { return {s.bytes().begin(), s.bytes().end()}; }
+std::vector<std::byte> SinkBytes(const ByteSink& s) {
+  return {s.bytes().begin(), s.bytes().end()};
+}
 
 TEST(LeadingBlock, WorkedExampleTriangle) {
   OptBuilder b;
   const int verts = VertexList(b, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
   const int polys = PolygonList(b, {{{2, 0, 1, -1}, {0, 0, 0, -1}}});
   const int pairs = PairList(b, {{0, 0}});
-  const int top = TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, {Ref::To(polys)}))});
+  const int top =
+      TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, {Ref::To(polys)}))});
   b.TopLevel({Ref::To(top)});
   const auto prj = ConvertToPrj(b.Build());
 
@@ -64,7 +67,8 @@ TEST(LeadingBlock, SinglesAreCopiedBitForBit) {
   const int verts = VertexList(b, {{nan, -0.0f, inf}});
   const int pairs = PairList(b, {{-0.0f, nan}});
   const int polys = PolygonList(b, {{{0, 0, 0, -1}, {0, 0, 0, -1}}});
-  const int top = TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, {Ref::To(polys)}))});
+  const int top =
+      TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, {Ref::To(polys)}))});
   b.TopLevel({Ref::To(top)});
   const auto prj = ConvertToPrj(b.Build());
   EXPECT_EQ(LongAt(prj, 8), Bits(nan));
@@ -93,7 +97,8 @@ TEST(PolygonWalk, GroupSelectionByChildCount) {
     for (int e = 1; e <= entries; ++e) {
       payload.Address(last_entry && e == child_count ? Ref::To(s_wanted) : Ref::To(s_decoy));
     }
-    const int group = b.Node({.type = 0, .child_count = child_count,
+    const int group = b.Node({.type = 0,
+                              .child_count = child_count,
                               .data_address = last_entry ? Ref::To(s_decoy) : Ref::To(s_wanted)},
                              payload);
     const int top = TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(group)});
@@ -136,11 +141,13 @@ TEST(SectionFF07, TrailingTablesAreLocatedFromEachNodesDataCount) {
   OptBuilder b;
   const int verts = VertexList(b, {{0, 0, 0}});
   const int pairs = PairList(b, {{0, 0}});
-  const int two = PolygonList(b, {
-      {{0, 0, 0, -1}, {0, 0, 0, -1}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}},
-      {{0, 0, 0, -1}, {0, 0, 0, -1}, {11, 12, 13}, {14, 15, 16, 17, 18, 19}},
-  });
-  const int one = PolygonList(b, {{{0, 0, 0, -1}, {0, 0, 0, -1}, {21, 22, 23}, {24, 25, 26, 27, 28, 29}}});
+  const int two =
+      PolygonList(b, {
+                         {{0, 0, 0, -1}, {0, 0, 0, -1}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}},
+                         {{0, 0, 0, -1}, {0, 0, 0, -1}, {11, 12, 13}, {14, 15, 16, 17, 18, 19}},
+                     });
+  const int one =
+      PolygonList(b, {{{0, 0, 0, -1}, {0, 0, 0, -1}, {21, 22, 23}, {24, 25, 26, 27, 28, 29}}});
   const int top = TopLevelNode(b, {Ref::To(verts), Ref::To(pairs),
                                    Ref::To(Group(b, {Ref::To(two), Ref::Null(), Ref::To(one)}))});
   b.TopLevel({Ref::To(top)});
@@ -177,7 +184,8 @@ class SectionFF02 : public ::testing::Test {
     for (Ref& r : p_children) {
       if (r.piece < 0 && r.raw == -7) r = Ref::To(PolygonList(b, {{{0, 0, 0, -1}, {0, 0, 0, -1}}}));
     }
-    const int top = TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, p_children))});
+    const int top =
+        TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, p_children))});
     b.TopLevel({Ref::To(top)});
     const auto prj = ConvertToPrj(b.Build(), warnings);
     const auto polygons = static_cast<std::size_t>(LongAt(prj, 0));
@@ -230,11 +238,12 @@ TEST_F(SectionFF02, TextureGroupsNameOneOrFourTextures) {
   };
   const Ref single = Ref::To(TextureGroup(b, {tex("ONLY0001")}, 0));
   const Ref four = Ref::To(TextureGroup(b, {tex("A"), tex("B"), tex("C"), tex("D")}, 0));
-  const Ref six = Ref::To(TextureGroup(b, {tex("E"), tex("F"), tex("G"), tex("H"), tex("I"), tex("J")}, 0));
+  const Ref six =
+      Ref::To(TextureGroup(b, {tex("E"), tex("F"), tex("G"), tex("H"), tex("I"), tex("J")}, 0));
   const Ref two = Ref::To(TextureGroup(b, {tex("K"), Ref::Null()}, 0));
   const Ref after = tex("AFTER");
-  const auto ff02 = Convert(b, {single, Polygon(), four, Polygon(), six, Polygon(), two,
-                                Polygon(), after, Polygon()});
+  const auto ff02 = Convert(
+      b, {single, Polygon(), four, Polygon(), six, Polygon(), two, Polygon(), after, Polygon()});
   EXPECT_EQ(ff02, Join({Record(0, {"ONLY0001"}), Record(0, {"A", "B", "C", "D"}),
                         Record(0, {"E", "F", "G", "H"}),
                         // Two entries, the second 0: names 2 to 4 keep their values.
@@ -247,8 +256,8 @@ TEST_F(SectionFF02, TextureGroupsNameOneOrFourTextures) {
 TEST_F(SectionFF02, PolygonsBeforeAnyTextureGetZeroNamesAndAWarning) {
   OptBuilder b;
   std::vector<std::string> warnings;
-  const auto ff02 = Convert(b, {Polygon(), Ref::To(TextureReference(b, "LATER001")), Polygon()},
-                            &warnings);
+  const auto ff02 =
+      Convert(b, {Polygon(), Ref::To(TextureReference(b, "LATER001")), Polygon()}, &warnings);
   EXPECT_EQ(ff02, Join({Record(0, {std::string(8, '\0')}), Record(0, {"LATER001"})}));
   EXPECT_EQ(CountContaining(warnings, "before any texture"), 1);
 }

@@ -30,8 +30,8 @@ TEST(PrjContainer, NodesWithoutPolygonsGiveEmptyPolygonBlocks) {
   b.TopLevel({Ref::To(top), Ref::To(top)});
   const auto prj = ConvertToPrj(b.Build());
   // Leading 0; FF01 0; FF02 0; FF03 0; FF04 NodeCount 2; FF05 2; FF07 0; FF08 0.
-  const std::int32_t expected[] = {0,      0xFF01, 0, 0xFF02, 0, 0xFF03, 0, 0xFF04,
-                                   2,      0xFF05, 2, 0xFF07, 0, 0xFF08, 0};
+  const std::int32_t expected[] = {0, 0xFF01, 0, 0xFF02, 0, 0xFF03, 0, 0xFF04,
+                                   2, 0xFF05, 2, 0xFF07, 0, 0xFF08, 0};
   ASSERT_EQ(prj.size(), sizeof expected);
   for (std::size_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(LongAt(prj, 4 * i), expected[i]);
 }
@@ -48,14 +48,14 @@ TEST(PrjContainer, TagValuedNumbersDoNotDivertTheCounts) {
   }();
   const int verts = VertexList(b, {{tag_ff03, tag_ff03, tag_ff03}});
   const int pairs = PairList(b, {{tag_ff03, tag_ff03}});
-  const int polys = PolygonList(b, {{{0, 0, 0, -1}, {0, 0, 0, -1}, {0xFF08, 0xFF03, 0xFF08},
-                                     {0xFF03, 0xFF08, 0, 0, 0, 0}}});
+  const int polys = PolygonList(
+      b, {{{0, 0, 0, -1}, {0, 0, 0, -1}, {0xFF08, 0xFF03, 0xFF08}, {0xFF03, 0xFF08, 0, 0, 0, 0}}});
   const int n22 = RecordNode(b, 22, {0xFF08, 0xFF03, 0xFF08, 0xFF03});
   const int n22b = RecordNode(b, 22, {0xFF03, 0, 0, 0});
   const int n28 = RecordNode(b, 28, std::vector<std::int32_t>(17, 0xFF08));
-  const int top = TopLevelNode(b, {Ref::To(verts), Ref::To(pairs),
-                                   Ref::To(Group(b, {Ref::To(polys)})), Ref::To(n22),
-                                   Ref::To(n22b), Ref::To(n28)});
+  const int top =
+      TopLevelNode(b, {Ref::To(verts), Ref::To(pairs), Ref::To(Group(b, {Ref::To(polys)})),
+                       Ref::To(n22), Ref::To(n22b), Ref::To(n28)});
   b.TopLevel({Ref::To(top)});
   const auto prj = ConvertToPrj(b.Build());
 

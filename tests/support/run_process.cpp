@@ -22,7 +22,8 @@ std::string Slurp(const std::string& path) {
 }  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args) {
-  std::string dir_pattern = (std::filesystem::temp_directory_path() / "durvane-run-XXXXXX").string();
+  std::string dir_pattern =
+      (std::filesystem::temp_directory_path() / "durvane-run-XXXXXX").string();
   if (::mkdtemp(dir_pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   const std::string out_path = dir_pattern + "/out", err_path = dir_pattern + "/err";
 
