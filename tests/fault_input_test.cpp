@@ -1,100 +1,101 @@
-// Faults around the input of a conversion: a path that is a folder, missing or unreadable, and
-// the same file (or two files of one name) given twice to `durvane convert`.
+// Faults around the input of a conversion: a path that is a folder or unreadable, and the same
+// file (or two files of one name) given twice to `durvane convert`.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/error.h"
-#include "core/file_io.h"
 #include "prj/conversion_run.h"
 #include "tests/support/child_process.h"
+#include "tests/support/prj_bytes.h"
+#include "tests/support/run_process.h"
 #include "tests/support/sample_model.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
 
-using fixture::ListFolder;
+using namespace fixture;
 
 class ConversionInputFault : public ::testing::Test {
  protected:
-  void SetUp() override { std::filesystem::create_directory(qel_); }
+  void SetUp() override {
+    // Open to all, so that a child running as "nobody" reaches the files.
+    std::filesystem::permissions(tmp_.path(), std::filesystem::perms(0755));
+    std::filesystem::create_directory(qel_);
+    std::filesystem::create_directory(in_);
+  }
 
   std::string Convert(const std::string& name) const {
     try {
-      RunConversion(qel_, tmp_ / "in", name);
+      RunConversion(qel_, in_, name);
       return "ok";
     } catch (const Error& e) {
       return std::string("error: ") + e.what();
     }
   }
 
-  fixture::TempFolder tmp_;
+  TempDir tmp_;
   std::filesystem::path qel_ = tmp_ / "qel";
+  std::filesystem::path in_ = tmp_ / "in";
 };
 
 TEST_F(ConversionInputFault, InputThatIsAFolder) {
-  std::filesystem::create_directories(tmp_ / "in" / "model.opt");
+  std::filesystem::create_directory(in_ / "model.opt");
   EXPECT_EQ(Convert("model.opt"),
-            "error: cannot read '" + (tmp_ / "in" / "model.opt").string() + "': it is a directory");
-  EXPECT_TRUE(ListFolder(qel_).empty());
-}
-
-TEST_F(ConversionInputFault, MissingInput) {
-  EXPECT_EQ(Convert("model.opt"), "error: cannot open '" + (tmp_ / "in" / "model.opt").string() +
-                                      "': No such file or directory");
-  EXPECT_TRUE(ListFolder(qel_).empty());
+            "error: cannot read '" + (in_ / "model.opt").string() + "': it is a directory");
+  EXPECT_TRUE(ListTree(qel_).empty());
 }
 
 // Permission bits do not stop root, so as root the conversion runs as "nobody" in a child.
 TEST_F(ConversionInputFault, UnreadableInput) {
-  const auto input = tmp_.Write("in/model.opt", fixture::SampleModel().bytes);
-  std::filesystem::permissions(input, std::filesystem::perms::none);
-  const auto outcome =
-      fixture::RunInChild({.drop_privileges = true}, [&] { return Convert("model.opt"); });
+  WriteBytes(in_ / "model.opt", SampleModel().bytes);
+  std::filesystem::permissions(in_ / "model.opt", std::filesystem::perms::none);
+  const auto outcome = RunInChild({.drop_privileges = true}, [&] { return Convert("model.opt"); });
   if (outcome.privileges_unavailable) GTEST_SKIP() << "running as root, cannot become nobody";
-  EXPECT_EQ(outcome.report, "error: cannot open '" + input.string() + "': Permission denied");
-  EXPECT_TRUE(ListFolder(qel_).empty());
+  EXPECT_EQ(outcome.report,
+            "error: cannot open '" + (in_ / "model.opt").string() + "': Permission denied");
+  EXPECT_TRUE(ListTree(qel_).empty());
 }
 
 class ConvertCommandTwice : public ConversionInputFault {
  protected:
-  fixture::ProgramOutcome Run(const std::vector<std::string>& files) const {
-    std::vector<std::string> argv = {std::string(DURVANE_BIN_DIR) + "/durvane", "convert", "-o",
-                                     qel_.string()};
-    argv.insert(argv.end(), files.begin(), files.end());
-    return fixture::RunProgram(argv);
-  }
-
-  std::vector<std::byte> ExpectedPrj() const {
-    return ConvertOpt(fixture::SampleModel().bytes).prj.Flatten();
+  ProcessResult Run(const std::vector<std::string>& files) const {
+    std::vector<std::string> args = {"convert", "-o", qel_.string()};
+    args.insert(args.end(), files.begin(), files.end());
+    return RunProcess(std::string(DURVANE_BIN_DIR) + "/durvane", args);
   }
 };
 
 TEST_F(ConvertCommandTwice, SameFileIsConvertedOnce) {
-  const std::string input = tmp_.Write("in/sample.opt", fixture::SampleModel().bytes).string();
-  const std::string other_spelling = (tmp_ / "in" / "." / "sample.opt").string();
-  const auto outcome = Run({input, other_spelling});
-  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
-  EXPECT_EQ(outcome.out, "wrote " + (qel_ / "sample" / "sample.prj").string() + "\n");
-  EXPECT_EQ(outcome.err, "durvane: warning: '" + other_spelling + "': the same file as '" + input +
-                             "', converted once\n");
-  EXPECT_EQ(ReadFile(qel_ / "sample" / "sample.prj"), ExpectedPrj());
+  const std::string input = (in_ / "sample.opt").string();
+  const std::string other_spelling = (in_ / "." / "sample.opt").string();
+  WriteBytes(input, SampleModel().bytes);
+  const auto r = Run({input, other_spelling});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out, "wrote " + (qel_ / "sample" / "sample.prj").string() + "\n");
+  EXPECT_EQ(r.err, "durvane: warning: '" + other_spelling + "': the same file as '" + input +
+                       "', converted once\n");
+  EXPECT_EQ(ReadBytes(qel_ / "sample" / "sample.prj"), ConvertToPrj(SampleModel()));
 }
 
 TEST_F(ConvertCommandTwice, SecondFileOfTheSameNameDoesNotReplaceTheFirst) {
   // Two different files whose output folders are the same: the second would replace the
-  // first's PRJ file and mix its bitmaps with the first's.
-  const std::string first = tmp_.Write("in/sample.opt", fixture::SampleModel().bytes).string();
-  fixture::OptBuilder empty;
+  // first's PRJ file and leave the first's bitmaps beside it.
+  const std::string first = (in_ / "sample.opt").string();
+  WriteBytes(first, SampleModel().bytes);
+  std::filesystem::create_directory(tmp_ / "other");
+  const std::string second = (tmp_ / "other" / "SAMPLE.OPT").string();
+  OptBuilder empty;
   empty.TopLevel({});
-  const std::string second = tmp_.Write("other/SAMPLE.OPT", empty.Build().bytes).string();
-  const auto outcome = Run({first, second});
-  EXPECT_EQ(outcome.exit_code, 1);
-  EXPECT_EQ(outcome.err, "durvane: error: '" + second + "': not converted: its output folder '" +
-                             (qel_ / "sample").string() + "' was written from '" + first +
-                             "' in this run\n");
-  EXPECT_EQ(ReadFile(qel_ / "sample" / "sample.prj"), ExpectedPrj());
+  WriteBytes(second, empty.Build().bytes);
+
+  const auto r = Run({first, second});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "durvane: error: '" + second + "': not converted: its output folder '" +
+                       (qel_ / "sample").string() + "' was written from '" + first +
+                       "' in this run\n");
+  EXPECT_EQ(ReadBytes(qel_ / "sample" / "sample.prj"), ConvertToPrj(SampleModel()));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "tests/support/child_process.h"
 
-#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -92,44 +91,6 @@ ChildOutcome RunInChild(const ChildOptions& options, const std::function<std::st
   if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
   outcome.privileges_unavailable = outcome.exited && outcome.exit_code == kExitNoPrivilegeDrop;
   return outcome;
-}
-
-ProgramOutcome RunProgram(const std::vector<std::string>& argv) {
-  char out_name[] = "/tmp/durvane-test-out-XXXXXX";
-  char err_name[] = "/tmp/durvane-test-err-XXXXXX";
-  const int out_fd = ::mkstemp(out_name);
-  const int err_fd = ::mkstemp(err_name);
-  if (out_fd < 0 || err_fd < 0) throw std::runtime_error("mkstemp failed");
-  ::unlink(out_name);
-  ::unlink(err_name);
-
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    ::dup2(out_fd, 1);
-    ::dup2(err_fd, 2);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ProgramOutcome outcome;
-  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ::lseek(out_fd, 0, SEEK_SET);
-  ::lseek(err_fd, 0, SEEK_SET);
-  outcome.out = ReadAll(out_fd);
-  outcome.err = ReadAll(err_fd);
-  ::close(out_fd);
-  ::close(err_fd);
-  return outcome;
-}
-
-bool RunningAsRoot() {
-  return ::geteuid() == 0;
 }
 
 }  // namespace durvane::fixture

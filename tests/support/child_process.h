@@ -1,11 +1,10 @@
-// Runs a piece of a test, or a program, in a child process under conditions a test cannot set
+// Runs a piece of a test in a child process under conditions a test cannot set
 // up in its own process: no root privileges, a file size limit, death in the middle of a write.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace durvane::fixture {
 
@@ -31,17 +30,5 @@ struct ChildOutcome {
 // Runs `body` in a forked child under `options` and waits for it. The child exits 0 after the
 // body returns and 1 when it throws std::exception.
 ChildOutcome RunInChild(const ChildOptions& options, const std::function<std::string()>& body);
-
-struct ProgramOutcome {
-  int exit_code = -1;  // -1 when ended by a signal
-  std::string out;
-  std::string err;
-};
-
-// Runs a program with arguments (no shell) and collects its exit status and output.
-ProgramOutcome RunProgram(const std::vector<std::string>& argv);
-
-// True when the tests run as root, whom permission bits do not stop.
-bool RunningAsRoot();
 
 }  // namespace durvane::fixture
