@@ -11,36 +11,23 @@
 namespace durvane::opt {
 namespace {
 
-TEST(DecToBin, WritesTheBitsWithoutLeadingZeros) {
-  std::int16_t v = 5;
-  EXPECT_EQ(DecToBin(v, 1, 16), "101");
-  EXPECT_EQ(v, 0);
-
-  v = 0;
-  EXPECT_EQ(DecToBin(v, 1, 16), "");
-  EXPECT_EQ(v, 0);
-
-  v = 32767;
-  EXPECT_EQ(DecToBin(v, 1, 16), std::string(15, '1'));
-  EXPECT_EQ(v, 0);
-}
-
-TEST(DecToBin, EachPassConvertsTheHighestRemainingOneBit) {
-  std::int16_t v = 255;
-  EXPECT_EQ(DecToBin(v, 1, 4), "11110000");
-  EXPECT_EQ(v, 15);
-
-  v = 255;
-  EXPECT_EQ(DecToBin(v, 1, 0), "");
-  EXPECT_EQ(v, 255);
-  EXPECT_EQ(DecToBin(v, 1, -3), "");
-  EXPECT_EQ(v, 255);
-}
-
-TEST(DecToBin, BitStartDoesNotShiftTheResult) {
-  std::int16_t v = 200;
-  EXPECT_EQ(DecToBin(v, 7, 16), "11001000");
-  EXPECT_EQ(v, 0);
+TEST(DecToBin, ConvertsOneBitPerPassWithoutLeadingZeros) {
+  struct Case {
+    std::int16_t value, bit_start, num_bits;
+    std::string bits;
+    std::int16_t left;  // the one-bits not converted
+  };
+  for (const Case& c : {
+           Case{5, 1, 16, "101", 0}, Case{0, 1, 16, "", 0},
+           Case{32767, 1, 16, std::string(15, '1'), 0}, Case{255, 1, 4, "11110000", 15},
+           Case{255, 1, 0, "", 255}, Case{255, 1, -3, "", 255},
+           Case{200, 7, 16, "11001000", 0},  // bit_start only numbers the passes
+       }) {
+    std::int16_t v = c.value;
+    EXPECT_EQ(DecToBin(v, c.bit_start, c.num_bits), c.bits)
+        << c.value << " (" << c.bit_start << ", " << c.num_bits << ")";
+    EXPECT_EQ(v, c.left) << c.value << " (" << c.bit_start << ", " << c.num_bits << ")";
+  }
 }
 
 TEST(DecToBin, RefusesNegativeValues) {
@@ -49,48 +36,40 @@ TEST(DecToBin, RefusesNegativeValues) {
 }
 
 TEST(BinBuffer, PadsOnTheLeftAndNeverCuts) {
-  std::string s = "101";
-  BinBuffer(s, 8);
-  EXPECT_EQ(s, "00000101");
-
-  s = "";
-  BinBuffer(s, 8);
-  EXPECT_EQ(s, "00000000");
-
-  s = "1010101010";
-  BinBuffer(s, 8);
-  EXPECT_EQ(s, "1010101010");
-
-  s = "11";
-  BinBuffer(s, -4);
-  EXPECT_EQ(s, "11");
+  struct Case {
+    std::string in;
+    int num_bits;
+    std::string out;
+  };
+  for (const Case& c : {Case{"101", 8, "00000101"}, Case{"", 8, "00000000"},
+                        Case{"1010101010", 8, "1010101010"}, Case{"11", -4, "11"}}) {
+    std::string s = c.in;
+    BinBuffer(s, c.num_bits);
+    EXPECT_EQ(s, c.out) << "\"" << c.in << "\" to " << c.num_bits;
+  }
 }
 
 TEST(BinToDec, ReadsAFieldAndLeavesItPaddedTo16) {
-  std::string s = "1111100000000000";
-  EXPECT_EQ(BinToDec(s, 1, 5), 31);
-  EXPECT_EQ(s, "0000000000011111");
-
-  s = "0000011111100000";
-  EXPECT_EQ(BinToDec(s, 6, 6), 63);
-  EXPECT_EQ(s, "0000000000111111");
-
-  s = "0000000000011111";
-  EXPECT_EQ(BinToDec(s, 12, 5), 31);
-
-  s = "0111111111111111";
-  EXPECT_EQ(BinToDec(s, 1, 16), 32767);
-  EXPECT_EQ(s, "0111111111111111");
-}
-
-TEST(BinToDec, AShortStringIsReadAsTheFieldsHighBits) {
-  std::string s = "101";
-  EXPECT_EQ(BinToDec(s, 2, 4), 4);
-  EXPECT_EQ(s, "00000000000001");
-
-  s = "101";
-  EXPECT_EQ(BinToDec(s, 9, 3), 0);  // starts past the end
-  EXPECT_EQ(s, std::string(13, '0'));
+  struct Case {
+    std::string in;
+    std::int16_t bit_start, num_bits;
+    std::int16_t value;
+    std::string left;
+  };
+  for (const Case& c : {
+           Case{"1111100000000000", 1, 5, 31, "0000000000011111"},
+           Case{"0000011111100000", 6, 6, 63, "0000000000111111"},
+           Case{"0000000000011111", 12, 5, 31, "0000000000011111"},
+           Case{"0111111111111111", 1, 16, 32767, "0111111111111111"},
+           // A string that ends inside the field gives the field's high bits.
+           Case{"101", 2, 4, 4, "00000000000001"},
+           Case{"101", 9, 3, 0, std::string(13, '0')},  // starts past the end
+       }) {
+    std::string s = c.in;
+    EXPECT_EQ(BinToDec(s, c.bit_start, c.num_bits), c.value)
+        << c.in << " (" << c.bit_start << ", " << c.num_bits << ")";
+    EXPECT_EQ(s, c.left) << c.in << " (" << c.bit_start << ", " << c.num_bits << ")";
+  }
 }
 
 TEST(BinToDec, ZeroBitsAndCharactersOtherThanOneGiveZero) {

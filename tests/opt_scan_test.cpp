@@ -50,6 +50,18 @@ BuiltOpt OneGroup(OptBuilder& b, const std::vector<Ref>& xs) {
   return b.Build();
 }
 
+// A file whose one group selects a node of `child_count` children listed in `table`.
+BuiltOpt WithChildTable(OptBuilder& b, const Bytes& table, std::int32_t child_count,
+                        const Bytes& in_place = {}) {
+  const int s =
+      b.Node({.child_count = child_count, .child_table = Ref::To(b.Blob(table))}, in_place);
+  Bytes k;
+  k.Address(Ref::To(s));
+  const int g = b.Node({.child_count = 1}, k);
+  b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(g)}))});
+  return b.Build();
+}
+
 std::vector<TextureBitmap> Scan(const BuiltOpt& opt, std::vector<std::string>* warnings = nullptr) {
   std::vector<std::string> ignored;
   return ScanOpt(OptImage(opt.bytes), warnings ? *warnings : ignored);
@@ -168,12 +180,7 @@ TEST(ScanOpt, VisitsEveryChildOfTheSelectedNodeThroughItsChildTable) {
   Bytes in_place;
   in_place.Address(Ref::To(fixture::TopLevelNode(b, {Ref::To(Texture(b, "INPLACE_"))})));
   in_place.Long(0);
-  const int s = b.Node({.child_count = 2, .child_table = Ref::To(b.Blob(table))}, in_place);
-  Bytes k;
-  k.Address(Ref::To(s));
-  const int g = b.Node({.child_count = 1}, k);
-  b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(g)}))});
-  EXPECT_EQ(Names(Scan(b.Build())),
+  EXPECT_EQ(Names(Scan(WithChildTable(b, table, 2, in_place))),
             (std::vector<std::string>{"E1_TEX__.BMP", "E2_TEX_A.BMP", "E2_TEX_B.BMP"}));
 }
 
@@ -246,6 +253,17 @@ FormatError ScanError(const BuiltOpt& opt) {
   return FormatError(0, "");
 }
 
+// The message of the error a scan of `opt` throws.
+std::string ScanErrorMessage(const BuiltOpt& opt) {
+  try {
+    Scan(opt);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "expected an error";
+  return "";
+}
+
 TEST(ScanOpt, RefusesANegativePixelCount) {
   OptBuilder b;
   TextureSpec spec = Spec("NEGATIVE");
@@ -288,12 +306,7 @@ TEST(ScanOpt, RefusesAChildTableRunningPastTheEndOfTheFile) {
   OptBuilder b;
   Bytes table;
   table.Address(Ref::To(fixture::TopLevelNode(b, {})));
-  const int s = b.Node({.child_count = 1000, .child_table = Ref::To(b.Blob(table))});
-  Bytes k;
-  k.Address(Ref::To(s));
-  const int g = b.Node({.child_count = 1}, k);
-  b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(g)}))});
-  const FormatError e = ScanError(b.Build());
+  const FormatError e = ScanError(WithChildTable(b, table, 1000));
   EXPECT_NE(std::string(e.what()).find("the child table of 1000 entries"), std::string::npos)
       << e.what();
 }
@@ -303,17 +316,8 @@ TEST(ScanOpt, FollowsUntestedZeroAddressesUnderTheBoundsChecks) {
   OptBuilder b;
   Bytes table;
   table.Long(0);
-  const int s = b.Node({.child_count = 1, .child_table = Ref::To(b.Blob(table))});
-  Bytes k;
-  k.Address(Ref::To(s));
-  const int g = b.Node({.child_count = 1}, k);
-  b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(g)}))});
-  try {
-    Scan(b.Build());
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("below OptBase"), std::string::npos) << e.what();
-  }
+  const std::string message = ScanErrorMessage(WithChildTable(b, table, 1));
+  EXPECT_NE(message.find("below OptBase"), std::string::npos) << message;
 }
 
 TEST(ScanOpt, EveryShorterPrefixOfAFileFailsCleanly) {
@@ -337,17 +341,8 @@ TEST(ScanOpt, SharedNodesCannotMultiplyTheBitmapsWithoutBound) {
   const int e = fixture::TopLevelNode(b, std::vector<Ref>(100, Ref::To(t)));
   Bytes table;
   for (int i = 0; i < 100; ++i) table.Address(Ref::To(e));
-  const int s = b.Node({.child_count = 100, .child_table = Ref::To(b.Blob(table))});
-  Bytes k;
-  k.Address(Ref::To(s));
-  const int g = b.Node({.child_count = 1}, k);
-  b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(g)}))});
-  try {
-    Scan(b.Build());
-    FAIL() << "expected an error";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("bytes of bitmaps"), std::string::npos) << e.what();
-  }
+  const std::string message = ScanErrorMessage(WithChildTable(b, table, 100));
+  EXPECT_NE(message.find("bytes of bitmaps"), std::string::npos) << message;
 }
 
 }  // namespace

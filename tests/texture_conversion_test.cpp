@@ -15,6 +15,7 @@
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"
+#include "tests/support/scratch_dir.h"
 
 namespace durvane {
 namespace {
@@ -26,14 +27,7 @@ using fixture::TextureSpec;
 
 class TextureConversion : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "durvane-textures-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    qel_ = root_ / "qel";
-    fs::create_directory(qel_);
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  void SetUp() override { fs::create_directory(qel_); }
 
   fs::path WriteOpt(const std::string& name, const std::vector<std::byte>& bytes) {
     const std::span<const std::byte> pieces[] = {bytes};
@@ -51,8 +45,9 @@ class TextureConversion : public ::testing::Test {
     return out;
   }
 
-  fs::path root_;
-  fs::path qel_;
+  fixture::ScratchDir scratch_;
+  fs::path root_ = scratch_.path();
+  fs::path qel_ = root_ / "qel";
 };
 
 std::vector<std::byte> Contents(const fs::path& path) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QColor>
 #include <QImage>
@@ -13,6 +12,7 @@
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"
+#include "tests/support/scratch_dir.h"
 
 namespace durvane {
 namespace {
@@ -25,13 +25,6 @@ using fixture::TextureSpec;
 
 class BmpDecoder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "durvane-bmp-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
   // Converts `bytes` as model.opt and returns the output folder.
   fs::path Convert(const std::vector<std::byte>& bytes) {
     const std::span<const std::byte> pieces[] = {bytes};
@@ -39,24 +32,9 @@ class BmpDecoder : public ::testing::Test {
     return RunConversion(root_, root_, "model.opt").output_folder;
   }
 
-  fs::path root_;
+  fixture::ScratchDir scratch_;
+  fs::path root_ = scratch_.path();
 };
-
-TextureSpec Spec(const std::string& name, TextureLayout layout, int width, int height, int seed) {
-  TextureSpec t;
-  t.name = name;
-  t.layout = layout;
-  t.width = width;
-  t.height = height;
-  t.pixels.clear();
-  for (int i = 0; i < width * height; ++i) {
-    t.pixels.push_back(static_cast<std::uint8_t>((i * 37 + seed) & 0xFF));
-  }
-  for (int n = 0; n < 256; ++n) {
-    t.palette[n] = static_cast<std::uint16_t>((n * 0x2F1 + seed * 0x111) & 0xFFFF);
-  }
-  return t;
-}
 
 std::int32_t HeaderLong(const opt::TextureBitmap& t, std::size_t at) {
   return static_cast<std::int32_t>(std::to_integer<std::uint32_t>(t.header[at]) |
@@ -102,9 +80,11 @@ QImage ExpectDecodesAs(const fs::path& folder, const opt::TextureBitmap& t) {
 
 TEST_F(BmpDecoder, ReadsBackLayoutsAAndBAndTextureGroupChildren) {
   const std::vector<TextureSpec> specs = {
-      Spec("DECODE_A", TextureLayout::A, 8, 4, 1),   Spec("DECODE_B", TextureLayout::B, 4, 12, 2),
-      Spec("BIG64X64", TextureLayout::A, 64, 64, 3), Spec("GROUP_B_", TextureLayout::B, 16, 2, 4),
-      Spec("GROUP_A_", TextureLayout::A, 12, 3, 5),
+      fixture::PatternTexture("DECODE_A", TextureLayout::A, 8, 4, 0x1111),
+      fixture::PatternTexture("DECODE_B", TextureLayout::B, 4, 12, 0x2222),
+      fixture::PatternTexture("BIG64X64", TextureLayout::A, 64, 64, 0x3333),
+      fixture::PatternTexture("GROUP_B_", TextureLayout::B, 16, 2, 0x4444),
+      fixture::PatternTexture("GROUP_A_", TextureLayout::A, 12, 3, 0x5555),
   };
   OptBuilder b;
   std::vector<int> nodes;

@@ -177,6 +177,23 @@ int Texture(OptBuilder& b, const TextureSpec& texture) {
   return b.Node({.type = 20, .child_count = child_count}, payload);
 }
 
+TextureSpec PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
+                           std::uint16_t tint) {
+  TextureSpec t;
+  t.name = name;
+  t.layout = layout;
+  t.width = width;
+  t.height = height;
+  t.pixels.clear();
+  for (int i = 0; i < width * height; ++i) t.pixels.push_back(static_cast<std::uint8_t>(i * 7));
+  for (int n = 0; n < 256; ++n) {
+    // A ramp through the 5-6-5 channels, tinted per texture.
+    const int r = (n >> 3) & 31, g = n & 63, b = (255 - n) >> 3;
+    t.palette[n] = static_cast<std::uint16_t>(((r << 11) | (g << 5) | b) ^ tint);
+  }
+  return t;
+}
+
 int TextureReference(OptBuilder& b, std::string_view name) {
   Bytes payload;
   for (std::byte c : NameBytes(name)) payload.Byte(static_cast<std::uint8_t>(c));

@@ -138,6 +138,11 @@ struct TextureSpec {
 
 // A texture node (type 20) and its palette blob.
 int Texture(OptBuilder& b, const TextureSpec& texture);
+
+// A texture of width x height pixels with a patterned palette; different tints give
+// different palettes.
+TextureSpec PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
+                           std::uint16_t tint);
 int TextureReference(OptBuilder& b, std::string_view name);
 int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t data_count);
 
