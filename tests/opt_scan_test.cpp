@@ -62,9 +62,17 @@ BuiltOpt WithChildTable(OptBuilder& b, const Bytes& table, std::int32_t child_co
   return b.Build();
 }
 
-std::vector<TextureBitmap> Scan(const BuiltOpt& opt, std::vector<std::string>* warnings = nullptr) {
-  std::vector<std::string> ignored;
-  return ScanOpt(OptImage(opt.bytes), warnings ? *warnings : ignored);
+// A scanned file. The textures' pixels point into `opt`, kept here as long as they are.
+struct Scanned {
+  BuiltOpt opt;
+  std::vector<TextureBitmap> textures;
+  std::vector<std::string> warnings;
+};
+
+Scanned Scan(BuiltOpt opt) {
+  Scanned out{std::move(opt), {}, {}};
+  out.textures = ScanOpt(OptImage(out.opt.bytes), out.warnings);
+  return out;
 }
 
 std::vector<std::string> Names(const std::vector<TextureBitmap>& textures) {
@@ -94,16 +102,16 @@ void ExpectTexture(const TextureBitmap& t, const TextureSpec& spec) {
 TEST(ScanOpt, AnEmptyTopLevelTableGivesNoTextures) {
   OptBuilder b;
   Texture(b, "UNREACHD");
-  std::vector<std::string> warnings;
-  EXPECT_TRUE(Scan(b.Build(), &warnings).empty());
-  EXPECT_TRUE(warnings.empty());
+  const Scanned scanned = Scan(b.Build());
+  EXPECT_TRUE(scanned.textures.empty());
+  EXPECT_TRUE(scanned.warnings.empty());
 }
 
 TEST(ScanOpt, ReadsLayoutsAAndBInOneFile) {
   OptBuilder b;
   const int a = Texture(b, "LAYOUT_A");
   const int bb = Texture(b, "LAYOUT_B", TextureLayout::B);
-  const auto textures = Scan(OneGroup(b, {Ref::To(a), Ref::To(bb)}));
+  const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(a), Ref::To(bb)}));
   ASSERT_EQ(textures.size(), 2u);
   ExpectTexture(textures[0], Spec("LAYOUT_A"));
   ExpectTexture(textures[1], Spec("LAYOUT_B", TextureLayout::B));
@@ -115,10 +123,8 @@ TEST(ScanOpt, SkipsTextureNodesOfOtherChildCountsAndOtherTypesAndEmptySlots) {
   const int skipped = TextureWithChildCount(b, "SKIPPED_", 2);
   const int reference = fixture::TextureReference(b, "REFERENC");
   const int last = Texture(b, "LAST____", TextureLayout::B);
-  std::vector<std::string> warnings;
-  const auto textures = Scan(OneGroup(b, {Ref::To(first), Ref::To(skipped), Ref::Null(),
-                                          Ref::To(reference), Ref::To(last)}),
-                             &warnings);
+  const auto [opt, textures, warnings] = Scan(OneGroup(
+      b, {Ref::To(first), Ref::To(skipped), Ref::Null(), Ref::To(reference), Ref::To(last)}));
   EXPECT_EQ(Names(textures), (std::vector<std::string>{"FIRST___.BMP", "LAST____.BMP"}));
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("ChildCount 2"), std::string::npos) << warnings[0];
@@ -138,7 +144,7 @@ TEST(ScanOpt, OnlyGroupNodesAmongTopLevelChildrenAreFollowed) {
   const int not_group = b.Node({.type = 3, .child_count = 1}, k);
   b.TopLevel(
       {Ref::To(fixture::TopLevelNode(b, {Ref::To(not_group), Ref::Null(), Ref::To(group)}))});
-  EXPECT_EQ(Names(Scan(b.Build())), (std::vector<std::string>{"INGROUP_.BMP"}));
+  EXPECT_EQ(Names(Scan(b.Build()).textures), (std::vector<std::string>{"INGROUP_.BMP"}));
 }
 
 // A selected node whose child table lists one child E holding one texture named `name`.
@@ -164,7 +170,7 @@ TEST(ScanOpt, SelectsTheNodeByTheGroupsChildCount) {
     }
     const int g = b.Node({.child_count = c.child_count, .data_address = Ref::To(data)}, entries);
     b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(g)}))});
-    EXPECT_EQ(Names(Scan(b.Build())), (std::vector<std::string>{c.expected + ".BMP"}))
+    EXPECT_EQ(Names(Scan(b.Build()).textures), (std::vector<std::string>{c.expected + ".BMP"}))
         << "ChildCount " << c.child_count;
   }
 }
@@ -180,7 +186,7 @@ TEST(ScanOpt, VisitsEveryChildOfTheSelectedNodeThroughItsChildTable) {
   Bytes in_place;
   in_place.Address(Ref::To(fixture::TopLevelNode(b, {Ref::To(Texture(b, "INPLACE_"))})));
   in_place.Long(0);
-  EXPECT_EQ(Names(Scan(WithChildTable(b, table, 2, in_place))),
+  EXPECT_EQ(Names(Scan(WithChildTable(b, table, 2, in_place)).textures),
             (std::vector<std::string>{"E1_TEX__.BMP", "E2_TEX_A.BMP", "E2_TEX_B.BMP"}));
 }
 
@@ -189,7 +195,7 @@ TEST(ScanOpt, TextureGroupRule) {
     OptBuilder b;
     const int y = TextureWithChildCount(b, "ONLYCHLD", 1);
     const int x = fixture::TextureGroup(b, {Ref::To(y)}, 1);
-    const auto textures = Scan(OneGroup(b, {Ref::To(x)}));
+    const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 1u);
     ExpectTexture(textures[0], Spec("ONLYCHLD"));
   }
@@ -201,7 +207,7 @@ TEST(ScanOpt, TextureGroupRule) {
          Ref::To(fixture::TextureReference(b, "DC1_REF_")),
          Ref::To(TextureWithChildCount(b, "DC1_SKIP", 2)), Ref::To(Texture(b, "DC1_A___"))},
         1);
-    const auto textures = Scan(OneGroup(b, {Ref::To(x)}));
+    const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 2u);
     ExpectTexture(textures[0], Spec("DC1_B___", TextureLayout::B));
     ExpectTexture(textures[1], Spec("DC1_A___"));
@@ -213,7 +219,7 @@ TEST(ScanOpt, TextureGroupRule) {
         {Ref::To(fixture::TextureReference(b, "DC0_REF_")),
          Ref::To(TextureWithChildCount(b, "DC0_CC1_", 1)), Ref::To(Texture(b, "DC0_CC0_"))},
         0);
-    const auto textures = Scan(OneGroup(b, {Ref::To(x)}));
+    const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 2u);
     ExpectTexture(textures[0], Spec("DC0_CC1_"));
     ExpectTexture(textures[1], Spec("DC0_CC0_"));
@@ -222,9 +228,9 @@ TEST(ScanOpt, TextureGroupRule) {
     OptBuilder b;
     const int x = fixture::TextureGroup(
         b, {Ref::To(Texture(b, "DC5_A___")), Ref::To(Texture(b, "DC5_B___"))}, 5);
-    std::vector<std::string> warnings;
-    EXPECT_TRUE(
-        Scan(OneGroup(b, {Ref::To(x), Ref::To(Texture(b, "AFTER___"))}), &warnings).size() == 1);
+    const auto [opt, textures, warnings] =
+        Scan(OneGroup(b, {Ref::To(x), Ref::To(Texture(b, "AFTER___"))}));
+    EXPECT_EQ(Names(textures), (std::vector<std::string>{"AFTER___.BMP"}));
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("DataCount 5"), std::string::npos) << warnings[0];
   }
@@ -236,7 +242,7 @@ TEST(ScanOpt, KeepsEveryTextureOfANameInWalkOrder) {
   second.pixels = {1, 2};
   const int t1 = Texture(b, "SAMENAME");
   const int t2 = fixture::Texture(b, second);
-  const auto textures = Scan(OneGroup(b, {Ref::To(t1), Ref::To(t2)}));
+  const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(t1), Ref::To(t2)}));
   ASSERT_EQ(textures.size(), 2u);
   ExpectTexture(textures[0], Spec("SAMENAME"));
   ExpectTexture(textures[1], second);
@@ -325,7 +331,7 @@ TEST(ScanOpt, EveryShorterPrefixOfAFileFailsCleanly) {
   const int x = fixture::TextureGroup(
       b, {Ref::To(Texture(b, "PREFIX_A")), Ref::To(Texture(b, "PREFIX_B", TextureLayout::B))}, 1);
   const BuiltOpt opt = OneGroup(b, {Ref::To(x)});
-  ASSERT_EQ(Scan(opt).size(), 2u);
+  ASSERT_EQ(Scan(opt).textures.size(), 2u);
   for (std::size_t n = 0; n < opt.bytes.size(); ++n) {
     const std::span<const std::byte> prefix(opt.bytes.data(), n);
     std::vector<std::string> warnings;
