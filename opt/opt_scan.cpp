@@ -63,9 +63,16 @@ class TextureScan {
     const std::int64_t children = image_.ChildCount(l);
     if (children <= 0) return;
     const std::int32_t table = image_.Long(l, kChildTableAddressOffset, "ChildTableAddress");
-    const std::uint64_t at = image_.Offset(table, 0, 4 * static_cast<std::uint64_t>(children),
-                                           "the child table of " + std::to_string(children) +
-                                               " entries of the " + DescribeNode(image_, l));
+    const std::uint64_t list_bytes = 4 * static_cast<std::uint64_t>(children);
+    const std::int64_t start = static_cast<std::int64_t>(table) - image_.OptBase();
+    if (start < 0 || !image_.view().Contains(static_cast<std::uint64_t>(start), list_bytes)) {
+      throw FormatError(image_.Offset(l, kChildTableAddressOffset, 4, "ChildTableAddress"),
+                        "the " + DescribeNode(image_, l) + " has ChildCount " +
+                            std::to_string(children) +
+                            ", but its child table at ChildTableAddress " + HexSigned(table) +
+                            " lies outside the file");
+    }
+    const auto at = static_cast<std::uint64_t>(start);
     budget_.Spend(children);
     for (std::int64_t k = 0; k < children; ++k) {
       VisitChildOfSelected(image_.view().LongUnchecked(at + 4 * static_cast<std::uint64_t>(k)));
@@ -154,6 +161,7 @@ class TextureScan {
       }
       textures_.push_back(ExportTexture(image_.TextureName(n).first<kTextureNameBytes>(),
                                         palette.first<kPaletteBytes>(), pixels, width, height));
+      textures_.back().layout = layout == TextureLayout::A ? 'A' : 'B';
     } catch (...) {
       RethrowWithContext("the texture " + DescribeNode(image_, n));
     }

@@ -115,6 +115,8 @@ TEST(ScanOpt, ReadsLayoutsAAndBInOneFile) {
   ASSERT_EQ(textures.size(), 2u);
   ExpectTexture(textures[0], Spec("LAYOUT_A"));
   ExpectTexture(textures[1], Spec("LAYOUT_B", TextureLayout::B));
+  EXPECT_EQ(textures[0].layout, 'A');
+  EXPECT_EQ(textures[1].layout, 'B');
 }
 
 TEST(ScanOpt, SkipsTextureNodesOfOtherChildCountsAndOtherTypesAndEmptySlots) {
@@ -313,7 +315,8 @@ TEST(ScanOpt, RefusesAChildTableRunningPastTheEndOfTheFile) {
   Bytes table;
   table.Address(Ref::To(fixture::TopLevelNode(b, {})));
   const FormatError e = ScanError(WithChildTable(b, table, 1000));
-  EXPECT_NE(std::string(e.what()).find("the child table of 1000 entries"), std::string::npos)
+  EXPECT_NE(std::string(e.what()).find("has ChildCount 1000, but its child table"),
+            std::string::npos)
       << e.what();
 }
 
@@ -324,6 +327,17 @@ TEST(ScanOpt, FollowsUntestedZeroAddressesUnderTheBoundsChecks) {
   table.Long(0);
   const std::string message = ScanErrorMessage(WithChildTable(b, table, 1));
   EXPECT_NE(message.find("below OptBase"), std::string::npos) << message;
+
+  // A selected node without a child table.
+  OptBuilder no_table;
+  Bytes k;
+  k.Address(Ref::To(fixture::TopLevelNode(no_table, {Ref::To(Texture(no_table, "INPLACE_"))})));
+  const int g = no_table.Node({.child_count = 1}, k);
+  no_table.TopLevel({Ref::To(fixture::TopLevelNode(no_table, {Ref::To(g)}))});
+  const FormatError e = ScanError(no_table.Build());
+  EXPECT_NE(std::string(e.what()).find("child table at ChildTableAddress 0x0 lies outside"),
+            std::string::npos)
+      << e.what();
 }
 
 TEST(ScanOpt, EveryShorterPrefixOfAFileFailsCleanly) {

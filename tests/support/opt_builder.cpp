@@ -133,20 +133,21 @@ int TopLevelNode(OptBuilder& b, const std::vector<Ref>& children) {
   return b.Node({.type = 0, .child_count = static_cast<std::int32_t>(children.size())}, payload);
 }
 
+int SelectedNode(OptBuilder& b, Ref p) {
+  Bytes table;
+  table.Address(p);
+  Bytes payload;
+  payload.Address(p);
+  return b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(b.Blob(table))}, payload);
+}
+
 int Group(OptBuilder& b, const std::vector<Ref>& p_children) {
   Bytes p_payload;
   for (Ref r : p_children) p_payload.Address(r);
   const int p =
       b.Node({.type = 0, .child_count = static_cast<std::int32_t>(p_children.size())}, p_payload);
-  Bytes table;
-  table.Address(Ref::To(p));
-  const int table_blob = b.Blob(table);
-  Bytes s_payload;
-  s_payload.Address(Ref::To(p));
-  const int s =
-      b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table_blob)}, s_payload);
   Bytes k_payload;
-  k_payload.Address(Ref::To(s));
+  k_payload.Address(Ref::To(SelectedNode(b, Ref::To(p))));
   return b.Node({.type = 0, .child_count = 1}, k_payload);
 }
 
