@@ -1,58 +1,39 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/error.h"
-#include "core/file_io.h"
 #include "core/little_endian.h"
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
+#include "tests/support/run_process.h"
 #include "tests/support/sample_model.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
 
 namespace fs = std::filesystem;
-using fixture::OptBuilder;
-using fixture::Ref;
-using fixture::TextureSpec;
+using namespace fixture;
 
 class TextureConversion : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directory(qel_); }
-
   fs::path WriteOpt(const std::string& name, const std::vector<std::byte>& bytes) {
-    const std::span<const std::byte> pieces[] = {bytes};
-    WriteFileAtomically(root_ / name, pieces);
-    return root_ / name;
+    WriteBytes(in_ / name, bytes);
+    return in_ / name;
   }
 
-  // Every path below the root, relative to it, the OPT files left out.
+  // Everything in the QEL folder, relative to it.
   std::set<std::string> Tree() const {
-    std::set<std::string> out;
-    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
-      if (entry.path().extension() == ".opt" || entry.path().extension() == ".OPT") continue;
-      out.insert(fs::relative(entry.path(), root_).string());
-    }
-    return out;
+    const std::vector<std::string> paths = ListTree(qel_.path());
+    return {paths.begin(), paths.end()};
   }
 
-  fixture::ScratchDir scratch_;
-  fs::path root_ = scratch_.path();
-  fs::path qel_ = root_ / "qel";
+  TempDir in_, qel_;
 };
-
-std::vector<std::byte> Contents(const fs::path& path) {
-  return ReadFile(path);
-}
 
 std::vector<std::byte> Expected(const opt::TextureBitmap& t) {
   std::vector<std::byte> out = t.header;
@@ -83,20 +64,19 @@ std::vector<std::byte> ModelWith(const std::vector<TextureSpec>& textures) {
 TEST_F(TextureConversion, WritesOneBitmapPerTextureBesideThePrjFile) {
   const auto opt = fixture::SampleModel().bytes;
   WriteOpt("Sample.OPT", opt);
-  const ConversionResult result = RunConversion(qel_, root_, "Sample.OPT");
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "Sample.OPT");
 
   const ConvertedModel model = ConvertOpt(opt);
   ASSERT_EQ(model.textures.size(), 5u);
   ASSERT_EQ(result.bitmaps.size(), 5u);
   for (std::size_t i = 0; i < 5; ++i) {
-    const fs::path expected = qel_ / "sample" / model.textures[i].FileName();
+    const fs::path expected = qel_.path() / "sample" / model.textures[i].FileName();
     EXPECT_EQ(result.bitmaps[i], expected);
-    EXPECT_EQ(Contents(expected), Expected(model.textures[i])) << expected;
+    EXPECT_EQ(ReadBytes(expected), Expected(model.textures[i])) << expected;
   }
-  EXPECT_EQ(Tree(), (std::set<std::string>{"qel", "qel/sample", "qel/sample/sample.prj",
-                                           "qel/sample/HULL0001.BMP", "qel/sample/WING_A01.BMP",
-                                           "qel/sample/WING_B01.BMP", "qel/sample/WING_C01.BMP",
-                                           "qel/sample/WING_D01.BMP"}));
+  EXPECT_EQ(Tree(), (std::set<std::string>{"sample", "sample/sample.prj", "sample/HULL0001.BMP",
+                                           "sample/WING_A01.BMP", "sample/WING_B01.BMP",
+                                           "sample/WING_C01.BMP", "sample/WING_D01.BMP"}));
 }
 
 TEST_F(TextureConversion, ANameMetTwiceGetsOneFileFromTheLastTextureReplacingOldBytes) {
@@ -104,13 +84,13 @@ TEST_F(TextureConversion, ANameMetTwiceGetsOneFileFromTheLastTextureReplacingOld
       {Spec("TWICE___", {1, 2, 3, 4, 5}), Spec("OTHER___", {7}), Spec("TWICE___", {9, 9})});
   WriteOpt("twice.opt", opt);
   // A longer file of that name from an earlier run must not leave bytes behind.
-  fs::create_directory(qel_ / "twice");
-  std::ofstream(qel_ / "twice" / "TWICE___.BMP") << std::string(5000, 'x');
+  fs::create_directory(qel_.path() / "twice");
+  std::ofstream(qel_.path() / "twice" / "TWICE___.BMP") << std::string(5000, 'x');
 
-  const ConversionResult result = RunConversion(qel_, root_, "twice.opt");
-  EXPECT_EQ(result.bitmaps, (std::vector<fs::path>{qel_ / "twice" / "TWICE___.BMP",
-                                                   qel_ / "twice" / "OTHER___.BMP"}));
-  const auto written = Contents(qel_ / "twice" / "TWICE___.BMP");
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "twice.opt");
+  EXPECT_EQ(result.bitmaps, (std::vector<fs::path>{qel_.path() / "twice" / "TWICE___.BMP",
+                                                   qel_.path() / "twice" / "OTHER___.BMP"}));
+  const auto written = ReadBytes(qel_.path() / "twice" / "TWICE___.BMP");
   ASSERT_EQ(written.size(), 1078u + 2u);
   EXPECT_EQ(LoadU32(&written[2]), 1080u);
   EXPECT_EQ(std::to_integer<int>(written[1078]), 9);
@@ -122,10 +102,10 @@ TEST_F(TextureConversion, UnsafeNamesGetAWarningAndNoFileAnywhere) {
   const auto opt =
       ModelWith({Spec("../x", {1}), with_zeros, Spec("a:b|c?d*", {2}), Spec("SAFE_NAM", {3})});
   WriteOpt("unsafe.opt", opt);
-  const ConversionResult result = RunConversion(qel_, root_, "unsafe.opt");
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "unsafe.opt");
 
-  EXPECT_EQ(Tree(), (std::set<std::string>{"qel", "qel/unsafe", "qel/unsafe/unsafe.prj",
-                                           "qel/unsafe/SAFE_NAM.BMP"}));
+  EXPECT_EQ(Tree(), (std::set<std::string>{"unsafe", "unsafe/unsafe.prj", "unsafe/SAFE_NAM.BMP"}));
+  EXPECT_EQ(ListTree(in_.path()), std::vector<std::string>{"unsafe.opt"});
   std::vector<std::string> texture_warnings;
   for (const std::string& w : result.warnings) {
     if (w.find("gets no bitmap") != std::string::npos) texture_warnings.push_back(w);
@@ -149,57 +129,32 @@ TEST_F(TextureConversion, ABadTextureWritesNothing) {
       static_cast<std::size_t>(before.textures[1].pixels.data() - bad.data());
   StoreI32(&bad[pixels_at - 57 + 41], -7);
   WriteOpt("bad.opt", bad);
-  EXPECT_THROW(RunConversion(qel_, root_, "bad.opt"), FormatError);
-  EXPECT_EQ(Tree(), (std::set<std::string>{"qel"}));
+  EXPECT_THROW(RunConversion(qel_.path(), in_.path(), "bad.opt"), FormatError);
+  EXPECT_TRUE(Tree().empty());
 
   // A bitmap that cannot be written (a folder of that name is in the way) keeps the PRJ file
   // from being written too.
   WriteOpt("good.opt", good);
-  fs::create_directories(qel_ / "good" / "GOOD____.BMP");
-  EXPECT_THROW(RunConversion(qel_, root_, "good.opt"), Error);
-  EXPECT_EQ(Tree(), (std::set<std::string>{"qel", "qel/good", "qel/good/GOOD____.BMP"}));
+  fs::create_directories(qel_.path() / "good" / "GOOD____.BMP");
+  EXPECT_THROW(RunConversion(qel_.path(), in_.path(), "good.opt"), Error);
+  EXPECT_EQ(Tree(), (std::set<std::string>{"good", "good/GOOD____.BMP"}));
 }
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-CliRun RunCli(const fs::path& scratch, const std::string& args) {
-  const fs::path out = scratch / "cli.out";
-  const fs::path err = scratch / "cli.err";
-  const std::string command =
-      "'" DURVANE_BIN_DIR "/durvane' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  CliRun run;
-  const int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = Slurp(out);
-  run.err = Slurp(err);
-  fs::remove(out);
-  fs::remove(err);
-  return run;
-}
+const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
 
 TEST_F(TextureConversion, CommandLineWritesAndListsTheBitmaps) {
   const auto opt = ModelWith({Spec("ONE_____", {1, 2, 3}), Spec("../x", {4})});
   const fs::path file = WriteOpt("Model.opt", opt);
-  const CliRun run = RunCli(root_, "convert -o '" + qel_.string() + "' '" + file.string() + "'");
-  EXPECT_EQ(run.status, 0) << run.err;
-  const fs::path folder = qel_ / "model";
+  const ProcessResult run = RunProcess(kDurvane, {"convert", "-o", qel_.path().string(), file});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const fs::path folder = qel_.path() / "model";
   EXPECT_EQ(run.out, "wrote " + (folder / "model.prj").string() + "\nwrote " +
                          (folder / "ONE_____.BMP").string() + "\n");
   EXPECT_NE(run.err.find("durvane: warning: '" + file.string() + "': texture \"../x"),
             std::string::npos)
       << run.err;
-  EXPECT_EQ(Contents(folder / "ONE_____.BMP"), Expected(ConvertOpt(opt).textures[0]));
-  EXPECT_EQ(Tree(), (std::set<std::string>{"qel", "qel/model", "qel/model/model.prj",
-                                           "qel/model/ONE_____.BMP"}));
+  EXPECT_EQ(ReadBytes(folder / "ONE_____.BMP"), Expected(ConvertOpt(opt).textures[0]));
+  EXPECT_EQ(Tree(), (std::set<std::string>{"model", "model/model.prj", "model/ONE_____.BMP"}));
 }
 
 TEST_F(TextureConversion, CommandLineFailsCleanlyOnATruncatedTexture) {
@@ -209,13 +164,13 @@ TEST_F(TextureConversion, CommandLineFailsCleanlyOnATruncatedTexture) {
   const auto pixels_at = static_cast<std::size_t>(model.textures[0].pixels.data() - opt.data());
   StoreI32(&opt[pixels_at - 57 + 41], static_cast<std::int32_t>(opt.size()));
   const fs::path file = WriteOpt("cut.opt", opt);
-  const CliRun run = RunCli(root_, "convert -o '" + qel_.string() + "' '" + file.string() + "'");
-  EXPECT_EQ(run.status, 1);
+  const ProcessResult run = RunProcess(kDurvane, {"convert", "-o", qel_.path().string(), file});
+  EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find("durvane: error: '" + file.string() + "': offset "), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("pixel bytes"), std::string::npos) << run.err;
-  EXPECT_EQ(Tree(), (std::set<std::string>{"qel"}));
+  EXPECT_TRUE(Tree().empty());
 }
 
 }  // namespace

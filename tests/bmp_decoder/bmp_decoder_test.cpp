@@ -12,7 +12,7 @@
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
@@ -32,8 +32,8 @@ class BmpDecoder : public ::testing::Test {
     return RunConversion(root_, root_, "model.opt").output_folder;
   }
 
-  fixture::ScratchDir scratch_;
-  fs::path root_ = scratch_.path();
+  fixture::TempDir dir_;
+  fs::path root_ = dir_.path();
 };
 
 std::int32_t HeaderLong(const opt::TextureBitmap& t, std::size_t at) {
