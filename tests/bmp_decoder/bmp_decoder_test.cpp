@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
+#include "core/little_endian.h"
 #include "opt/texture_export.h"
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
@@ -27,8 +27,7 @@ class BmpDecoder : public ::testing::Test {
  protected:
   // Converts `bytes` as model.opt and returns the output folder.
   fs::path Convert(const std::vector<std::byte>& bytes) {
-    const std::span<const std::byte> pieces[] = {bytes};
-    WriteFileAtomically(root_ / "model.opt", pieces);
+    fixture::WriteBytes(root_ / "model.opt", bytes);
     return RunConversion(root_, root_, "model.opt").output_folder;
   }
 
@@ -37,10 +36,7 @@ class BmpDecoder : public ::testing::Test {
 };
 
 std::int32_t HeaderLong(const opt::TextureBitmap& t, std::size_t at) {
-  return static_cast<std::int32_t>(std::to_integer<std::uint32_t>(t.header[at]) |
-                                   std::to_integer<std::uint32_t>(t.header[at + 1]) << 8 |
-                                   std::to_integer<std::uint32_t>(t.header[at + 2]) << 16 |
-                                   std::to_integer<std::uint32_t>(t.header[at + 3]) << 24);
+  return LoadI32(&t.header[at]);
 }
 
 // Decodes the file written for `t` and checks that the image has the texture's size, its 256
