@@ -1,5 +1,7 @@
 #include "opt/opt_scan.h"
 
+#include <unordered_set>
+
 #include "core/error.h"
 #include "opt/polygon_walk.h"
 #include "opt/texture_export.h"
@@ -104,10 +106,10 @@ class TextureScan {
     }
     const std::int32_t data_count = image_.DataCount(x);
     if (data_count != 0 && data_count != 1) {
-      if (child_count <= 0) return;
-      warnings_.push_back("the texture group " + DescribeNode(image_, x) + " has DataCount " +
-                          std::to_string(data_count) +
-                          ", neither 0 nor 1; its textures get no bitmaps");
+      if (child_count > 0) {
+        Warn(x, "the texture group " + DescribeNode(image_, x) + " has DataCount " +
+                    std::to_string(data_count) + ", neither 0 nor 1; its textures get no bitmaps");
+      }
       return;
     }
     const std::int64_t children = InPlaceChildren(x);
@@ -130,9 +132,14 @@ class TextureScan {
     } else if (child_count == 1) {
       Export(n, TextureLayout::B);
     } else {
-      warnings_.push_back("the texture " + DescribeNode(image_, n) + " has ChildCount " +
-                          std::to_string(child_count) + ", neither 0 nor 1; it gets no bitmap");
+      Warn(n, "the texture " + DescribeNode(image_, n) + " has ChildCount " +
+                  std::to_string(child_count) + ", neither 0 nor 1; it gets no bitmap");
     }
+  }
+
+  // Warns once per node, however often shared nodes lead the walk back to it.
+  void Warn(std::int32_t node, std::string message) {
+    if (warned_.insert(node).second) warnings_.push_back(std::move(message));
   }
 
   void Export(std::int32_t n, TextureLayout layout) {
@@ -172,6 +179,7 @@ class TextureScan {
   WalkBudget budget_;         // list entries visited
   WalkBudget bitmap_budget_;  // bytes of bitmaps made
   std::vector<TextureBitmap> textures_;
+  std::unordered_set<std::int32_t> warned_;
 };
 
 }  // namespace
