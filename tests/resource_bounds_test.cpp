@@ -43,9 +43,11 @@ std::string RefusalOf(const std::vector<std::byte>& bytes) {
   return message;
 }
 
-// A group node k whose selected node s leads to P.
+// A group node k whose selected node s leads to P, in place and through its child table.
 int GroupLeadingTo(OptBuilder& b, int p) {
-  const int s = b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(p)));
+  const int table = b.Blob(Bytes().Address(Ref::To(p)));
+  const int s = b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table)},
+                       Bytes().Address(Ref::To(p)));
   return b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(s)));
 }
 
@@ -102,6 +104,19 @@ TEST(ResourceBounds, HugeDataCountOfEachListKindIsRefused) {
     EXPECT_NE(message.find(c.expected), std::string::npos) << message;
     EXPECT_NE(message.find("but the file ends at " + Hex(size)), std::string::npos) << message;
   }
+}
+
+TEST(ResourceBounds, HugePixelCountIsRefusedBeforeAnyBitmapIsMade) {
+  // A texture node in layout A cut short after its header fields: 57 bytes, in a 200-byte file.
+  OptBuilder b;
+  Bytes fields;
+  fields.Text("SKIN0001").Byte(0).Long(0).Long(0).Long(kHuge).Long(0).Long(64).Long(64);
+  const int texture = b.Node({.type = 20}, fields);
+  b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(Group(b, {Ref::To(texture)}))}))});
+  const std::string message = RefusalOf(PaddedTo(b, 200));
+  EXPECT_NE(message.find("the 2147483647 pixel bytes at node offset 57"), std::string::npos)
+      << message;
+  EXPECT_NE(message.find("but the file ends at 0xc8"), std::string::npos) << message;
 }
 
 TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
