@@ -25,7 +25,7 @@ BuiltOpt EmptyModel() {
   return b.Build();
 }
 
-// One triangle with its tables, a texture reference and one node of each record kind.
+// One triangle with its tables, a texture reference and nodes of types 22 and 28.
 BuiltOpt TriangleModel() {
   OptBuilder b;
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
@@ -41,8 +41,8 @@ BuiltOpt TriangleModel() {
   return b.Build();
 }
 
-// A texture group of one texture in layout B and a group whose ChildCount (2) makes the walk
-// take the node at its DataAddress.
+// A texture group of two textures, one in each layout, and a group whose ChildCount (2) makes the
+// walks take the node at its DataAddress.
 BuiltOpt TextureGroupModel() {
   OptBuilder b;
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
@@ -50,13 +50,17 @@ BuiltOpt TextureGroupModel() {
   TextureSpec spec;
   spec.name = "PANEL001";
   spec.layout = TextureLayout::B;
-  const int texture = Texture(b, spec);
-  const int textures = TextureGroup(b, {Ref::To(texture)}, 1);
+  const int panel = Texture(b, spec);
+  spec.name = "PANEL002";
+  spec.layout = TextureLayout::A;
+  const int textures = TextureGroup(b, {Ref::To(panel), Ref::To(Texture(b, spec))}, 1);
   const int polygons =
       PolygonList(b, {{{0, 1, 2, 3}, {0, 1, 2, 3}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}}});
   const int p = b.Node({.type = 0, .child_count = 2},
                        Bytes().Address(Ref::To(textures)).Address(Ref::To(polygons)));
-  const int s = b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(p)));
+  const int table = b.Blob(Bytes().Address(Ref::To(p)));
+  const int s = b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table)},
+                       Bytes().Address(Ref::To(p)));
   const int k =
       b.Node({.type = 0, .child_count = 2, .data_address = Ref::To(s)}, Bytes().Long(0).Long(0));
   b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(vertices), Ref::To(pairs), Ref::To(k)}))});
