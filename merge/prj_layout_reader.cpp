@@ -132,7 +132,7 @@ class LayoutWalk {
     while (index > 0 && !layout_.blocks[index - 1].present) --index;
     const auto previous = static_cast<PrjBlockKind>(index - 1);
     return "the " + Plural(layout_[previous].record_count, "record") + " of " +
-           std::string(Traits(previous).name);
+           (previous == PrjBlockKind::kLeading ? "the " : "") + std::string(Traits(previous).name);
   }
 
   void Records(PrjBlockKind kind, std::int64_t count) {

@@ -164,7 +164,7 @@ TEST(PrjLayoutReader, RefusesBrokenCountsAndTags) {
   PutLong(bytes, 0, 1);  // one record too few: FF01 expected inside the second record
   ExpectRefused(bytes, 56,
                 "section FF01: expected the tag 0xff01 after the 1 record of "
-                "leading block, found 0x");
+                "the leading block, found 0x2");
 
   bytes = good;
   PutLong(bytes, 299, 0x1234);  // neither FF03 nor FF04
