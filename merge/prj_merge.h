@@ -16,6 +16,13 @@ namespace durvane::merge {
 // A merged file as pieces that, written back to back, are the file. The pieces point into
 // the two input buffers and into `headers`; the inputs must outlive them.
 struct MergedPrj {
+  MergedPrj() = default;
+  // Moving keeps the pieces valid; a copy would point into the original's headers.
+  MergedPrj(MergedPrj&&) = default;
+  MergedPrj& operator=(MergedPrj&&) = default;
+  MergedPrj(const MergedPrj&) = delete;
+  MergedPrj& operator=(const MergedPrj&) = delete;
+
   std::vector<std::byte> headers;  // the new count fields and section headers
   std::vector<std::span<const std::byte>> pieces;
   std::int32_t index_shift = 0;
