@@ -14,17 +14,18 @@ struct BlockTraits {
   std::int32_t tag;
   std::uint32_t record_bytes;
   bool optional;
+  bool per_polygon;
 };
 
 constexpr std::array<BlockTraits, kPrjBlockCount> kTraits = {{
-    {"leading block", 0, prj::kPolygonRecordBytes, false},
-    {"section FF01", prj::kTagFF01, prj::kFF01RecordBytes, false},
-    {"section FF02", prj::kTagFF02, 0, false},
-    {"section FF03", prj::kTagFF03, prj::kFF03RecordBytes, true},
-    {"section FF04", prj::kTagFF04, prj::kFF04RecordBytes, false},
-    {"section FF05", prj::kTagFF05, prj::kFF05RecordBytes, false},
-    {"section FF07", prj::kTagFF07, prj::kFF07RecordBytes, false},
-    {"section FF08", prj::kTagFF08, prj::kFF08RecordBytes, true},
+    {"leading block", 0, prj::kPolygonRecordBytes, false, true},
+    {"section FF01", prj::kTagFF01, prj::kFF01RecordBytes, false, true},
+    {"section FF02", prj::kTagFF02, 0, false, true},
+    {"section FF03", prj::kTagFF03, prj::kFF03RecordBytes, true, false},
+    {"section FF04", prj::kTagFF04, prj::kFF04RecordBytes, false, false},
+    {"section FF05", prj::kTagFF05, prj::kFF05RecordBytes, false, false},
+    {"section FF07", prj::kTagFF07, prj::kFF07RecordBytes, false, true},
+    {"section FF08", prj::kTagFF08, prj::kFF08RecordBytes, true, false},
 }};
 
 const BlockTraits& Traits(PrjBlockKind kind) {
@@ -52,10 +53,7 @@ class LayoutWalk {
     for (PrjBlockKind kind : kPrjBlockOrder) {
       if (kind == PrjBlockKind::kLeading) continue;
       if (!SectionHeader(kind)) continue;
-      const PrjBlock& block = layout_[kind];
-      const bool per_polygon =
-          kind == PrjBlockKind::kFF01 || kind == PrjBlockKind::kFF02 || kind == PrjBlockKind::kFF07;
-      Records(kind, per_polygon ? polygon_count_ : block.count_field);
+      Records(kind, Traits(kind).per_polygon ? polygon_count_ : layout_[kind].count_field);
     }
     if (at_ != view_.size()) {
       throw FormatError(at_, std::string(Traits(PrjBlockKind::kFF08).name) + ": " +
@@ -100,8 +98,8 @@ class LayoutWalk {
     block.count_offset = at_ + 4;
     block.count_field = view_.Long(block.count_offset, what);
     block.records_offset = at_ = at_ + prj::kSectionHeaderBytes;
-    if (block.count_field < 0 && kind != PrjBlockKind::kFF01 && kind != PrjBlockKind::kFF02 &&
-        kind != PrjBlockKind::kFF07) {
+    // The count fields of per-polygon sections are never read, so any value passes.
+    if (block.count_field < 0 && !traits.per_polygon) {
       throw FormatError(block.count_offset, std::string(traits.name) + ": the record count " +
                                                 std::to_string(block.count_field) + " is negative");
     }
@@ -199,6 +197,9 @@ std::uint32_t BlockRecordBytes(PrjBlockKind kind) {
 }
 bool BlockIsOptional(PrjBlockKind kind) {
   return Traits(kind).optional;
+}
+bool BlockIsPerPolygon(PrjBlockKind kind) {
+  return Traits(kind).per_polygon;
 }
 
 PrjLayout ReadPrjLayout(std::span<const std::byte> bytes) {

@@ -37,6 +37,9 @@ std::int32_t BlockTag(PrjBlockKind kind);
 std::uint32_t BlockRecordBytes(PrjBlockKind kind);
 // Only sections FF03 and FF08 may be missing from a file.
 bool BlockIsOptional(PrjBlockKind kind);
+// The leading block and sections FF01, FF02 and FF07 hold one record per polygon; their
+// record count is the leading block's count field, whatever their own count fields say.
+bool BlockIsPerPolygon(PrjBlockKind kind);
 
 // Where one block lies in a file. The block's header (tag and count field, or the count field
 // alone for the leading block) runs from `offset` to `records_offset`; its records from

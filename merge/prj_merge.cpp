@@ -13,15 +13,10 @@ namespace {
 // The leading count field and seven section headers at most.
 constexpr std::size_t kMaxHeaderBytes = 4 + 7 * prj::kSectionHeaderBytes;
 
-bool CountsPolygons(PrjBlockKind kind) {
-  return kind == PrjBlockKind::kLeading || kind == PrjBlockKind::kFF01 ||
-         kind == PrjBlockKind::kFF02 || kind == PrjBlockKind::kFF07;
-}
-
 // What the second file adds to a block's count field: its polygon count for the blocks with
 // one record per polygon (their own count fields are never read), else its section's count.
 std::int64_t AddedCount(const PrjLayout& second, PrjBlockKind kind) {
-  if (CountsPolygons(kind)) return second.polygon_count();
+  if (BlockIsPerPolygon(kind)) return second.polygon_count();
   const PrjBlock& block = second[kind];
   return block.present ? block.count_field : 0;
 }
@@ -42,7 +37,7 @@ std::int32_t SummedCount(PrjBlockKind kind, std::int32_t first, std::int64_t add
 void NoteStrayCountField(const PrjLayout& first, PrjBlockKind kind,
                          std::vector<std::string>& warnings) {
   const PrjBlock& block = first[kind];
-  if (kind == PrjBlockKind::kLeading || !CountsPolygons(kind)) return;
+  if (kind == PrjBlockKind::kLeading || !BlockIsPerPolygon(kind)) return;
   if (block.count_field == first.polygon_count()) return;
   warnings.push_back(std::string(BlockName(kind)) + " of the first file has the count " +
                      std::to_string(block.count_field) + " but " +
