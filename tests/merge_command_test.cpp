@@ -1,44 +1,22 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "core/file_io.h"
 #include "core/little_endian.h"
 #include "tests/support/prj_fixture.h"
-#include "tests/support/scratch_folder.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
 
 using fixture::BuildPrjFile;
 using fixture::PrjSpec;
-using fixture::ScratchFolder;
 
-struct CommandRun {
-  int status;
-  std::string out, err;
-};
-
-std::string Text(const std::filesystem::path& file) {
-  const auto bytes = ReadFile(file);
-  std::string text;
-  for (std::byte b : bytes) text.push_back(static_cast<char>(b));
-  return text;
-}
-
-// Runs the built durvane with `args` (already quoted as the shell needs) from `dir`.
-CommandRun Durvane(const ScratchFolder& dir, const std::string& args) {
-  const std::string command = "cd '" + dir.path().string() + "' && '" DURVANE_BIN_DIR "/durvane' " +
-                              args + " >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  CommandRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Text(dir / "out.txt"),
-                 Text(dir / "err.txt")};
-  std::filesystem::remove(dir / "out.txt");
-  std::filesystem::remove(dir / "err.txt");
-  return run;
+fixture::ProcessResult Durvane(const std::vector<std::string>& args) {
+  return fixture::RunProcess(DURVANE_BIN_DIR "/durvane", args);
 }
 
 PrjSpec TwoPolygons() {
@@ -50,49 +28,56 @@ PrjSpec TwoPolygons() {
 }
 
 TEST(MergeCommand, MergesAndSaysWhatItWrote) {
-  ScratchFolder dir;
-  const auto a = dir.Write("a.prj", BuildPrjFile(TwoPolygons()));
-  dir.Write("b.prj", BuildPrjFile(TwoPolygons()));
-  const CommandRun run = Durvane(dir, "merge a.prj b.prj");
-  EXPECT_EQ(run.status, 0) << run.err;
+  fixture::TempDir dir;
+  const std::string a = dir / "a.prj", b = dir / "b.prj";
+  fixture::WriteBytes(a, BuildPrjFile(TwoPolygons()));
+  fixture::WriteBytes(b, BuildPrjFile(TwoPolygons()));
+  const auto run = Durvane({"merge", a, b});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const auto merged = ReadFile(a);
   EXPECT_EQ(LoadI32(merged.data()), 4);
-  EXPECT_EQ(run.out, "merged b.prj into a.prj: 4 polygons, " + std::to_string(merged.size()) +
-                         " bytes, top-level indices moved by 2\n");
+  EXPECT_EQ(run.out, "merged " + b + " into " + a + ": 4 polygons, " +
+                         std::to_string(merged.size()) + " bytes, top-level indices moved by 2\n");
 }
 
 TEST(MergeCommand, AnInvalidFileIsNamedAndTheFirstIsLeftAlone) {
-  ScratchFolder dir;
+  fixture::TempDir dir;
+  const std::string a = dir / "a.prj", b = dir / "b.prj";
   const auto first = BuildPrjFile(TwoPolygons());
-  const auto a = dir.Write("a.prj", first);
+  fixture::WriteBytes(a, first);
   auto broken = BuildPrjFile(TwoPolygons());
   StoreI32(broken.data(), 3);  // one polygon record more than the leading block holds
-  dir.Write("b.prj", broken);
-  const CommandRun run = Durvane(dir, "merge a.prj b.prj");
-  EXPECT_EQ(run.status, 1);
+  fixture::WriteBytes(b, broken);
+  const auto run = Durvane({"merge", a, b});
+  EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err,
-            "durvane: error: 'b.prj': not a valid PRJ file: offset 0xa0: section FF01: expected "
-            "the tag 0xff01 after the 3 records of the leading block, found 0x59524b44\n");
+  EXPECT_EQ(run.err, "durvane: error: '" + b +
+                         "': not a valid PRJ file: offset 0xa0: section FF01: expected the tag "
+                         "0xff01 after the 3 records of the leading block, found 0x59524b44\n");
   EXPECT_EQ(ReadFile(a), first);
 
-  const CommandRun missing = Durvane(dir, "merge a.prj nothing.prj");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err.rfind("durvane: error: 'nothing.prj': cannot open", 0), 0u) << missing.err;
+  const std::string missing = dir / "nothing.prj";
+  const auto run_missing = Durvane({"merge", a, missing});
+  EXPECT_EQ(run_missing.exit_status, 1);
+  EXPECT_EQ(run_missing.err.rfind("durvane: error: '" + missing + "': cannot open", 0), 0u)
+      << run_missing.err;
   EXPECT_EQ(ReadFile(a), first);
 }
 
 TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
-  ScratchFolder dir;
-  for (const char* args : {"merge", "merge a.prj", "merge a.prj b.prj c.prj", "merge -x a b"}) {
-    SCOPED_TRACE(args);
-    const CommandRun run = Durvane(dir, args);
-    EXPECT_EQ(run.status, 2);
+  const std::vector<std::vector<std::string>> cases = {{"merge"},
+                                                       {"merge", "a.prj"},
+                                                       {"merge", "a.prj", "b.prj", "c.prj"},
+                                                       {"merge", "-x", "a", "b"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.size());
+    const auto run = Durvane(args);
+    EXPECT_EQ(run.exit_status, 2);
     EXPECT_NE(run.err.find("usage: durvane merge FIRST.prj SECOND.prj"), std::string::npos)
         << run.err;
   }
-  EXPECT_EQ(Durvane(dir, "merge --help").status, 0);
+  EXPECT_EQ(Durvane({"merge", "--help"}).exit_status, 0);
 }
 
 }  // namespace

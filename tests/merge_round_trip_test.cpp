@@ -6,8 +6,8 @@
 #include "core/little_endian.h"
 #include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
-#include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
+#include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"
 
 namespace durvane::merge {
@@ -43,10 +43,6 @@ BuiltOpt CanopyModel() {
                                     Ref::To(RecordNode(b, 23, std::vector<std::int32_t>(12, 9)))});
   b.TopLevel({Ref::To(top1), Ref::To(top2)});
   return b.Build();
-}
-
-std::vector<std::byte> Converted(const BuiltOpt& opt) {
-  return ConvertOpt(opt.bytes).prj.Flatten();
 }
 
 std::vector<std::byte> MergeInMemory(const std::vector<std::byte>& first,
@@ -96,8 +92,8 @@ void ExpectMergedBlocks(const std::vector<std::byte>& first, const std::vector<s
 }
 
 TEST(MergeRoundTrip, TwoConvertedModelsMergeBlockByBlock) {
-  const auto sample = Converted(SampleModel());
-  const auto canopy = Converted(CanopyModel());
+  const auto sample = ConvertToPrj(SampleModel());
+  const auto canopy = ConvertToPrj(CanopyModel());
   ASSERT_EQ(ReadPrjLayout(canopy)[Kind::kFF03].record_count, 0);
   ASSERT_EQ(ReadPrjLayout(sample).polygon_count(), 6);
 
@@ -108,8 +104,8 @@ TEST(MergeRoundTrip, TwoConvertedModelsMergeBlockByBlock) {
 }
 
 TEST(MergeRoundTrip, MergingThreeModelsInEitherOrderOfPairsGivesTheSameFile) {
-  const auto sample = Converted(SampleModel());
-  const auto canopy = Converted(CanopyModel());
+  const auto sample = ConvertToPrj(SampleModel());
+  const auto canopy = ConvertToPrj(CanopyModel());
   const auto left = MergeInMemory(MergeInMemory(sample, canopy), sample);
   const auto right = MergeInMemory(sample, MergeInMemory(canopy, sample));
   EXPECT_EQ(left, right);

@@ -16,7 +16,7 @@
 #include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
 #include "tests/support/prj_fixture.h"
-#include "tests/support/scratch_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane::merge {
 namespace {
@@ -24,7 +24,13 @@ namespace {
 using fixture::BuildPrjFile;
 using fixture::PrjRecord;
 using fixture::PrjSpec;
-using fixture::ScratchFolder;
+using fixture::TempDir;
+
+std::filesystem::path Put(const TempDir& dir, const std::string& name,
+                          const std::vector<std::byte>& bytes) {
+  fixture::WriteBytes(dir / name, bytes);
+  return dir / name;
+}
 
 PrjSpec FirstSpec() {
   PrjSpec s;
@@ -51,9 +57,9 @@ std::vector<std::byte> Expected(const std::vector<std::byte>& first,
 }
 
 TEST(MergeRun, ReplacesTheFirstFileAndLeavesTheSecond) {
-  ScratchFolder dir;
+  TempDir dir;
   const auto first = BuildPrjFile(FirstSpec()), second = BuildPrjFile(SecondSpec());
-  const auto a = dir.Write("a.prj", first), b = dir.Write("b.prj", second);
+  const auto a = Put(dir, "a.prj", first), b = Put(dir, "b.prj", second);
   const MergeResult result = MergePrj(a, b);
   const auto merged = ReadFile(a);
   EXPECT_EQ(merged, Expected(first, second));
@@ -61,24 +67,24 @@ TEST(MergeRun, ReplacesTheFirstFileAndLeavesTheSecond) {
   EXPECT_EQ(result.polygon_count, 3);
   EXPECT_EQ(result.index_shift, 2);
   EXPECT_EQ(result.bytes_written, merged.size());
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.prj", "b.prj"}));
+  EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));
 }
 
 TEST(MergeRun, TheSameFileOnBothSidesIsMergedWithItself) {
-  ScratchFolder dir;
+  TempDir dir;
   const auto first = BuildPrjFile(FirstSpec());
-  const auto a = dir.Write("a.prj", first);
+  const auto a = Put(dir, "a.prj", first);
   MergePrj(a, dir / "." / "a.prj");
   EXPECT_EQ(ReadFile(a), Expected(first, first));
 }
 
 TEST(MergeRun, FollowsASymbolicLinkAndKeepsPermissions) {
-  ScratchFolder dir;
+  TempDir dir;
   const auto first = BuildPrjFile(FirstSpec()), second = BuildPrjFile(SecondSpec());
-  const auto target = dir.Write("target.prj", first);
+  const auto target = Put(dir, "target.prj", first);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   std::filesystem::create_symlink("target.prj", dir / "link.prj");
-  MergePrj(dir / "link.prj", dir.Write("b.prj", second));
+  MergePrj(dir / "link.prj", Put(dir, "b.prj", second));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.prj"));
   EXPECT_EQ(ReadFile(target), Expected(first, second));
   struct stat st {};
@@ -113,8 +119,8 @@ TEST(MergeRun, InvalidInputLeavesTheFirstFileUnchanged) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ScratchFolder dir;
-    const auto a = dir.Write("a.prj", c.first), b = dir.Write("b.prj", c.second);
+    TempDir dir;
+    const auto a = Put(dir, "a.prj", c.first), b = Put(dir, "b.prj", c.second);
     try {
       MergePrj(a, b);
       ADD_FAILURE() << "merged";
@@ -125,14 +131,14 @@ TEST(MergeRun, InvalidInputLeavesTheFirstFileUnchanged) {
     }
     EXPECT_EQ(ReadFile(a), c.first);
     EXPECT_EQ(ReadFile(b), c.second);
-    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a.prj", "b.prj"}));
+    EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));
   }
 }
 
 TEST(MergeRun, MissingOrUnreadableFilesAreNamed) {
-  ScratchFolder dir;
+  TempDir dir;
   const auto first = BuildPrjFile(FirstSpec());
-  const auto a = dir.Write("a.prj", first);
+  const auto a = Put(dir, "a.prj", first);
   try {
     MergePrj(a, dir / "missing.prj");
     ADD_FAILURE() << "merged";
@@ -153,13 +159,13 @@ TEST(MergeRun, AMergeKilledWhileWritingLeavesTheOldOrTheNewFile) {
   }
   const auto old_bytes = BuildPrjFile(big);
   const auto new_bytes = Expected(old_bytes, old_bytes);
-  ScratchFolder dir;
+  TempDir dir;
   const auto a = dir / "a.prj";
-  const auto b = dir.Write("b.prj", old_bytes);
+  const auto b = Put(dir, "b.prj", old_bytes);
 
   // Runs the merge in a child and sends it SIGKILL after `delay`, unless it is negative.
   auto run_child = [&](std::chrono::microseconds delay) {
-    dir.Write("a.prj", old_bytes);
+    Put(dir, "a.prj", old_bytes);
     const pid_t child = ::fork();
     if (child == 0) {
       try {
@@ -201,7 +207,7 @@ TEST(MergeRun, AMergeKilledWhileWritingLeavesTheOldOrTheNewFile) {
       ++saw_new;
     }
     // A killed write can leave only its temporary file behind.
-    for (const std::string& name : dir.Names()) {
+    for (const std::string& name : fixture::ListTree(dir.path())) {
       if (name == "a.prj" || name == "b.prj") continue;
       EXPECT_NE(name.find(kTemporarySuffix), std::string::npos) << name;
       std::filesystem::remove(dir / name);
