@@ -36,10 +36,11 @@ std::int32_t IndexShift(const PrjLayout& first) {
   if (!last) return 0;
   const std::int64_t shift = std::int64_t{*last} + 1;
   if (!FitsLong(shift)) {
-    throw Error("the top-level index " + std::to_string(*last) +
-                " of the first file's last record leaves no index to move the second file's "
-                "records to: " +
-                std::to_string(shift) + " is beyond the largest Long");
+    const char* source = polygons.record_count > 0 ? "of the first file's last polygon record"
+                                                   : "largest among the first file's records";
+    throw Error("the top-level index " + std::to_string(*last) + ", " + source +
+                ", leaves no index to move the second file's records to: " + std::to_string(shift) +
+                " is beyond the largest Long");
   }
   return static_cast<std::int32_t>(shift);
 }

@@ -232,6 +232,9 @@ TEST(PrjMerge, IndicesAndCountsBeyondTheLongRangeAreRefused) {
   PrjSpec last_max;
   last_max.Polygon(kLongMax, 0);
   ExpectMergeRefused(last_max, ExampleSecond(), "2147483648 is beyond the largest Long");
+  PrjSpec no_polygons;
+  no_polygons.ff04 = {{kLongMax, 0}};
+  ExpectMergeRefused(no_polygons, ExampleSecond(), "largest among the first file's records");
 
   PrjSpec first;
   first.Polygon(1, 0);  // shift 2
