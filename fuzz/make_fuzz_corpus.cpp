@@ -6,7 +6,10 @@
 #include <string>
 
 #include "core/file_io.h"
+#include "core/little_endian.h"
+#include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
+#include "tests/support/prj_fixture.h"
 #include "tests/support/sample_model.h"
 
 namespace {
@@ -25,7 +28,13 @@ BuiltOpt EmptyModel() {
   return b.Build();
 }
 
-// One triangle with its tables, a texture reference and nodes of types 22 and 28.
+// A node of type 25 or 23. Sections FF04 and FF05 count top-level entries, not records, so
+// a PRJ file merges only when each entry has one node of each of the two types.
+int MergeableRecord(OptBuilder& b, std::int32_t type) {
+  return RecordNode(b, type, std::vector<std::int32_t>(18, type));
+}
+
+// One triangle with its tables, a texture reference and one node of each record kind.
 BuiltOpt TriangleModel() {
   OptBuilder b;
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
@@ -34,10 +43,11 @@ BuiltOpt TriangleModel() {
   const int polygons =
       PolygonList(b, {{{0, 1, 2, -1}, {0, 1, 2, -1}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}}});
   const int group = Group(b, {Ref::To(texture), Ref::To(polygons)});
-  const int n22 = RecordNode(b, 22, {1, 2, 3, 4});
-  const int n28 = RecordNode(b, 28, std::vector<std::int32_t>(18, 7));
-  b.TopLevel({Ref::To(TopLevelNode(
-      b, {Ref::To(vertices), Ref::To(pairs), Ref::To(group), Ref::To(n22), Ref::To(n28)}))});
+  b.TopLevel(
+      {Ref::To(TopLevelNode(b, {Ref::To(vertices), Ref::To(pairs), Ref::To(group),
+                                Ref::To(RecordNode(b, 22, {1, 2, 3, 4})),
+                                Ref::To(MergeableRecord(b, 25)), Ref::To(MergeableRecord(b, 23)),
+                                Ref::To(RecordNode(b, 28, std::vector<std::int32_t>(18, 7)))}))});
   return b.Build();
 }
 
@@ -63,8 +73,35 @@ BuiltOpt TextureGroupModel() {
                        Bytes().Address(Ref::To(p)));
   const int k =
       b.Node({.type = 0, .child_count = 2, .data_address = Ref::To(s)}, Bytes().Long(0).Long(0));
-  b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(vertices), Ref::To(pairs), Ref::To(k)}))});
+  b.TopLevel({Ref::To(
+      TopLevelNode(b, {Ref::To(vertices), Ref::To(pairs), Ref::To(k),
+                       Ref::To(MergeableRecord(b, 25)), Ref::To(MergeableRecord(b, 23))}))});
   return b.Build();
+}
+
+// A merge fuzzer input: where the first file ends, then the two files back to back.
+std::vector<std::byte> MergeInput(const std::vector<std::byte>& first,
+                                  const std::vector<std::byte>& second) {
+  std::vector<std::byte> out(4);
+  durvane::StoreU32(out.data(), static_cast<std::uint32_t>(first.size()));
+  out.insert(out.end(), first.begin(), first.end());
+  out.insert(out.end(), second.begin(), second.end());
+  return out;
+}
+
+std::vector<std::byte> ConvertedPrj(const BuiltOpt& model) {
+  return durvane::ConvertOpt(model.bytes).prj.Flatten();
+}
+
+// A PRJ file without sections FF03 and FF08, with a texture group's four names.
+std::vector<std::byte> PrjWithoutOptionalSections() {
+  PrjSpec spec;
+  spec.Polygon(0, 1).Polygon(1, 5, {.flag = 1, .strings = {"A.BMP", "B.BMP", "C.BMP", "D.BMP"}});
+  spec.ff03.reset();
+  spec.ff08.reset();
+  spec.ff04 = {{0, 9}, {1, 10}};
+  spec.ff05 = {{0, 11}, {1, 12}};
+  return BuildPrjFile(spec);
 }
 
 }  // namespace
@@ -81,6 +118,16 @@ int main(int argc, char** argv) {
     Write(convert / "triangle.opt", TriangleModel().bytes);
     Write(convert / "texture-group.opt", TextureGroupModel().bytes);
     Write(convert / "sample.opt", SampleModel().bytes);
+
+    const std::filesystem::path merge = std::filesystem::path(argv[1]) / "merge";
+    std::filesystem::create_directories(merge);
+    const auto sample = ConvertedPrj(SampleModel());
+    const auto triangle = ConvertedPrj(TriangleModel());
+    Write(merge / "sample-sample.bin", MergeInput(sample, sample));
+    Write(merge / "empty-triangle.bin", MergeInput(ConvertedPrj(EmptyModel()), triangle));
+    Write(merge / "triangle-texture-group.bin",
+          MergeInput(triangle, ConvertedPrj(TextureGroupModel())));
+    Write(merge / "no-optional-sections.bin", MergeInput(PrjWithoutOptionalSections(), sample));
   } catch (const std::exception& e) {
     std::cerr << "make-fuzz-corpus: error: " << e.what() << "\n";
     return 1;

@@ -13,7 +13,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=
 cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 
 # target:corpus folder under fuzz/corpus
-targets=(convert_fuzzer:convert info_fuzzer:convert)
+targets=(convert_fuzzer:convert info_fuzzer:convert merge_fuzzer:merge)
 
 mkdir -p "$build/findings"
 for entry in "${targets[@]}"; do

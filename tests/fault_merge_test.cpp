@@ -1,0 +1,106 @@
+// Faults while a merge writes its result over the first file: the disk filling up, the folder
+// read-only, the process killed halfway. The first file must stay whole with its old bytes, the
+// second must not change, and a temporary file left by a killed merge goes with the next run.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <string>
+
+#include "core/error.h"
+#include "core/file_io.h"
+#include "merge/merge_run.h"
+#include "merge/prj_layout_reader.h"
+#include "merge/prj_merge.h"
+#include "tests/support/child_process.h"
+#include "tests/support/prj_bytes.h"
+#include "tests/support/sample_model.h"
+#include "tests/support/temp_dir.h"
+
+namespace durvane::merge {
+namespace {
+
+using namespace fixture;
+
+class MergeFault : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Open to all, so that a child running as "nobody" reaches the files.
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms(0755));
+    WriteBytes(first_, first_bytes_);
+    WriteBytes(second_, second_bytes_);
+  }
+
+  std::string Merge() const {
+    try {
+      MergePrj(first_, second_);
+      return "ok";
+    } catch (const Error& e) {
+      return std::string("error: ") + e.what();
+    }
+  }
+
+  std::vector<std::byte> Merged() const {
+    std::vector<std::byte> second = second_bytes_;
+    return MergePrjImages(first_bytes_, ReadPrjLayout(first_bytes_), second, ReadPrjLayout(second))
+        .Flatten();
+  }
+
+  // Both files as they were, and nothing else in their folder.
+  void ExpectUnchanged() const {
+    EXPECT_EQ(ReadBytes(first_), first_bytes_);
+    EXPECT_EQ(ReadBytes(second_), second_bytes_);
+    EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"first.prj", "second.prj"}));
+  }
+
+  std::string CannotWriteFirst(const std::string& reason) const {
+    return "error: '" + first_.string() + "': cannot write '" + first_.string() + "': " + reason;
+  }
+
+  TempDir dir_;
+  std::filesystem::path first_ = dir_ / "first.prj";
+  std::filesystem::path second_ = dir_ / "second.prj";
+  std::vector<std::byte> first_bytes_ = ConvertToPrj(SampleModel());
+  std::vector<std::byte> second_bytes_ = ConvertToPrj(SampleModel());
+};
+
+// The merged file is larger than the limit, so its write fails with EFBIG, as it would
+// with ENOSPC on a full disk.
+constexpr std::uint64_t kSmallFileLimit = 1024;
+
+TEST_F(MergeFault, DiskFullLeavesBothFilesWhole) {
+  ASSERT_GT(Merged().size(), kSmallFileLimit);
+  const auto outcome = RunInChild({.file_size_limit = kSmallFileLimit}, [&] { return Merge(); });
+  EXPECT_EQ(outcome.report, CannotWriteFirst("File too large"));
+  ExpectUnchanged();
+}
+
+// Permission bits do not stop root, so as root the merge runs as "nobody" in a child.
+TEST_F(MergeFault, ReadOnlyFolderLeavesBothFilesWhole) {
+  std::filesystem::permissions(dir_.path(), std::filesystem::perms(0555));
+  const auto outcome = RunInChild({.drop_privileges = true}, [&] { return Merge(); });
+  if (outcome.privileges_unavailable) GTEST_SKIP() << "running as root, cannot become nobody";
+  EXPECT_EQ(outcome.report, CannotWriteFirst("Permission denied"));
+  std::filesystem::permissions(dir_.path(), std::filesystem::perms(0755));
+  ExpectUnchanged();
+}
+
+TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLeftover) {
+  // SIGKILL arrives when the merged file's temporary copy holds its first 1024 bytes.
+  const auto outcome = RunInChild({.file_size_limit = kSmallFileLimit, .kill_at_limit = true},
+                                  [&] { return Merge(); });
+  ASSERT_EQ(outcome.signal, SIGKILL) << outcome.report;
+  EXPECT_EQ(ReadBytes(first_), first_bytes_);
+  const std::vector<std::string> left = ListTree(dir_.path());
+  ASSERT_EQ(left.size(), 3u);
+  EXPECT_EQ(left[0].rfind(".first.prj" + std::string(kTemporarySuffix), 0), 0u) << left[0];
+  EXPECT_EQ(std::filesystem::file_size(dir_ / left[0]), kSmallFileLimit);
+
+  EXPECT_EQ(Merge(), "ok");
+  EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"first.prj", "second.prj"}));
+  EXPECT_EQ(ReadBytes(first_), Merged());
+  EXPECT_EQ(ReadBytes(second_), second_bytes_);
+}
+
+}  // namespace
+}  // namespace durvane::merge
