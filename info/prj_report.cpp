@@ -74,13 +74,19 @@ std::string PrjReportJson(const std::string& file, const PrjReport& r) {
   j.Key("blocks").BeginArray();
   for (const PrjBlockSummary& b : r.blocks) {
     j.BeginObject().Key("name").String(b.name).Key("tag").Number(b.tag);
-    j.Key("optional").Bool(b.optional).Key("present").Bool(b.present).Key("complete").Bool(b.complete);
+    j.Key("optional")
+        .Bool(b.optional)
+        .Key("present")
+        .Bool(b.present)
+        .Key("complete")
+        .Bool(b.complete);
     if (b.present) {
       j.Key("offset").UnsignedNumber(b.offset).Key("count_field").Number(b.count_field);
     }
     if (b.complete) {
       j.Key("records").Number(b.records).Key("record_bytes").UnsignedNumber(b.record_bytes);
-      if (b.records > 0) j.Key("min_index").Number(b.min_index).Key("max_index").Number(b.max_index);
+      if (b.records > 0)
+        j.Key("min_index").Number(b.min_index).Key("max_index").Number(b.max_index);
     }
     j.EndObject();
   }

@@ -12,8 +12,8 @@
 namespace durvane::info {
 
 struct PrjBlockSummary {
-  std::string name;  // "leading block", "section FF01", ...
-  std::int32_t tag = 0;  // 0 for the leading block
+  std::string name;       // "leading block", "section FF01", ...
+  std::int32_t tag = 0;   // 0 for the leading block
   bool optional = false;  // FF03 and FF08 may be absent
   bool present = false;
   bool complete = false;  // all records walked
