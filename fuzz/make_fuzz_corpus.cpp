@@ -1,5 +1,6 @@
-// make-fuzz-corpus DIR: writes the seed corpora of the fuzz targets under DIR (convert/ and,
-// for the merge, prj/), made by the fixture builder. Kept small: the fuzzer finds the rest.
+// make-fuzz-corpus DIR: writes the seed corpora of the fuzz targets under DIR, made by the
+// fixture builders: OPT files (convert/), PRJ files (prj/) and pairs of PRJ files (merge/).
+// Kept small: the fuzzer finds the rest.
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -128,6 +129,12 @@ int main(int argc, char** argv) {
     Write(merge / "triangle-texture-group.bin",
           MergeInput(triangle, ConvertedPrj(TextureGroupModel())));
     Write(merge / "no-optional-sections.bin", MergeInput(PrjWithoutOptionalSections(), sample));
+
+    const std::filesystem::path prj = std::filesystem::path(argv[1]) / "prj";
+    std::filesystem::create_directories(prj);
+    Write(prj / "sample.prj", sample);
+    Write(prj / "triangle.prj", triangle);
+    Write(prj / "no-optional-sections.prj", PrjWithoutOptionalSections());
   } catch (const std::exception& e) {
     std::cerr << "make-fuzz-corpus: error: " << e.what() << "\n";
     return 1;

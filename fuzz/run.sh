@@ -12,17 +12,17 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=
   -DDURVANE_BUILD_TESTS=OFF -DDURVANE_BUILD_GUI=OFF -DDURVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 
-# target:corpus folder under fuzz/corpus
-targets=(convert_fuzzer:convert info_fuzzer:convert merge_fuzzer:merge)
+# target:corpus folders under fuzz/corpus, separated by commas
+targets=(convert_fuzzer:convert info_fuzzer:convert,prj merge_fuzzer:merge)
 
 mkdir -p "$build/findings"
 for entry in "${targets[@]}"; do
   target="${entry%%:*}"
-  corpus="${entry##*:}"
+  corpora="${entry##*:}"
   work="$build/corpus/$target"
   rm -rf "$work"
   mkdir -p "$work"
-  cp fuzz/corpus/"$corpus"/* "$work"/
+  for corpus in ${corpora//,/ }; do cp fuzz/corpus/"$corpus"/* "$work"/; done
   log="$build/$target.log"
   echo "fuzz: $target for ${seconds}s"
   if ! "$build/bin/$target" "$work" -dict=fuzz/durvane.dict -max_total_time="$seconds" \
