@@ -7,8 +7,11 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/little_endian.h"
+#include "merge/prj_layout_reader.h"
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
+#include "tests/support/prj_fixture.h"
 
 namespace durvane {
 namespace {
@@ -143,6 +146,38 @@ TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
 
   const std::string message = RefusalOf(bytes);
   EXPECT_NE(message.find("refers to the same lists so often"), std::string::npos) << message;
+}
+
+TEST(ResourceBounds, HugePrjCountFieldsAreRefusedBeforeTheRecordsAreWalked) {
+  PrjSpec spec;
+  spec.Polygon(0, 1);
+  spec.ff03 = std::vector<PrjRecord>{{0, 2}};
+  spec.ff04 = {{0, 3}};
+  spec.ff05 = {{0, 4}};
+  spec.ff08 = std::vector<PrjRecord>{{0, 5}};
+  const std::vector<std::byte> good = BuildPrjFile(spec);
+  const merge::PrjLayout layout = merge::ReadPrjLayout(good);
+
+  for (merge::PrjBlockKind kind : merge::kPrjBlockOrder) {
+    SCOPED_TRACE(std::string(merge::BlockName(kind)));
+    std::vector<std::byte> bytes = good;
+    StoreI32(bytes.data() + layout[kind].count_offset, kHuge);
+    const auto start = std::chrono::steady_clock::now();
+    std::string message = "read without error";
+    try {
+      merge::ReadPrjLayout(bytes);
+    } catch (const Error& e) {
+      message = e.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    // The per-polygon sections take their record count from the leading block, so their own
+    // count fields cannot make the walk longer.
+    if (merge::BlockIsPerPolygon(kind) && kind != merge::PrjBlockKind::kLeading) continue;
+    EXPECT_NE(message.find("2147483647 records of " +
+                           std::to_string(merge::BlockRecordBytes(kind)) + " bytes need"),
+              std::string::npos)
+        << message;
+  }
 }
 
 }  // namespace
