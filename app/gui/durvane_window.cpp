@@ -217,7 +217,8 @@ QStringList Durvane::Merge(QString& summary) {
   }
   const QString first = QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName());
   const QString second = QDir(optdirectory_.Path()).filePath(optfile_.SelectedName());
-  summary = QStringLiteral("Merging %1 into %2 failed.").arg(Quoted(second), Quoted(first));
+  const QString names[] = {Quoted(optfile_.SelectedName()), Quoted(prjfile1_.SelectedName())};
+  summary = QStringLiteral("Merging %1 into %2 failed.").arg(names[0], names[1]);
   const merge::MergeResult result = operations_.merge(LocalPath(first), LocalPath(second));
   summary =
       QStringLiteral("%1 was merged into %2 with warnings:").arg(Quoted(second), Quoted(first));
