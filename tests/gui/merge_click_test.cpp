@@ -1,18 +1,17 @@
 // A merge started by the window's button, through the library's real merge.
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/gui/durvane_window.h"
 #include "app/gui/operations.h"
 #include "tests/gui/gui_test_support.h"
-#include "tests/support/sample_model.h"
 
 namespace durvane::gui {
 namespace {
 
+using testing::Harness;
 using testing::ReadWhole;
-using testing::RecordingFeedback;
+using testing::SampleBytes;
 using testing::WriteFile;
 
 class MergeClickTest : public QObject {
@@ -22,10 +21,7 @@ class MergeClickTest : public QObject {
   void mergeByClick() {
     QTemporaryDir root;
     const QString top = QDir::cleanPath(root.path());
-    const auto model = fixture::SampleModel();
-    const QByteArray opt(reinterpret_cast<const char*>(model.bytes.data()),
-                         static_cast<qsizetype>(model.bytes.size()));
-    WriteFile(top + "/models/ship.opt", opt);
+    WriteFile(top + "/models/ship.opt", SampleBytes());
     for (const char* qel : {"one", "two"}) {
       QDir(top).mkpath(qel);
       RunConversion((top + '/' + qel).toStdString(), (top + "/models").toStdString(), "ship.opt");
@@ -44,25 +40,13 @@ class MergeClickTest : public QObject {
     const QByteArray expected = ReadWhole(top + "/expected/first.prj");
     QVERIFY(expected.size() > first_before.size());
 
-    auto recorder = std::make_unique<RecordingFeedback>();
-    RecordingFeedback& feedback = *recorder;
-    Durvane window(LibraryOperations(), std::move(recorder));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.findChild<QRadioButton*>("opmerge"), Qt::LeftButton);
-    QVERIFY(window.findChild<FolderList*>("prjdirectory")->SetPath(top + "/one/ship"));
-    QVERIFY(window.findChild<FolderList*>("optdirectory")->SetPath(top + "/two/ship"));
-    for (const char* name : {"prjfile1", "optfile"}) {
-      FileList& list = *window.findChild<FileList*>(name);
-      QCOMPARE(list.Names(), QStringList{"ship.prj"});
-      QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                        list.visualItemRect(list.item(0)).center());
-      QCOMPARE(list.SelectedIndex(), 0);
-    }
-    QTest::mouseClick(window.findChild<QPushButton*>("prjwriter"), Qt::LeftButton);
+    Harness h(LibraryOperations());
+    QVERIFY(h.Show());
+    h.ChooseMerge(first, second);
+    h.Write();
 
-    QVERIFY2(feedback.errors.isEmpty(), qPrintable(feedback.errors.value(0).detail));
-    QCOMPARE(feedback.Beeps(), 1);
+    QVERIFY2(h.feedback->errors.isEmpty(), qPrintable(h.feedback->errors.value(0).detail));
+    QCOMPARE(h.feedback->Beeps(), 1);
     QCOMPARE(ReadWhole(first), expected);        // the first file received the merge
     QCOMPARE(ReadWhole(second), second_before);  // the second was only read
   }

@@ -13,65 +13,16 @@
 #include "core/error.h"
 #include "prj/conversion_run.h"
 #include "tests/gui/gui_test_support.h"
-#include "tests/support/sample_model.h"
 
 namespace durvane::gui {
 namespace {
 
 using testing::FilesIn;
+using testing::Harness;
 using testing::ReadWhole;
 using testing::RecordingFeedback;
+using testing::SampleBytes;
 using testing::WriteFile;
-
-QByteArray SampleBytes() {
-  const auto model = fixture::SampleModel();
-  return QByteArray(reinterpret_cast<const char*>(model.bytes.data()),
-                    static_cast<qsizetype>(model.bytes.size()));
-}
-
-// A window over a recorder, with typed access to its controls by object name.
-struct Harness {
-  explicit Harness(Operations operations = {&RunConversion, {}}) {
-    auto recorder = std::make_unique<RecordingFeedback>();
-    feedback = recorder.get();
-    window = std::make_unique<Durvane>(std::move(operations), std::move(recorder));
-  }
-
-  template <typename T>
-  T& Get(const char* name) {
-    T* control = window->findChild<T*>(QString::fromLatin1(name));
-    if (!control) throw std::runtime_error(std::string("no control ") + name);
-    return *control;
-  }
-  DriveList& prjdrive() { return Get<DriveList>("prjdrive"); }
-  FolderList& prjdirectory() { return Get<FolderList>("prjdirectory"); }
-  FileList& prjfile1() { return Get<FileList>("prjfile1"); }
-  DriveList& optdrive() { return Get<DriveList>("optdrive"); }
-  FolderList& optdirectory() { return Get<FolderList>("optdirectory"); }
-  FileList& optfile() { return Get<FileList>("optfile"); }
-  QRadioButton& opcreate() { return Get<QRadioButton>("opcreate"); }
-  QRadioButton& opmerge() { return Get<QRadioButton>("opmerge"); }
-  QLabel& Label1() { return Get<QLabel>("Label1"); }
-  QLabel& Label2() { return Get<QLabel>("Label2"); }
-  QPushButton& prjwriter() { return Get<QPushButton>("prjwriter"); }
-
-  bool Show() {
-    window->show();
-    return QTest::qWaitForWindowExposed(window.get());
-  }
-  // Selects `name` in a file list the way a user does, by clicking it.
-  static void ClickName(FileList& list, const QString& name) {
-    const int row = static_cast<int>(list.Names().indexOf(name));
-    QVERIFY2(row >= 0, qPrintable(name));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                      list.visualItemRect(list.item(row)).center());
-    QCOMPARE(list.SelectedIndex(), row);
-  }
-  void Write() { QTest::mouseClick(&prjwriter(), Qt::LeftButton); }
-
-  RecordingFeedback* feedback = nullptr;
-  std::unique_ptr<Durvane> window;
-};
 
 class WindowTest : public QObject {
   Q_OBJECT
@@ -427,11 +378,7 @@ class WindowTest : public QObject {
                  return merge::MergeResult{};
                }});
     QVERIFY(h.Show());
-    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
-    QVERIFY(h.prjdirectory().SetPath(top_ + "/one"));
-    QVERIFY(h.optdirectory().SetPath(top_ + "/two"));
-    Harness::ClickName(h.prjfile1(), "a.prj");
-    Harness::ClickName(h.optfile(), "b.PRJ");
+    h.ChooseMerge(top_ + "/one/a.prj", top_ + "/two/b.PRJ");
     h.Write();
 
     QCOMPARE(QString::fromStdString(first.string()), top_ + "/one/a.prj");
@@ -448,11 +395,7 @@ class WindowTest : public QObject {
                  throw Error("'b.prj': section FF02 is missing");
                }});
     QVERIFY(h.Show());
-    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
-    QVERIFY(h.prjdirectory().SetPath(top_ + "/one"));
-    QVERIFY(h.optdirectory().SetPath(top_ + "/two"));
-    Harness::ClickName(h.prjfile1(), "a.prj");
-    Harness::ClickName(h.optfile(), "b.prj");
+    h.ChooseMerge(top_ + "/one/a.prj", top_ + "/two/b.prj");
     h.Write();
     QCOMPARE(h.feedback->events, QStringList{"error"});
     QCOMPARE(h.feedback->errors[0].summary, QString("Merging 'b.prj' into 'a.prj' failed."));
