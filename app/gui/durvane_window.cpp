@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "app/gui/durvane_icon.xpm"
@@ -164,7 +165,7 @@ void Durvane::FollowFolder(FolderList& folder, DriveList& drive, FileList& files
 
 void Durvane::OnWriteClicked() {
   QString summary;
-  QString failure;
+  std::optional<QString> failure;
   QStringList warnings;
   {
     const BusyCursor busy;
@@ -181,8 +182,8 @@ void Durvane::OnWriteClicked() {
       failure = QString::fromStdString(e.what());
     }
   }
-  if (!failure.isEmpty()) {
-    feedback_->ShowError(summary, failure);
+  if (failure) {
+    feedback_->ShowError(summary, *failure);
     return;
   }
   feedback_->Beep();
@@ -220,8 +221,7 @@ QStringList Durvane::Merge(QString& summary) {
   const QString names[] = {Quoted(optfile_.SelectedName()), Quoted(prjfile1_.SelectedName())};
   summary = QStringLiteral("Merging %1 into %2 failed.").arg(names[0], names[1]);
   const merge::MergeResult result = operations_.merge(LocalPath(first), LocalPath(second));
-  summary =
-      QStringLiteral("%1 was merged into %2 with warnings:").arg(Quoted(second), Quoted(first));
+  summary = QStringLiteral("%1 was merged into %2 with warnings:").arg(names[0], names[1]);
   return FromStrings(result.warnings);
 }
 

@@ -403,6 +403,17 @@ class WindowTest : public QObject {
     QVERIFY(!QApplication::overrideCursor());
   }
 
+  void failureWithoutMessageIsStillAFailure() {
+    WriteFile(top_ + "/a.opt");
+    QVERIFY(QDir::setCurrent(top_));
+    Harness h({[](auto&&...) -> ConversionResult { throw std::runtime_error(""); }, {}});
+    QVERIFY(h.Show());
+    Harness::ClickName(h.optfile(), "a.opt");
+    h.Write();
+    QCOMPARE(h.feedback->events, QStringList{"error"});
+    QCOMPARE(h.feedback->errors[0].summary, QString("Converting 'a.opt' failed."));
+  }
+
  private:
   QString start_folder_;
   std::unique_ptr<QTemporaryDir> root_;  // fresh for every test
