@@ -15,7 +15,9 @@
 namespace durvane {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "'" + path.string() + "'";
+}
 
 [[noreturn]] void ThrowErrno(const std::string& action, const std::filesystem::path& path,
                              int error) {

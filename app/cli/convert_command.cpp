@@ -18,8 +18,7 @@ struct ConvertSettings {
 constexpr const char* kConvertUsage = "usage: durvane convert [-o QEL_DIR] FILE.opt...\n";
 
 // Returns false after printing a usage error.
-bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& settings,
-                      Streams io) {
+bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& settings, Streams io) {
   bool options_done = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];

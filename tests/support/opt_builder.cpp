@@ -40,7 +40,9 @@ Bytes& Bytes::Fill(std::size_t count, std::uint8_t v) {
   return *this;
 }
 
-std::size_t Bytes::size() const { return data_.size(); }
+std::size_t Bytes::size() const {
+  return data_.size();
+}
 
 int OptBuilder::Node(const NodeHeader& h, const Bytes& payload) {
   Bytes bytes;
@@ -63,13 +65,15 @@ BuiltOpt OptBuilder::Build() const {
   std::size_t offset = 22 + 4 * top_level_.size();
   for (const Piece& p : pieces_) {
     out.offsets.push_back(offset);
-    out.addresses.push_back(static_cast<std::int32_t>(opt_base + static_cast<std::int64_t>(offset)));
+    out.addresses.push_back(
+        static_cast<std::int32_t>(opt_base + static_cast<std::int64_t>(offset)));
     offset += p.bytes.size();
   }
   out.bytes.resize(offset);
   auto resolve = [&](Ref r) -> std::int32_t {
     if (r.piece < 0) return r.raw;
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(out.addresses.at(r.piece)) + r.delta);
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(out.addresses.at(r.piece)) +
+                                     r.delta);
   };
   StoreI32(out.bytes.data() + 8, base_address_);
   const std::int32_t node_count =
@@ -132,15 +136,15 @@ int TopLevelNode(OptBuilder& b, const std::vector<Ref>& children) {
 int Group(OptBuilder& b, const std::vector<Ref>& p_children) {
   Bytes p_payload;
   for (Ref r : p_children) p_payload.Address(r);
-  const int p = b.Node({.type = 0, .child_count = static_cast<std::int32_t>(p_children.size())},
-                       p_payload);
+  const int p =
+      b.Node({.type = 0, .child_count = static_cast<std::int32_t>(p_children.size())}, p_payload);
   Bytes table;
   table.Address(Ref::To(p));
   const int table_blob = b.Blob(table);
   Bytes s_payload;
   s_payload.Address(Ref::To(p));
-  const int s = b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table_blob)},
-                       s_payload);
+  const int s =
+      b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table_blob)}, s_payload);
   Bytes k_payload;
   k_payload.Address(Ref::To(s));
   return b.Node({.type = 0, .child_count = 1}, k_payload);
@@ -152,24 +156,24 @@ std::array<std::byte, 8> NameBytes(std::string_view name) {
   return out;
 }
 
-int Texture(OptBuilder& b, const TextureSpec& spec) {
+int Texture(OptBuilder& b, const TextureSpec& texture) {
   Bytes palette;
-  for (std::uint16_t c : spec.palette) palette.Byte(c & 0xFF).Byte(c >> 8);
+  for (std::uint16_t c : texture.palette) palette.Byte(c & 0xFF).Byte(c >> 8);
   const int palette_blob = b.Blob(palette);
 
   Bytes payload;
-  for (std::byte c : NameBytes(spec.name)) payload.Byte(static_cast<std::uint8_t>(c));
-  payload.Fill(spec.layout == TextureLayout::A ? 1 : 5, 0x11);
+  for (std::byte c : NameBytes(texture.name)) payload.Byte(static_cast<std::uint8_t>(c));
+  payload.Fill(texture.layout == TextureLayout::A ? 1 : 5, 0x11);
   // The palette lies 3584 bytes after the address the node stores.
   payload.Address(Ref::To(palette_blob, -3584));
   payload.Fill(4, 0x22);
-  payload.Long(static_cast<std::int32_t>(spec.pixels.size()));
+  payload.Long(static_cast<std::int32_t>(texture.pixels.size()));
   payload.Fill(4, 0x33);
-  payload.Long(spec.width).Long(spec.height);
-  for (std::uint8_t p : spec.pixels) payload.Byte(p);
-  const std::int32_t child_count = spec.child_count_override != -100
-                                       ? spec.child_count_override
-                                       : (spec.layout == TextureLayout::A ? 0 : 1);
+  payload.Long(texture.width).Long(texture.height);
+  for (std::uint8_t p : texture.pixels) payload.Byte(p);
+  const std::int32_t child_count = texture.child_count_override != -100
+                                       ? texture.child_count_override
+                                       : (texture.layout == TextureLayout::A ? 0 : 1);
   return b.Node({.type = 20, .child_count = child_count}, payload);
 }
 
@@ -182,7 +186,8 @@ int TextureReference(OptBuilder& b, std::string_view name) {
 int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t data_count) {
   Bytes payload;
   for (Ref r : children) payload.Address(r);
-  return b.Node({.type = 24, .child_count = static_cast<std::int32_t>(children.size()),
+  return b.Node({.type = 24,
+                 .child_count = static_cast<std::int32_t>(children.size()),
                  .data_count = data_count},
                 payload);
 }
