@@ -10,10 +10,12 @@ namespace {
 constexpr const char* kUsage =
     "usage: durvane convert [-o QEL_DIR] FILE.opt...\n"
     "       durvane info [--json] FILE.opt|FILE.prj...\n"
+    "       durvane merge FIRST.prj SECOND.prj\n"
     "       durvane --help | --version\n"
     "\n"
     "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
-    "            texture (QEL_DIR defaults to the current directory)\n";
+    "            texture (QEL_DIR defaults to the current directory)\n"
+    "  merge     fold SECOND.prj into FIRST.prj, in place\n";
 
 }  // namespace
 
@@ -37,6 +39,7 @@ int main(int argc, char** argv) {
   }
   if (command == "convert") return RunConvertCommand(args, io);
   if (command == "info") return RunInfoCommand(args, io);
+  if (command == "merge") return RunMergeCommand(args, io);
   PrintUsageError(io, "unknown command '" + command + "'");
   std::cerr << kUsage;
   return kExitUsage;
