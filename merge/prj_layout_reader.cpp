@@ -47,6 +47,9 @@ class LayoutWalk {
     layout_.file_size = view_.size();
   }
 
+  // The blocks as far as the walk got.
+  const PrjLayout& layout() const { return layout_; }
+
   PrjLayout Run() {
     LeadingHeader();
     Records(PrjBlockKind::kLeading, polygon_count_);
@@ -142,6 +145,7 @@ class LayoutWalk {
     }
     block.record_count = count;
     block.end = at_;
+    block.complete = true;
   }
 
   void FixedRecords(PrjBlock& block, const BlockTraits& traits, std::int64_t count) {
@@ -204,6 +208,18 @@ bool BlockIsPerPolygon(PrjBlockKind kind) {
 
 PrjLayout ReadPrjLayout(std::span<const std::byte> bytes) {
   return LayoutWalk(bytes).Run();
+}
+
+PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes) {
+  PrjLayoutScan scan;
+  LayoutWalk walk(bytes);
+  try {
+    scan.layout = walk.Run();
+  } catch (const FormatError& e) {
+    scan.layout = walk.layout();
+    scan.error = e.what();
+  }
+  return scan;
 }
 
 std::uint64_t FF02RecordBytes(const ByteView& view, std::uint64_t offset) {

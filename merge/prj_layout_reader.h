@@ -6,7 +6,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/byte_view.h"
@@ -57,6 +59,8 @@ struct PrjBlock {
   std::int32_t max_index = 0;
   // The top-level index of the last record; 0 when there is no record.
   std::int32_t last_index = 0;
+  // True once all the block's records have been walked.
+  bool complete = false;
 
   std::uint64_t records_bytes() const { return end - records_offset; }
 };
@@ -84,6 +88,14 @@ struct PrjLayout {
 // The count fields after the FF01, FF02 and FF07 tags are not checked. Throws FormatError
 // naming the section and the offset of the first thing that breaks this layout.
 PrjLayout ReadPrjLayout(std::span<const std::byte> bytes);
+
+// The blocks of a PRJ file as far as the layout walk got, and what stopped it: for describing
+// files that may be invalid. A block the walk did not finish is not `complete`.
+struct PrjLayoutScan {
+  PrjLayout layout;
+  std::optional<std::string> error;  // the first thing that breaks the layout, with its offset
+};
+PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes);
 
 // The length of the FF02 record at `offset`: the top-level index, a flag byte, a string (a
 // length byte and that many bytes), three more strings when the flag is 1, and a 40-byte

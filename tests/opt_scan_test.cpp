@@ -21,7 +21,7 @@ using fixture::Ref;
 using fixture::TextureLayout;
 using fixture::TextureSpec;
 
-TextureSpec Spec(const std::string& name, TextureLayout layout = TextureLayout::A) {
+TextureSpec TextureDesc(const std::string& name, TextureLayout layout = TextureLayout::A) {
   TextureSpec t;
   t.name = name;
   t.layout = layout;
@@ -33,12 +33,12 @@ TextureSpec Spec(const std::string& name, TextureLayout layout = TextureLayout::
 }
 
 int Texture(OptBuilder& b, const std::string& name, TextureLayout layout = TextureLayout::A) {
-  return fixture::Texture(b, Spec(name, layout));
+  return fixture::Texture(b, TextureDesc(name, layout));
 }
 
 // A texture in layout A whose own ChildCount says something else.
 int TextureWithChildCount(OptBuilder& b, const std::string& name, std::int32_t child_count) {
-  TextureSpec t = Spec(name);
+  TextureSpec t = TextureDesc(name);
   t.child_count_override = child_count;
   return fixture::Texture(b, t);
 }
@@ -81,18 +81,18 @@ std::vector<std::string> Names(const std::vector<TextureBitmap>& textures) {
   return out;
 }
 
-// The bitmap holds exactly what `spec` put into the file.
-void ExpectTexture(const TextureBitmap& t, const TextureSpec& spec) {
-  EXPECT_EQ(t.FileName(), spec.name + ".BMP");
-  EXPECT_EQ(LoadI32(&t.header[18]), spec.width);
-  EXPECT_EQ(LoadI32(&t.header[22]), spec.height);
-  EXPECT_EQ(LoadU32(&t.header[2]), 1078u + spec.pixels.size());
-  ASSERT_EQ(t.pixels.size(), spec.pixels.size());
-  for (std::size_t i = 0; i < spec.pixels.size(); ++i) {
-    EXPECT_EQ(std::to_integer<std::uint8_t>(t.pixels[i]), spec.pixels[i]) << "pixel " << i;
+// The bitmap holds exactly what `desc` put into the file.
+void ExpectTexture(const TextureBitmap& t, const TextureSpec& desc) {
+  EXPECT_EQ(t.FileName(), desc.name + ".BMP");
+  EXPECT_EQ(LoadI32(&t.header[18]), desc.width);
+  EXPECT_EQ(LoadI32(&t.header[22]), desc.height);
+  EXPECT_EQ(LoadU32(&t.header[2]), 1078u + desc.pixels.size());
+  ASSERT_EQ(t.pixels.size(), desc.pixels.size());
+  for (std::size_t i = 0; i < desc.pixels.size(); ++i) {
+    EXPECT_EQ(std::to_integer<std::uint8_t>(t.pixels[i]), desc.pixels[i]) << "pixel " << i;
   }
   for (std::size_t n = 0; n < 256; ++n) {
-    const auto entry = ColourTableEntry(spec.palette[n]);
+    const auto entry = ColourTableEntry(desc.palette[n]);
     for (std::size_t c = 0; c < 4; ++c) {
       ASSERT_EQ(std::to_integer<std::uint8_t>(t.header[54 + 4 * n + c]), entry[c]) << "entry " << n;
     }
@@ -113,8 +113,8 @@ TEST(ScanOpt, ReadsLayoutsAAndBInOneFile) {
   const int bb = Texture(b, "LAYOUT_B", TextureLayout::B);
   const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(a), Ref::To(bb)}));
   ASSERT_EQ(textures.size(), 2u);
-  ExpectTexture(textures[0], Spec("LAYOUT_A"));
-  ExpectTexture(textures[1], Spec("LAYOUT_B", TextureLayout::B));
+  ExpectTexture(textures[0], TextureDesc("LAYOUT_A"));
+  ExpectTexture(textures[1], TextureDesc("LAYOUT_B", TextureLayout::B));
   EXPECT_EQ(textures[0].layout, 'A');
   EXPECT_EQ(textures[1].layout, 'B');
 }
@@ -201,7 +201,7 @@ TEST(ScanOpt, TextureGroupRule) {
     const int x = fixture::TextureGroup(b, {Ref::To(y)}, 1);
     const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 1u);
-    ExpectTexture(textures[0], Spec("ONLYCHLD"));
+    ExpectTexture(textures[0], TextureDesc("ONLYCHLD"));
   }
   {  // DataCount 1: texture children by their ChildCount; other types, 0 and ChildCount 2 skipped.
     OptBuilder b;
@@ -213,8 +213,8 @@ TEST(ScanOpt, TextureGroupRule) {
         1);
     const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 2u);
-    ExpectTexture(textures[0], Spec("DC1_B___", TextureLayout::B));
-    ExpectTexture(textures[1], Spec("DC1_A___"));
+    ExpectTexture(textures[0], TextureDesc("DC1_B___", TextureLayout::B));
+    ExpectTexture(textures[1], TextureDesc("DC1_A___"));
   }
   {  // DataCount 0: every texture child in layout A, whatever its ChildCount.
     OptBuilder b;
@@ -225,8 +225,8 @@ TEST(ScanOpt, TextureGroupRule) {
         0);
     const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 2u);
-    ExpectTexture(textures[0], Spec("DC0_CC1_"));
-    ExpectTexture(textures[1], Spec("DC0_CC0_"));
+    ExpectTexture(textures[0], TextureDesc("DC0_CC1_"));
+    ExpectTexture(textures[1], TextureDesc("DC0_CC0_"));
   }
   {  // Any other DataCount: nothing under the group.
     OptBuilder b;
@@ -242,13 +242,13 @@ TEST(ScanOpt, TextureGroupRule) {
 
 TEST(ScanOpt, KeepsEveryTextureOfANameInWalkOrder) {
   OptBuilder b;
-  TextureSpec second = Spec("SAMENAME");
+  TextureSpec second = TextureDesc("SAMENAME");
   second.pixels = {1, 2};
   const int t1 = Texture(b, "SAMENAME");
   const int t2 = fixture::Texture(b, second);
   const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(t1), Ref::To(t2)}));
   ASSERT_EQ(textures.size(), 2u);
-  ExpectTexture(textures[0], Spec("SAMENAME"));
+  ExpectTexture(textures[0], TextureDesc("SAMENAME"));
   ExpectTexture(textures[1], second);
 }
 
@@ -276,8 +276,8 @@ std::string ScanErrorMessage(const BuiltOpt& opt) {
 
 TEST(ScanOpt, RefusesANegativePixelCount) {
   OptBuilder b;
-  TextureSpec spec = Spec("NEGATIVE");
-  const int t = fixture::Texture(b, spec);
+  TextureSpec desc = TextureDesc("NEGATIVE");
+  const int t = fixture::Texture(b, desc);
   BuiltOpt opt = OneGroup(b, {Ref::To(t)});
   const std::size_t field = opt.OffsetOf(t) + 41;
   StoreI32(&opt.bytes[field], -1);
@@ -357,7 +357,7 @@ TEST(ScanOpt, EveryShorterPrefixOfAFileFailsCleanly) {
 
 TEST(ScanOpt, SharedNodesCannotMultiplyTheBitmapsWithoutBound) {
   OptBuilder b;
-  TextureSpec big = Spec("BIGSHARE");
+  TextureSpec big = TextureDesc("BIGSHARE");
   big.pixels.assign(65536, 1);
   const int t = fixture::Texture(b, big);
   const int e = fixture::TopLevelNode(b, std::vector<Ref>(100, Ref::To(t)));

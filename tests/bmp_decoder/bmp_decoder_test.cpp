@@ -84,7 +84,7 @@ TEST_F(BmpDecoder, ReadsBackLayoutsAAndBAndTextureGroupChildren) {
   };
   OptBuilder b;
   std::vector<int> nodes;
-  for (const TextureSpec& spec : specs) nodes.push_back(fixture::Texture(b, spec));
+  for (const TextureSpec& desc : specs) nodes.push_back(fixture::Texture(b, desc));
   const int grouped = fixture::TextureGroup(b, {Ref::To(nodes[3]), Ref::To(nodes[4])}, 1);
   const int group = fixture::Group(
       b, {Ref::To(nodes[0]), Ref::To(nodes[1]), Ref::To(nodes[2]), Ref::To(grouped)});

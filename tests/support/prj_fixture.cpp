@@ -19,15 +19,15 @@ void Fixed(ByteSink& out, const std::vector<PrjRecord>& records, std::uint32_t l
   }
 }
 
-std::int32_t CountField(const PrjSpec& spec, std::size_t block, std::size_t records) {
-  return spec.count_fields[block].value_or(static_cast<std::int32_t>(records));
+std::int32_t CountField(const PrjSpec& desc, std::size_t block, std::size_t records) {
+  return desc.count_fields[block].value_or(static_cast<std::int32_t>(records));
 }
 
 template <typename Records>
-void Header(ByteSink& out, const PrjSpec& spec, std::size_t block, std::int32_t tag,
+void Header(ByteSink& out, const PrjSpec& desc, std::size_t block, std::int32_t tag,
             const Records& records) {
   out.Long(tag);
-  out.Long(CountField(spec, block, records.size()));
+  out.Long(CountField(desc, block, records.size()));
 }
 
 }  // namespace
@@ -41,14 +41,14 @@ PrjSpec& PrjSpec::Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord n
   return *this;
 }
 
-std::vector<std::byte> BuildPrjFile(const PrjSpec& spec) {
+std::vector<std::byte> BuildPrjFile(const PrjSpec& desc) {
   ByteSink out;
-  out.Long(CountField(spec, 0, spec.leading.size()));
-  Fixed(out, spec.leading, prj::kPolygonRecordBytes);
-  Header(out, spec, 1, prj::kTagFF01, spec.ff01);
-  Fixed(out, spec.ff01, prj::kFF01RecordBytes);
-  Header(out, spec, 2, prj::kTagFF02, spec.ff02);
-  for (const PrjNameRecord& r : spec.ff02) {
+  out.Long(CountField(desc, 0, desc.leading.size()));
+  Fixed(out, desc.leading, prj::kPolygonRecordBytes);
+  Header(out, desc, 1, prj::kTagFF01, desc.ff01);
+  Fixed(out, desc.ff01, prj::kFF01RecordBytes);
+  Header(out, desc, 2, prj::kTagFF02, desc.ff02);
+  for (const PrjNameRecord& r : desc.ff02) {
     out.Long(r.index);
     out.Byte(r.flag);
     for (const std::string& s : r.strings) {
@@ -57,36 +57,36 @@ std::vector<std::byte> BuildPrjFile(const PrjSpec& spec) {
     }
     Filler(out, r.seed, prj::kFF02TailBytes);
   }
-  if (spec.ff03) {
-    Header(out, spec, 3, prj::kTagFF03, *spec.ff03);
-    Fixed(out, *spec.ff03, prj::kFF03RecordBytes);
+  if (desc.ff03) {
+    Header(out, desc, 3, prj::kTagFF03, *desc.ff03);
+    Fixed(out, *desc.ff03, prj::kFF03RecordBytes);
   }
-  Header(out, spec, 4, prj::kTagFF04, spec.ff04);
-  Fixed(out, spec.ff04, prj::kFF04RecordBytes);
-  Header(out, spec, 5, prj::kTagFF05, spec.ff05);
-  Fixed(out, spec.ff05, prj::kFF05RecordBytes);
-  Header(out, spec, 6, prj::kTagFF07, spec.ff07);
-  Fixed(out, spec.ff07, prj::kFF07RecordBytes);
-  if (spec.ff08) {
-    Header(out, spec, 7, prj::kTagFF08, *spec.ff08);
-    Fixed(out, *spec.ff08, prj::kFF08RecordBytes);
+  Header(out, desc, 4, prj::kTagFF04, desc.ff04);
+  Fixed(out, desc.ff04, prj::kFF04RecordBytes);
+  Header(out, desc, 5, prj::kTagFF05, desc.ff05);
+  Fixed(out, desc.ff05, prj::kFF05RecordBytes);
+  Header(out, desc, 6, prj::kTagFF07, desc.ff07);
+  Fixed(out, desc.ff07, prj::kFF07RecordBytes);
+  if (desc.ff08) {
+    Header(out, desc, 7, prj::kTagFF08, *desc.ff08);
+    Fixed(out, *desc.ff08, prj::kFF08RecordBytes);
   }
   return std::move(out.storage());
 }
 
-PrjSpec ShiftedIndices(PrjSpec spec, std::int32_t shift) {
+PrjSpec ShiftedIndices(PrjSpec desc, std::int32_t shift) {
   auto shift_all = [shift](auto& records) {
     for (auto& r : records) r.index += shift;
   };
-  shift_all(spec.leading);
-  shift_all(spec.ff01);
-  shift_all(spec.ff02);
-  shift_all(spec.ff07);
-  shift_all(spec.ff04);
-  shift_all(spec.ff05);
-  if (spec.ff03) shift_all(*spec.ff03);
-  if (spec.ff08) shift_all(*spec.ff08);
-  return spec;
+  shift_all(desc.leading);
+  shift_all(desc.ff01);
+  shift_all(desc.ff02);
+  shift_all(desc.ff07);
+  shift_all(desc.ff04);
+  shift_all(desc.ff05);
+  if (desc.ff03) shift_all(*desc.ff03);
+  if (desc.ff08) shift_all(*desc.ff08);
+  return desc;
 }
 
 }  // namespace durvane::fixture

@@ -40,10 +40,10 @@ struct PrjSpec {
   PrjSpec& Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord name = {});
 };
 
-// The file `spec` describes.
-std::vector<std::byte> BuildPrjFile(const PrjSpec& spec);
+// The file `desc` describes.
+std::vector<std::byte> BuildPrjFile(const PrjSpec& desc);
 
-// `spec` with every record's top-level index raised by `shift`.
-PrjSpec ShiftedIndices(PrjSpec spec, std::int32_t shift);
+// `desc` with every record's top-level index raised by `shift`.
+PrjSpec ShiftedIndices(PrjSpec desc, std::int32_t shift);
 
 }  // namespace durvane::fixture
