@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: once in the normal build, once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan, without the window).
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
@@ -8,7 +8,6 @@ bash scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure
-cmake -S . -B build-asan -G Ninja -DDURVANE_SANITIZE=ON -DDURVANE_BUILD_GUI=OFF \
-  -DDURVANE_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DDURVANE_SANITIZE=ON -DDURVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure
