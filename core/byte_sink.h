@@ -4,10 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
-#include <vector>
 
+#include "core/byte_buffer.h"
 #include "core/little_endian.h"
 
 namespace durvane {
@@ -17,7 +18,7 @@ class ByteSink {
   void Reserve(std::size_t bytes) { bytes_.reserve(bytes); }
   std::size_t size() const { return bytes_.size(); }
   std::span<const std::byte> bytes() const { return bytes_; }
-  std::vector<std::byte>& storage() { return bytes_; }
+  ByteBuffer& storage() { return bytes_; }
 
   void Long(std::int32_t value) {
     const std::size_t at = bytes_.size();
@@ -25,24 +26,27 @@ class ByteSink {
     StoreI32(bytes_.data() + at, value);
   }
 
-  void Byte(std::uint8_t value) { bytes_.push_back(static_cast<std::byte>(value)); }
+  void Byte(std::uint8_t value) { *Extend(1) = static_cast<std::byte>(value); }
 
   void Append(std::span<const std::byte> data) {
-    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    if (!data.empty()) std::memcpy(Extend(data.size()), data.data(), data.size());
   }
 
   void Append(std::string_view text) {
-    for (char c : text) bytes_.push_back(static_cast<std::byte>(c));
+    if (!text.empty()) std::memcpy(Extend(text.size()), text.data(), text.size());
   }
 
-  // Grows the buffer by count bytes and returns where they start, for the caller to fill.
+  // Grows the buffer by count bytes and returns where they start. The bytes are not
+  // initialised: the caller must fill every one of them.
   std::byte* Extend(std::size_t count) {
     const std::size_t at = bytes_.size();
     bytes_.resize(at + count);
     return bytes_.data() + at;
   }
 
-  void Zeros(std::size_t count) { bytes_.resize(bytes_.size() + count); }
+  void Zeros(std::size_t count) {
+    if (count > 0) std::memset(Extend(count), 0, count);
+  }
 
   // Overwrites the Long at an offset already written.
   void PatchLong(std::size_t offset, std::int32_t value) {
@@ -50,7 +54,7 @@ class ByteSink {
   }
 
  private:
-  std::vector<std::byte> bytes_;
+  ByteBuffer bytes_;
 };
 
 }  // namespace durvane

@@ -15,11 +15,16 @@
 namespace durvane {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "'" + path.string() + "'";
+}
 
 [[noreturn]] void ThrowErrno(const std::string& action, const std::filesystem::path& path,
                              int error) {
-  throw Error("cannot " + action + " " + Quoted(path) + ": " + std::strerror(error));
+  // generic_category().message is strerror's text without its shared buffer, so threads may
+  // fail at once.
+  throw Error("cannot " + action + " " + Quoted(path) + ": " +
+              std::generic_category().message(error));
 }
 
 // Closes a descriptor on every path out of a scope.
@@ -70,7 +75,7 @@ std::atomic<unsigned> temporary_counter{0};
 
 }  // namespace
 
-std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
+ByteBuffer ReadFile(const std::filesystem::path& path) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) ThrowErrno("open", path, errno);
   struct stat st {};
@@ -78,7 +83,7 @@ std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
   if (S_ISDIR(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": it is a directory");
   if (!S_ISREG(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": not a regular file");
 
-  std::vector<std::byte> bytes(static_cast<std::size_t>(st.st_size));
+  ByteBuffer bytes(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "core/byte_buffer.h"
+
 namespace durvane {
 
 // The pieces of one output file, written back to back.
@@ -13,7 +15,7 @@ using ByteSpans = std::span<const std::span<const std::byte>>;
 
 // Reads the whole of a regular file. Throws Error naming the path when it is missing, not a
 // regular file or unreadable.
-std::vector<std::byte> ReadFile(const std::filesystem::path& path);
+ByteBuffer ReadFile(const std::filesystem::path& path);
 
 // A set of output files written all or nothing. Stage writes each file in full to a new
 // temporary file beside its destination; Commit then renames them all into place. A set

@@ -98,7 +98,7 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::string& opt_file_name) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
-  const std::vector<std::byte> opt_bytes = ReadFile(opt_folder / opt_file_name);
+  const ByteBuffer opt_bytes = ReadFile(opt_folder / opt_file_name);
   const ConvertedModel model = ConvertOpt(opt_bytes);
 
   ConversionResult result;
