@@ -7,8 +7,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "core/error.h"
 
@@ -57,16 +59,21 @@ std::filesystem::path ResolveLink(const std::filesystem::path& destination) {
   return destination;
 }
 
-void WriteAll(int fd, std::span<const std::byte> data, const std::filesystem::path& path) {
+void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
+                const std::filesystem::path& path) {
   const std::byte* p = data.data();
   std::size_t left = data.size();
   while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+      ThrowErrno("write", path, EFBIG);
+    }
+    const ssize_t n = ::pwrite(fd, p, left, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("write", path, errno);
     }
     p += n;
+    offset += static_cast<std::uint64_t>(n);
     left -= static_cast<std::size_t>(n);
   }
 }
@@ -98,11 +105,36 @@ ByteBuffer ReadFile(const std::filesystem::path& path) {
   return bytes;
 }
 
+StagedFile::~StagedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) {
+  WriteAllAt(fd_, offset, data, destination_);
+}
+
+void StagedFile::Close() {
+  if (fd_ < 0) return;
+  FileDescriptor fd(std::exchange(fd_, -1));
+  if (::fsync(fd.get()) != 0) ThrowErrno("write", destination_, errno);
+  if (fd.Close() != 0) ThrowErrno("write", destination_, errno);
+}
+
 StagedFiles::~StagedFiles() {
   for (const Entry& e : entries_) ::unlink(e.temporary.c_str());
 }
 
 void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans pieces) {
+  StagedFile& file = Open(destination);
+  std::uint64_t offset = 0;
+  for (std::span<const std::byte> piece : pieces) {
+    file.WriteAt(offset, piece);
+    offset += piece.size();
+  }
+  file.Close();
+}
+
+StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   const std::filesystem::path target = ResolveLink(destination);
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
@@ -123,16 +155,13 @@ void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans piec
     if (raw_fd < 0 && errno != EEXIST) ThrowErrno("write", destination, errno);
   }
   if (raw_fd < 0) ThrowErrno("write", destination, EEXIST);
-  FileDescriptor fd(raw_fd);
-  entries_.push_back({temporary, target});
-
-  if (replacing) ::fchmod(fd.get(), old.st_mode & 07777);
-  for (std::span<const std::byte> piece : pieces) WriteAll(fd.get(), piece, destination);
-  if (::fsync(fd.get()) != 0) ThrowErrno("write", destination, errno);
-  if (fd.Close() != 0) ThrowErrno("write", destination, errno);
+  if (replacing) ::fchmod(raw_fd, old.st_mode & 07777);
+  entries_.push_back({temporary, target, std::make_unique<StagedFile>(raw_fd, destination)});
+  return *entries_.back().file;
 }
 
 void StagedFiles::Commit() {
+  for (Entry& e : entries_) e.file->Close();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
     if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {

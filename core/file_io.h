@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -17,6 +19,26 @@ using ByteSpans = std::span<const std::span<const std::byte>>;
 // regular file or unreadable.
 ByteBuffer ReadFile(const std::filesystem::path& path);
 
+// One file of a StagedFiles set, open for writing at any offset until it is closed.
+class StagedFile {
+ public:
+  // Takes over an open descriptor; made by StagedFiles::Open.
+  StagedFile(int fd, std::filesystem::path destination)
+      : fd_(fd), destination_(std::move(destination)) {}
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+  ~StagedFile();
+
+  // Writes `data` at file offset `offset`. Throws Error naming the destination on failure.
+  void WriteAt(std::uint64_t offset, std::span<const std::byte> data);
+  // Flushes the file to disk and closes it; Commit closes any file still open.
+  void Close();
+
+ private:
+  int fd_;
+  std::filesystem::path destination_;
+};
+
 // A set of output files written all or nothing. Stage writes each file in full to a new
 // temporary file beside its destination; Commit then renames them all into place. A set
 // destroyed before Commit removes its temporary files, so a failure leaves no trace.
@@ -30,6 +52,9 @@ class StagedFiles {
   ~StagedFiles();
 
   void Stage(const std::filesystem::path& destination, ByteSpans pieces);
+  // Like Stage, but returns the temporary file open, for a caller that writes it piece by
+  // piece as the bytes are made. Valid until the set is destroyed.
+  StagedFile& Open(const std::filesystem::path& destination);
   void Commit();
 
   // Destinations staged so far, in staging order.
@@ -39,6 +64,7 @@ class StagedFiles {
   struct Entry {
     std::filesystem::path temporary;
     std::filesystem::path destination;
+    std::unique_ptr<StagedFile> file;
   };
   std::vector<Entry> entries_;
 };
