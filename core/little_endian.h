@@ -16,7 +16,9 @@ inline std::uint32_t LoadU32(const std::byte* p) {
   return v;
 }
 
-inline std::int32_t LoadI32(const std::byte* p) { return static_cast<std::int32_t>(LoadU32(p)); }
+inline std::int32_t LoadI32(const std::byte* p) {
+  return static_cast<std::int32_t>(LoadU32(p));
+}
 
 // Writes v as 4 little-endian bytes at p. The caller guarantees 4 writable bytes.
 inline void StoreU32(std::byte* p, std::uint32_t v) {
@@ -24,6 +26,8 @@ inline void StoreU32(std::byte* p, std::uint32_t v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-inline void StoreI32(std::byte* p, std::int32_t v) { StoreU32(p, static_cast<std::uint32_t>(v)); }
+inline void StoreI32(std::byte* p, std::int32_t v) {
+  StoreU32(p, static_cast<std::uint32_t>(v));
+}
 
 }  // namespace durvane

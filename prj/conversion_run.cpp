@@ -12,7 +12,9 @@
 namespace durvane {
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "'" + path.string() + "'";
+}
 
 // Makes sure the output folder exists; returns true when it had to be created.
 bool EnsureOutputFolder(const std::filesystem::path& qel_directory,

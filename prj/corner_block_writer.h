@@ -13,11 +13,11 @@
 namespace durvane::prj {
 
 struct CornerBlockParams {
-  std::optional<std::int32_t> tag;  // none for the untagged leading block
-  std::int32_t list_node_type;      // the node type that loads the table
-  std::uint32_t row_bytes;          // bytes per table row
-  std::uint32_t indices_row_offset; // where the four corner indices lie in a polygon row
-  const char* what;                 // "vertex" or "pair", for messages
+  std::optional<std::int32_t> tag;   // none for the untagged leading block
+  std::int32_t list_node_type;       // the node type that loads the table
+  std::uint32_t row_bytes;           // bytes per table row
+  std::uint32_t indices_row_offset;  // where the four corner indices lie in a polygon row
+  const char* what;                  // "vertex" or "pair", for messages
 };
 
 // Leading block: corner points from VertexTable (rows of 3 Singles).

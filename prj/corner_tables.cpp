@@ -12,8 +12,9 @@ namespace {
                                  std::int32_t value, std::uint32_t indices_row_offset,
                                  const char* what) {
   const std::uint64_t offset = image.Offset(
-      node.address, opt::kPolygonRowsOffset + r * opt::kPolygonRowBytes + indices_row_offset +
-                        4 * corner, 4, "corner index");
+      node.address,
+      opt::kPolygonRowsOffset + r * opt::kPolygonRowBytes + indices_row_offset + 4 * corner, 4,
+      "corner index");
   std::string message = "polygon row " + std::to_string(r) + " of the polygon list " +
                         opt::DescribeNode(image, node.address) + ": ";
   if (!table.loaded) {

@@ -53,8 +53,8 @@ std::int32_t WriteNodeRecordSection(const opt::OptImage& image,
   if (params.counts_records) {
     out.PatchLong(count_at, static_cast<std::int32_t>(records));
   } else if (records != image.NodeCount()) {
-    warnings.push_back(std::string("section ") + params.name + " holds " +
-                       std::to_string(records) + " record(s) but its count field is NodeCount " +
+    warnings.push_back(std::string("section ") + params.name + " holds " + std::to_string(records) +
+                       " record(s) but its count field is NodeCount " +
                        std::to_string(image.NodeCount()) +
                        ": the PRJ file will not merge correctly");
   }

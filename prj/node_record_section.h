@@ -12,12 +12,12 @@
 namespace durvane::prj {
 
 struct NodeRecordSectionParams {
-  const char* name;                // "FF03", for messages
+  const char* name;  // "FF03", for messages
   std::int32_t tag;
-  std::int32_t node_type;          // the child NodeType selected
-  std::uint32_t first_offset;      // node offset of the first value copied
-  std::uint32_t value_count;       // 4-byte values copied
-  bool counts_records;             // count field: the number of records, or else NodeCount
+  std::int32_t node_type;      // the child NodeType selected
+  std::uint32_t first_offset;  // node offset of the first value copied
+  std::uint32_t value_count;   // 4-byte values copied
+  bool counts_records;         // count field: the number of records, or else NodeCount
 };
 
 extern const NodeRecordSectionParams kSectionFF03;

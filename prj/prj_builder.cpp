@@ -49,9 +49,8 @@ void Build(const opt::OptImage& image, std::vector<std::string>& warnings, PrjIm
   PolygonCounter counter;
   opt::WalkPolygons(image, counter);
   const auto polygons = static_cast<std::uint64_t>(counter.rows);
-  const std::uint64_t polygon_bytes =
-      polygons * (kPolygonRecordBytes + kFF01RecordBytes + kFF02FourTextureRecordBytes +
-                  kFF07RecordBytes);
+  const std::uint64_t polygon_bytes = polygons * (kPolygonRecordBytes + kFF01RecordBytes +
+                                                  kFF02FourTextureRecordBytes + kFF07RecordBytes);
   if (polygon_bytes > MaxPrjBytes(image.view().size())) {
     throw Error("the model's " + std::to_string(polygons) +
                 " polygons would make a PRJ file of up to " + std::to_string(polygon_bytes) +

@@ -12,7 +12,7 @@
 namespace durvane::prj {
 
 struct PrjImage {
-  ByteSink leading;  // count field and polygon records
+  ByteSink leading;                                   // count field and polygon records
   ByteSink ff01, ff02, ff03, ff04, ff05, ff07, ff08;  // tag, count field, records
 
   std::int32_t PolygonCount = 0;

@@ -27,7 +27,8 @@ inline constexpr std::uint8_t kFF02FourTextures = 1;
 inline constexpr std::uint8_t kFF02NameLength = 12;  // 8 name bytes and ".BMP"
 inline constexpr std::uint32_t kFF02NameEntryBytes = 1 + kFF02NameLength;
 inline constexpr std::uint32_t kFF02TailBytes = 40;
-inline constexpr std::uint32_t kFF02OneTextureRecordBytes = 4 + 1 + kFF02NameEntryBytes + kFF02TailBytes;
+inline constexpr std::uint32_t kFF02OneTextureRecordBytes =
+    4 + 1 + kFF02NameEntryBytes + kFF02TailBytes;
 inline constexpr std::uint32_t kFF02FourTextureRecordBytes =
     4 + 1 + 4 * kFF02NameEntryBytes + kFF02TailBytes;
 

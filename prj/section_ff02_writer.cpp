@@ -52,8 +52,8 @@ void SectionFF02Writer::PolygonRows(std::int32_t index, const opt::PolygonListNo
   }
   // All records of one polygon list node are alike: build the first, then copy it.
   const int entries = flag_ == kFF02FourTextures ? 4 : 1;
-  const std::size_t record_bytes = entries == 4 ? kFF02FourTextureRecordBytes
-                                                : kFF02OneTextureRecordBytes;
+  const std::size_t record_bytes =
+      entries == 4 ? kFF02FourTextureRecordBytes : kFF02OneTextureRecordBytes;
   std::byte* first = out_.Extend(static_cast<std::size_t>(node.rows) * record_bytes);
   std::byte* p = first;
   StoreI32(p, index);

@@ -40,7 +40,9 @@ Bytes& Bytes::Fill(std::size_t count, std::uint8_t v) {
   return *this;
 }
 
-std::size_t Bytes::size() const { return data_.size(); }
+std::size_t Bytes::size() const {
+  return data_.size();
+}
 
 int OptBuilder::Node(const NodeHeader& h, const Bytes& payload) {
   Bytes bytes;
@@ -63,13 +65,15 @@ BuiltOpt OptBuilder::Build() const {
   std::size_t offset = 22 + 4 * top_level_.size();
   for (const Piece& p : pieces_) {
     out.offsets.push_back(offset);
-    out.addresses.push_back(static_cast<std::int32_t>(opt_base + static_cast<std::int64_t>(offset)));
+    out.addresses.push_back(
+        static_cast<std::int32_t>(opt_base + static_cast<std::int64_t>(offset)));
     offset += p.bytes.size();
   }
   out.bytes.resize(offset);
   auto resolve = [&](Ref r) -> std::int32_t {
     if (r.piece < 0) return r.raw;
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(out.addresses.at(r.piece)) + r.delta);
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(out.addresses.at(r.piece)) +
+                                     r.delta);
   };
   StoreI32(out.bytes.data() + 8, base_address_);
   const std::int32_t node_count =
@@ -132,15 +136,15 @@ int TopLevelNode(OptBuilder& b, const std::vector<Ref>& children) {
 int Group(OptBuilder& b, const std::vector<Ref>& p_children) {
   Bytes p_payload;
   for (Ref r : p_children) p_payload.Address(r);
-  const int p = b.Node({.type = 0, .child_count = static_cast<std::int32_t>(p_children.size())},
-                       p_payload);
+  const int p =
+      b.Node({.type = 0, .child_count = static_cast<std::int32_t>(p_children.size())}, p_payload);
   Bytes table;
   table.Address(Ref::To(p));
   const int table_blob = b.Blob(table);
   Bytes s_payload;
   s_payload.Address(Ref::To(p));
-  const int s = b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table_blob)},
-                       s_payload);
+  const int s =
+      b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table_blob)}, s_payload);
   Bytes k_payload;
   k_payload.Address(Ref::To(s));
   return b.Node({.type = 0, .child_count = 1}, k_payload);
@@ -182,7 +186,8 @@ int TextureReference(OptBuilder& b, std::string_view name) {
 int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t data_count) {
   Bytes payload;
   for (Ref r : children) payload.Address(r);
-  return b.Node({.type = 24, .child_count = static_cast<std::int32_t>(children.size()),
+  return b.Node({.type = 24,
+                 .child_count = static_cast<std::int32_t>(children.size()),
                  .data_count = data_count},
                 payload);
 }

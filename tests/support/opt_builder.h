@@ -78,7 +78,10 @@ class OptBuilder {
 
   // The top-level table. NodeCount is the number of entries unless overridden.
   void TopLevel(std::vector<Ref> entries) { top_level_ = std::move(entries); }
-  void OverrideNodeCount(std::int32_t n) { node_count_override_ = n; has_override_ = true; }
+  void OverrideNodeCount(std::int32_t n) {
+    node_count_override_ = n;
+    has_override_ = true;
+  }
 
   // Lays the file out: header (22 bytes), top-level table, then pieces in handle order.
   BuiltOpt Build() const;

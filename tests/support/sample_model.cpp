@@ -30,17 +30,20 @@ BuiltOpt SampleModel() {
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 1}});
   const int pairs = PairList(b, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
   const int hull = Texture(b, MakeTexture("HULL0001", TextureLayout::A, 8, 8, 0x0000));
-  const int polys1 = PolygonList(b, {
-      {{0, 1, 2, 3}, {0, 1, 2, 3}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}},
-      {{0, 1, 4, -1}, {0, 1, 2, -1}, {11, 12, 13}, {14, 15, 16, 17, 18, 19}},
-  });
+  const int polys1 =
+      PolygonList(b, {
+                         {{0, 1, 2, 3}, {0, 1, 2, 3}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}},
+                         {{0, 1, 4, -1}, {0, 1, 2, -1}, {11, 12, 13}, {14, 15, 16, 17, 18, 19}},
+                     });
   const int group1 = Group(b, {Ref::To(hull), Ref::To(polys1)});
   const int n22a = RecordNode(b, 22, {101, 102, 103, 104});
-  const int n25a = RecordNode(b, 25, {201, 202, 203, 204, 205, 206, 207, 208, 209, 210, 211,
-                                      212, 213, 214, 215, 216, 217, 218});
+  const int n25a = RecordNode(
+      b, 25,
+      {201, 202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214, 215, 216, 217, 218});
   const int n23a = RecordNode(b, 23, {301, 302, 303, 304, 305, 306, 307, 308, 309, 310, 311, 312});
-  const int n28a = RecordNode(b, 28, {400, 401, 402, 403, 404, 405, 406, 407, 408, 409, 410,
-                                      411, 412, 413, 414, 415, 416, 417});
+  const int n28a = RecordNode(
+      b, 28,
+      {400, 401, 402, 403, 404, 405, 406, 407, 408, 409, 410, 411, 412, 413, 414, 415, 416, 417});
   const int top1 = TopLevelNode(b, {Ref::To(vertices), Ref::To(pairs), Ref::To(group1),
                                     Ref::To(n22a), Ref::To(n25a), Ref::To(n23a), Ref::To(n28a)});
 
@@ -50,35 +53,40 @@ BuiltOpt SampleModel() {
   const int wing_b = Texture(b, MakeTexture("WING_B01", TextureLayout::A, 4, 4, 0x0F0F));
   const int wing_c = Texture(b, MakeTexture("WING_C01", TextureLayout::B, 3, 7, 0xF0F0));
   const int wing_d = Texture(b, MakeTexture("WING_D01", TextureLayout::A, 2, 2, 0xFFFF));
-  const int wings = TextureGroup(
-      b, {Ref::To(wing_a), Ref::To(wing_b), Ref::To(wing_c), Ref::To(wing_d)}, 1);
-  const int polys2 = PolygonList(b, {
-      {{3, 2, 1, 0}, {3, 2, 1, 0}, {21, 22, 23}, {24, 25, 26, 27, 28, 29}},
-      {{4, 3, 2, -1}, {1, 3, 0, -1}, {31, 32, 33}, {34, 35, 36, 37, 38, 39}},
-      {{2, 4, 0, 1}, {2, 0, 3, 1}, {41, 42, 43}, {44, 45, 46, 47, 48, 49}},
-  });
+  const int wings =
+      TextureGroup(b, {Ref::To(wing_a), Ref::To(wing_b), Ref::To(wing_c), Ref::To(wing_d)}, 1);
+  const int polys2 =
+      PolygonList(b, {
+                         {{3, 2, 1, 0}, {3, 2, 1, 0}, {21, 22, 23}, {24, 25, 26, 27, 28, 29}},
+                         {{4, 3, 2, -1}, {1, 3, 0, -1}, {31, 32, 33}, {34, 35, 36, 37, 38, 39}},
+                         {{2, 4, 0, 1}, {2, 0, 3, 1}, {41, 42, 43}, {44, 45, 46, 47, 48, 49}},
+                     });
   const int group2 = Group(b, {Ref::To(wings), Ref::To(polys2)});
   const int n22b = RecordNode(b, 22, {111, 112, 113, 114});
-  const int n25b = RecordNode(b, 25, {221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231,
-                                      232, 233, 234, 235, 236, 237, 238});
+  const int n25b = RecordNode(
+      b, 25,
+      {221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 234, 235, 236, 237, 238});
   const int n23b = RecordNode(b, 23, {321, 322, 323, 324, 325, 326, 327, 328, 329, 330, 331, 332});
-  const int n28b = RecordNode(b, 28, {420, 421, 422, 423, 424, 425, 426, 427, 428, 429, 430,
-                                      431, 432, 433, 434, 435, 436, 437});
+  const int n28b = RecordNode(
+      b, 28,
+      {420, 421, 422, 423, 424, 425, 426, 427, 428, 429, 430, 431, 432, 433, 434, 435, 436, 437});
   const int top2 = TopLevelNode(b, {Ref::To(group2), Ref::Null(), Ref::To(n22b), Ref::To(n25b),
                                     Ref::To(n23b), Ref::To(n28b)});
 
   // Top-level 3: a texture reference and a triangle, with its own vertex list.
   const int vertices3 = VertexList(b, {{2, 2, 2}, {3, 2, 2}, {2, 3, 2}});
   const int cockpit = TextureReference(b, "HULL0001");
-  const int polys3 = PolygonList(b, {
-      {{0, 1, 2, -1}, {3, 2, 1, -1}, {51, 52, 53}, {54, 55, 56, 57, 58, 59}},
-  });
+  const int polys3 =
+      PolygonList(b, {
+                         {{0, 1, 2, -1}, {3, 2, 1, -1}, {51, 52, 53}, {54, 55, 56, 57, 58, 59}},
+                     });
   const int group3 = Group(b, {Ref::To(cockpit), Ref::To(polys3)});
-  const int n25c = RecordNode(b, 25, {241, 242, 243, 244, 245, 246, 247, 248, 249, 250, 251,
-                                      252, 253, 254, 255, 256, 257, 258});
+  const int n25c = RecordNode(
+      b, 25,
+      {241, 242, 243, 244, 245, 246, 247, 248, 249, 250, 251, 252, 253, 254, 255, 256, 257, 258});
   const int n23c = RecordNode(b, 23, {341, 342, 343, 344, 345, 346, 347, 348, 349, 350, 351, 352});
-  const int top3 = TopLevelNode(b, {Ref::To(vertices3), Ref::To(group3), Ref::To(n25c),
-                                    Ref::To(n23c)});
+  const int top3 =
+      TopLevelNode(b, {Ref::To(vertices3), Ref::To(group3), Ref::To(n25c), Ref::To(n23c)});
 
   b.TopLevel({Ref::To(top1), Ref::To(top2), Ref::To(top3)});
   return b.Build();
