@@ -29,6 +29,7 @@ class ByteSink {
   void SpillTo(StagedFile& file, std::uint64_t file_offset) {
     file_ = &file;
     file_offset_ = file_offset;
+    bytes_.reserve(kSpillBytes + (kSpillBytes >> 2));  // one allocation, reused after each spill
   }
   static constexpr std::size_t kSpillBytes = std::size_t{1} << 20;
 

@@ -1,6 +1,7 @@
 #include "core/file_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,7 @@ class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
     if (fd_ >= 0) ::close(fd_);
@@ -83,17 +85,39 @@ std::atomic<unsigned> temporary_counter{0};
 // Pieces at least this large are sent to disk as soon as they are written.
 constexpr std::size_t kEarlyWritebackBytes = std::size_t{256} << 10;
 
-}  // namespace
-
-ByteBuffer ReadFile(const std::filesystem::path& path) {
+// Opens a regular file for reading and gives its size. Throws Error naming the path when it is
+// missing, not a regular file or unreadable.
+FileDescriptor OpenInput(const std::filesystem::path& path, std::size_t& size) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) ThrowErrno("open", path, errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) ThrowErrno("read", path, errno);
   if (S_ISDIR(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": it is a directory");
   if (!S_ISREG(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": not a regular file");
+  size = static_cast<std::size_t>(st.st_size);
+  return fd;
+}
 
-  ByteBuffer bytes(static_cast<std::size_t>(st.st_size));
+}  // namespace
+
+MappedFile::MappedFile(const std::filesystem::path& path) {
+  std::size_t size = 0;
+  const FileDescriptor fd = OpenInput(path, size);
+  if (size == 0) return;
+  // MAP_POPULATE maps every page at once instead of faulting them in one by one.
+  void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+  if (p == MAP_FAILED) ThrowErrno("read", path, errno);
+  bytes_ = {static_cast<const std::byte*>(p), size};
+}
+
+MappedFile::~MappedFile() {
+  if (!bytes_.empty()) ::munmap(const_cast<std::byte*>(bytes_.data()), bytes_.size());
+}
+
+ByteBuffer ReadFile(const std::filesystem::path& path) {
+  std::size_t size = 0;
+  const FileDescriptor fd = OpenInput(path, size);
+  ByteBuffer bytes(size);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);

@@ -102,8 +102,8 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::string& opt_file_name) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
-  const ByteBuffer opt_bytes = ReadFile(opt_folder / opt_file_name);
-  const opt::OptImage image(opt_bytes);
+  const MappedFile opt_file(opt_folder / opt_file_name);
+  const opt::OptImage image(opt_file.bytes());
 
   ConversionResult result;
   result.output_folder = qel_directory / base;
