@@ -2,7 +2,9 @@
 # Builds Durvane in release mode, makes the benchmark workloads and prints one table: per
 # workload the median wall time of durvane over several runs, the median wall time of the floor
 # (the same bytes moved by cat and cp) measured in the same runs, their ratio, and durvane's
-# peak memory against its inputs plus outputs.
+# peak memory against its inputs plus outputs. Since durvane flushes every file it writes to
+# disk before renaming it into place, the table also shows the floor followed by a flush to
+# disk of what it wrote (`sync FILE`), and durvane's ratio to that.
 #   RUNS=N   runs per measurement (default 5)
 #   SEED=N   workload seed (default 1)
 set -euo pipefail
@@ -54,19 +56,21 @@ time_run() {
 }
 
 rows=()
-add_row() {  # name durvane_ns floor_ns peak_kb in_out_bytes
+add_row() {  # name durvane_ns floor_ns synced_floor_ns peak_kb in_out_bytes
   local mem_ratio
-  mem_ratio=$(awk -v kb="$4" -v b="$5" 'BEGIN {printf "%.2f", kb * 1024 / b}')
-  rows+=("$(printf '%-12s %10s %10s %7s %10s %9s' "$1" "$(seconds "$2")" "$(seconds "$3")" \
-    "$(ratio "$2" "$3")" "$(($4 / 1024))" "$mem_ratio")")
+  mem_ratio=$(awk -v kb="$5" -v b="$6" 'BEGIN {printf "%.2f", kb * 1024 / b}')
+  rows+=("$(printf '%-8s %9s %8s %6s %10s %6s %8s %7s' "$1" "$(seconds "$2")" "$(seconds "$3")" \
+    "$(ratio "$2" "$3")" "$(seconds "$4")" "$(ratio "$2" "$4")" "$(($5 / 1024))" "$mem_ratio")")
 }
+med() { printf '%s\n' "$@" | median; }
+most() { printf '%s\n' "$@" | sort -n | tail -1; }
 
 # W1: one large conversion. Floor: read the input, write a file as large as all the output.
 "$durvane" convert -o "$scratch" "$in/w1.opt" >/dev/null
 cat "$scratch"/w1/* >"$scratch/w1_all.out"
 w1_io=$(($(bytes "$in/w1.opt") + $(bytes "$scratch"/w1/*)))
 rm -rf "$scratch/w1"
-d=() f=() m=()
+d=() f=() fs=() m=()
 for ((r = 0; r < runs; r++)); do
   rm -rf "$scratch/w1" "$scratch/w1_floor.out"
   sync
@@ -77,10 +81,11 @@ for ((r = 0; r < runs; r++)); do
   cat "$in/w1.opt" >/dev/null
   cp "$scratch/w1_all.out" "$scratch/w1_floor.out"
   t1=$(now)
-  f+=($((t1 - t0)))
+  sync "$scratch/w1_floor.out"
+  t2=$(now)
+  f+=($((t1 - t0))) fs+=($((t2 - t0)))
 done
-add_row W1 "$(printf '%s\n' "${d[@]}" | median)" "$(printf '%s\n' "${f[@]}" | median)" \
-  "$(printf '%s\n' "${m[@]}" | sort -n | tail -1)" "$w1_io"
+add_row W1 "$(med "${d[@]}")" "$(med "${f[@]}")" "$(med "${fs[@]}")" "$(most "${m[@]}")" "$w1_io"
 rm -rf "$scratch/w1" "$scratch/w1_floor.out" "$scratch/w1_all.out"
 
 # W2: two PRJ files of W1's size, merged. Floor: cat FIRST SECOND > OUT.
@@ -91,7 +96,7 @@ if "$durvane" merge --help >/dev/null 2>&1; then
   second=$scratch/w2/w2_second/w2_second.prj
   cp "$first" "$scratch/w2/pristine.prj"
   w2_io=$(($(bytes "$first") + $(bytes "$second") + $(bytes "$first") + $(bytes "$second")))
-  d=() f=() m=()
+  d=() f=() fs=() m=()
   for ((r = 0; r < runs; r++)); do
     cp "$scratch/w2/pristine.prj" "$first"
     rm -f "$scratch/w2/floor.out"
@@ -102,13 +107,14 @@ if "$durvane" merge --help >/dev/null 2>&1; then
     t0=$(now)
     cat "$scratch/w2/pristine.prj" "$second" >"$scratch/w2/floor.out"
     t1=$(now)
-    f+=($((t1 - t0)))
+    sync "$scratch/w2/floor.out"
+    t2=$(now)
+    f+=($((t1 - t0))) fs+=($((t2 - t0)))
   done
-  add_row W2 "$(printf '%s\n' "${d[@]}" | median)" "$(printf '%s\n' "${f[@]}" | median)" \
-    "$(printf '%s\n' "${m[@]}" | sort -n | tail -1)" "$w2_io"
+  add_row W2 "$(med "${d[@]}")" "$(med "${f[@]}")" "$(med "${fs[@]}")" "$(most "${m[@]}")" "$w2_io"
   rm -rf "$scratch/w2"
 else
-  rows+=("$(printf '%-12s %s' W2 '(no merge command in this build)')")
+  rows+=("$(printf '%-8s %s' W2 '(no merge command in this build)')")
 fi
 
 # W3: 16 conversions in one call, with -j 1 and -j 2. Floor: the W1 floor for every file.
@@ -119,7 +125,7 @@ for opt in "${w3_inputs[@]}"; do
   cat "$scratch/$base"/* >"$scratch/$base.all"
 done
 w3_io=$(($(bytes "${w3_inputs[@]}") + $(bytes "$scratch"/w3_*.all)))
-d1=() d2=() f=() m1=() m2=()
+d1=() d2=() f=() fs=() m1=() m2=()
 for ((r = 0; r < runs; r++)); do
   for jobs in 1 2; do
     rm -rf "$scratch"/w3_*/
@@ -136,15 +142,17 @@ for ((r = 0; r < runs; r++)); do
     cp "$scratch/$base.all" "$scratch/$base.floor"
   done
   t1=$(now)
-  f+=($((t1 - t0)))
+  sync "$scratch"/*.floor
+  t2=$(now)
+  f+=($((t1 - t0))) fs+=($((t2 - t0)))
 done
-w3_floor=$(printf '%s\n' "${f[@]}" | median)
-w3_j1=$(printf '%s\n' "${d1[@]}" | median)
-w3_j2=$(printf '%s\n' "${d2[@]}" | median)
-add_row "W3 -j 1" "$w3_j1" "$w3_floor" "$(printf '%s\n' "${m1[@]}" | sort -n | tail -1)" "$w3_io"
-add_row "W3 -j 2" "$w3_j2" "$w3_floor" "$(printf '%s\n' "${m2[@]}" | sort -n | tail -1)" "$w3_io"
+w3_j1=$(med "${d1[@]}")
+w3_j2=$(med "${d2[@]}")
+add_row "W3 -j 1" "$w3_j1" "$(med "${f[@]}")" "$(med "${fs[@]}")" "$(most "${m1[@]}")" "$w3_io"
+add_row "W3 -j 2" "$w3_j2" "$(med "${f[@]}")" "$(med "${fs[@]}")" "$(most "${m2[@]}")" "$w3_io"
 rm -rf "$scratch"
 
-printf '%-12s %10s %10s %7s %10s %9s\n' workload durvane_s floor_s ratio peak_MB mem/io
+printf '%-8s %9s %8s %6s %10s %6s %8s %7s\n' workload durvane floor ratio floor+sync ratio peak_MB mem/io
 for row in "${rows[@]}"; do echo "$row"; done
-echo "W3 -j 2 / -j 1: $(ratio "$w3_j2" "$w3_j1")  (runs: $runs, medians; mem/io: peak memory over inputs plus outputs)"
+echo "W3 -j 2 / -j 1: $(ratio "$w3_j2" "$w3_j1")"
+echo "(seconds, medians of $runs runs; mem/io: peak memory over inputs plus outputs; load: $(cut -d' ' -f1-3 /proc/loadavg))"
