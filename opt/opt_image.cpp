@@ -35,8 +35,8 @@ std::int32_t OptImage::SelectedNode(std::int32_t group_address) const {
   }
 }
 
-void OptImage::ThrowBadField(std::int32_t address, std::uint32_t node_offset,
-                             std::uint64_t count, std::string_view what) const {
+void OptImage::ThrowBadField(std::int32_t address, std::uint32_t node_offset, std::uint64_t count,
+                             std::string_view what) const {
   const std::int64_t start = static_cast<std::int64_t>(address) - opt_base_ + node_offset;
   std::string message(what);
   message += " at node offset " + std::to_string(node_offset) + " of the node at address " +
@@ -56,4 +56,3 @@ std::string DescribeNode(const OptImage& image, std::int32_t address) {
 }
 
 }  // namespace durvane::opt
-

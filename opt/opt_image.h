@@ -55,7 +55,8 @@ class OptImage {
 
   // Entry j (1-based) of the in-place child list of the node at address.
   std::int32_t InPlaceChild(std::int32_t address, std::int32_t j) const {
-    return Long(address, kPayloadOffset + 4 * static_cast<std::uint32_t>(j - 1), "child list entry");
+    return Long(address, kPayloadOffset + 4 * static_cast<std::uint32_t>(j - 1),
+                "child list entry");
   }
 
   // The selected node of a group node: the last entry of its in-place list when ChildCount is
@@ -64,9 +65,8 @@ class OptImage {
 
   // The 8 bytes of a texture name at node offset 24.
   std::span<const std::byte> TextureName(std::int32_t address) const {
-    return view_.bytes().subspan(Offset(address, kTextureNameOffset, kTextureNameBytes,
-                                        "texture name"),
-                                 kTextureNameBytes);
+    return view_.bytes().subspan(
+        Offset(address, kTextureNameOffset, kTextureNameBytes, "texture name"), kTextureNameBytes);
   }
 
   // n bytes at node offset k, checked.

@@ -3,6 +3,8 @@
 namespace durvane::opt {
 
 // Placeholder until the texture scan lands: reaches no texture.
-std::vector<TextureBitmap> ScanOpt(const OptImage&, std::vector<std::string>&) { return {}; }
+std::vector<TextureBitmap> ScanOpt(const OptImage&, std::vector<std::string>&) {
+  return {};
+}
 
 }  // namespace durvane::opt

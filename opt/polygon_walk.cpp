@@ -13,9 +13,9 @@ PolygonListNode ReadPolygonListNode(const OptImage& image, std::int32_t address)
   }
   const std::uint64_t bytes = static_cast<std::uint64_t>(node.rows) * kPolygonBytesPerRow;
   if (bytes > 0) {
-    const std::uint64_t at = image.Offset(
-        address, kPolygonRowsOffset, bytes,
-        "the " + std::to_string(node.rows) + " polygon rows and trailing tables");
+    const std::uint64_t at =
+        image.Offset(address, kPolygonRowsOffset, bytes,
+                     "the " + std::to_string(node.rows) + " polygon rows and trailing tables");
     node.body = image.view().bytes().data() + at;
   }
   return node;

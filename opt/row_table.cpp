@@ -11,9 +11,8 @@ RowTable LoadRowTable(const OptImage& image, std::int32_t address, std::uint32_t
   const std::int32_t n = image.DataCount(address);
   if (n <= 0) return table;
   const std::uint64_t bytes = static_cast<std::uint64_t>(n) * row_bytes;
-  const std::uint64_t at = image.Offset(address, kPayloadOffset, bytes,
-                                        std::string("the ") + std::to_string(n) + " rows of " +
-                                            what);
+  const std::uint64_t at = image.Offset(
+      address, kPayloadOffset, bytes, std::string("the ") + std::to_string(n) + " rows of " + what);
   table.rows = image.view().bytes().data() + at;
   table.count = n;
   return table;

@@ -17,6 +17,8 @@ struct TextureBitmap {
   std::vector<std::byte> header;
   // The pixel bytes, exactly as read; they point into the OPT file's bytes.
   std::span<const std::byte> pixels;
+  // The texture node's payload layout, 'A' or 'B'.
+  char layout = 'A';
 
   // The texture's file name: the 8 name bytes, then ".BMP".
   std::string FileName() const;

@@ -7,9 +7,10 @@
 namespace durvane::opt {
 
 void WalkBudget::ThrowExhausted() const {
-  throw Error("the node tree refers to the same lists so often that walking it would visit "
-              "more than " + std::to_string(total_) +
-              " entries, far more than the file can hold; refusing it");
+  throw Error(
+      "the node tree refers to the same lists so often that walking it would visit "
+      "more than " +
+      std::to_string(total_) + " entries, far more than the file can hold; refusing it");
 }
 
 }  // namespace durvane::opt

@@ -6,7 +6,7 @@
 #include "core/byte_buffer.h"
 #include "core/byte_sink.h"
 #include "core/file_io.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
@@ -69,7 +69,7 @@ TEST(ByteSink, SpillingIntoAFileGivesTheBytesKeptInMemory) {
   ByteSink memory;
   FillSink(memory);
 
-  fixture::TempFolder folder;
+  fixture::TempDir folder;
   const auto path = folder.path() / "out.bin";
   {
     StagedFiles files;
@@ -91,7 +91,7 @@ TEST(ByteSink, SpillingIntoAFileGivesTheBytesKeptInMemory) {
 }
 
 TEST(StagedFiles, AnOpenedFileThatIsNeverCommittedLeavesNothing) {
-  fixture::TempFolder folder;
+  fixture::TempDir folder;
   {
     StagedFiles files;
     StagedFile& file = files.Open(folder.path() / "out.prj");

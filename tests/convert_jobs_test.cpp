@@ -2,110 +2,97 @@
 // converting them one after another.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
+#include <vector>
 
-#include "core/file_io.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/workload_model.h"
 
 namespace durvane {
 namespace {
 
-void WriteBytes(const std::filesystem::path& path, std::span<const std::byte> bytes) {
-  const std::span<const std::byte> pieces[] = {bytes};
-  WriteFileAtomically(path, pieces);
-}
+using fixture::ProcessResult;
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Every file under `root`, by path relative to it, with its contents.
-std::map<std::string, std::string> Tree(const std::filesystem::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) {
-      files[std::filesystem::relative(entry.path(), root).string()] = ReadText(entry.path());
-    }
-  }
-  return files;
-}
+const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
 
 struct ToolRun {
-  int status;
-  std::string out, err;
-  std::map<std::string, std::string> files;
+  ProcessResult result;
+  std::map<std::string, std::vector<std::byte>> files;  // by path below the output folder
 };
 
-// Runs `durvane convert -j jobs -o . INPUTS` inside a fresh folder `name` of `work`.
-ToolRun Convert(const std::filesystem::path& work, const std::string& name, const std::string& jobs,
-            const std::string& inputs) {
-  const std::filesystem::path dir = work / name;
-  std::filesystem::create_directory(dir);
-  const std::string command = "cd '" + dir.string() +
-                              "' && '" DURVANE_BIN_DIR "/durvane' convert -j " + jobs + " -o out " +
-                              inputs + " >../" + name + ".out 2>../" + name + ".err";
-  std::filesystem::create_directory(dir / "out");
-  const int raw = std::system(command.c_str());
-  ToolRun run{WEXITSTATUS(raw), ReadText(work / (name + ".out")), ReadText(work / (name + ".err")),
-          Tree(dir / "out")};
+// Replaces every occurrence of `from` in `text` by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Runs `durvane convert -j jobs -o OUT inputs...` with a fresh output folder; the folder's
+// path reads "OUT" in the messages, so that runs into different folders compare equal.
+ToolRun Convert(const fixture::TempDir& work, const std::string& name, const std::string& jobs,
+                const std::vector<std::string>& inputs) {
+  const std::filesystem::path out = work / name;
+  std::filesystem::create_directory(out);
+  std::vector<std::string> args = {"convert", "-j", jobs, "-o", out.string()};
+  args.insert(args.end(), inputs.begin(), inputs.end());
+  ToolRun run{fixture::RunProcess(kDurvane, args), {}};
+  run.result.out = Replaced(run.result.out, out.string(), "OUT");
+  run.result.err = Replaced(run.result.err, out.string(), "OUT");
+  for (const std::string& file : fixture::ListTree(out)) {
+    if (std::filesystem::is_regular_file(out / file))
+      run.files[file] = fixture::ReadBytes(out / file);
+  }
   return run;
 }
 
 TEST(ConvertJobs, ParallelRunMatchesSerialRunFileForFileAndMessageForMessage) {
-  fixture::TempFolder work;
-  const auto in = work.path() / "in";
-  std::filesystem::create_directory(in);
-  std::string inputs;
+  fixture::TempDir work;
+  std::vector<std::string> inputs;
   for (int i = 0; i < 6; ++i) {
     fixture::WorkloadShape shape = fixture::MediumModelShape(100 + i);
     shape.top_level_nodes = 6 + i;
     shape.polygons_per_list = 40 * (6 - i);  // early files take longer, so they finish late
     shape.textures = i == 2 ? 0 : 3;         // no texture at all: a warning for each polygon list
     const auto model = fixture::WorkloadModel(shape);
-    const std::string name = "model" + std::to_string(i) + ".opt";
-    if (i == 4) {
-      // Cut short: an error for this file, and the others still convert.
-      WriteBytes(in / name, std::span(model.bytes).first(model.bytes.size() / 2));
-    } else {
-      WriteBytes(in / name, model.bytes);
-    }
-    inputs += " ../in/" + name;
+    const auto path = work / ("model" + std::to_string(i) + ".opt");
+    // File 4 is cut short: an error for it, and the others still convert.
+    fixture::WriteBytes(path, i == 4 ? std::span(model.bytes).first(model.bytes.size() / 2)
+                                     : std::span(model.bytes));
+    inputs.push_back(path.string());
   }
-  inputs += " ../in/missing.opt ../in/model0.opt";  // a missing file; a file converted twice
+  inputs.push_back((work / "missing.opt").string());
+  inputs.push_back(inputs[0]);  // a file converted twice
 
-  const ToolRun serial = Convert(work.path(), "serial", "1", inputs);
-  const ToolRun parallel = Convert(work.path(), "parallel", "2", inputs);
+  const ToolRun serial = Convert(work, "serial", "1", inputs);
+  const ToolRun parallel = Convert(work, "parallel", "2", inputs);
 
-  EXPECT_EQ(serial.status, 1);
-  EXPECT_EQ(parallel.status, serial.status);
-  EXPECT_EQ(parallel.out, serial.out);
-  EXPECT_EQ(parallel.err, serial.err);
+  EXPECT_EQ(serial.result.exit_status, 1);
+  EXPECT_EQ(parallel.result.exit_status, serial.result.exit_status);
+  EXPECT_EQ(parallel.result.out, serial.result.out);
+  EXPECT_EQ(parallel.result.err, serial.result.err);
   EXPECT_EQ(parallel.files, serial.files);
 
   // The messages come file by file, in the order the files were given.
-  EXPECT_LT(serial.out.find("model0.prj"), serial.out.find("model1.prj"));
-  EXPECT_LT(serial.out.find("model3.prj"), serial.out.find("model5.prj"));
-  EXPECT_LT(serial.err.find("model2.opt"), serial.err.find("model4.opt"));
-  EXPECT_LT(serial.err.find("model4.opt"), serial.err.find("missing.opt"));
+  const std::string& out = serial.result.out;
+  const std::string& err = serial.result.err;
+  EXPECT_LT(out.find("model0.prj"), out.find("model1.prj"));
+  EXPECT_LT(out.find("model3.prj"), out.find("model5.prj"));
+  EXPECT_LT(err.find("model2.opt"), err.find("model4.opt"));
+  EXPECT_LT(err.find("model4.opt"), err.find("missing.opt"));
   EXPECT_EQ(serial.files.count("model4/model4.prj"), 0u);
   EXPECT_EQ(serial.files.count("model5/model5.prj"), 1u);
 }
 
 TEST(ConvertJobs, RefusesAJobCountThatIsNotAPositiveNumber) {
-  fixture::TempFolder work;
-  for (const char* jobs : {"0", "-3", "two", "''"}) {
-    const ToolRun run = Convert(work.path(), std::string("bad") + (jobs[0] == '\'' ? "empty" : jobs),
-                            jobs, "x.opt");
-    EXPECT_EQ(run.status, 2) << jobs;
-    EXPECT_NE(run.err.find("number of jobs"), std::string::npos) << run.err;
+  fixture::TempDir work;
+  int n = 0;
+  for (const char* jobs : {"0", "-3", "two", "", "99999"}) {
+    const ToolRun run = Convert(work, "bad" + std::to_string(n++), jobs, {"x.opt"});
+    EXPECT_EQ(run.result.exit_status, 2) << jobs;
+    EXPECT_NE(run.result.err.find("number of jobs"), std::string::npos) << run.result.err;
     EXPECT_TRUE(run.files.empty());
   }
 }

@@ -4,18 +4,17 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
 
 void Write(const std::filesystem::path& path, std::string_view text) {
-  const std::span<const std::byte> pieces[] = {std::as_bytes(std::span(text))};
-  WriteFileAtomically(path, pieces);
+  fixture::WriteBytes(path, std::as_bytes(std::span(text)));
 }
 
 TEST(MappedFile, GivesTheWholeFileAsReadFileDoes) {
-  fixture::TempFolder folder;
+  fixture::TempDir folder;
   std::string text;
   for (int i = 0; i < 100'000; ++i) text += static_cast<char>(i * 31);
   Write(folder.path() / "a.opt", text);
@@ -28,13 +27,13 @@ TEST(MappedFile, GivesTheWholeFileAsReadFileDoes) {
 }
 
 TEST(MappedFile, EmptyFileGivesNoBytes) {
-  fixture::TempFolder folder;
+  fixture::TempDir folder;
   Write(folder.path() / "empty.opt", "");
   EXPECT_TRUE(MappedFile(folder.path() / "empty.opt").bytes().empty());
 }
 
 TEST(MappedFile, RefusesMissingFilesAndFoldersNamingThem) {
-  fixture::TempFolder folder;
+  fixture::TempDir folder;
   try {
     MappedFile missing(folder.path() / "missing.opt");
     FAIL() << "expected an error";

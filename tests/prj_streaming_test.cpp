@@ -10,7 +10,7 @@
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/workload_model.h"
 
 namespace durvane {
@@ -22,12 +22,11 @@ using fixture::PolygonRow;
 using fixture::Ref;
 
 void WriteOpt(const std::filesystem::path& path, const BuiltOpt& model) {
-  const std::span<const std::byte> pieces[] = {model.bytes};
-  WriteFileAtomically(path, pieces);
+  fixture::WriteBytes(path, model.bytes);
 }
 
 void ExpectFileMatchesMemory(const BuiltOpt& model, const char* name) {
-  fixture::TempFolder folder;
+  fixture::TempDir folder;
   WriteOpt(folder.path() / name, model);
   const ConversionResult result = RunConversion(folder.path(), folder.path(), name);
   const ConvertedModel in_memory = ConvertOpt(model.bytes);
@@ -63,7 +62,7 @@ BuiltOpt FailingLate() {
 }
 
 TEST(PrjStreaming, FailureAfterWritingBeganLeavesNothingBehind) {
-  fixture::TempFolder in, qel;
+  fixture::TempDir in, qel;
   WriteOpt(in.path() / "late.opt", FailingLate());
   try {
     RunConversion(qel.path(), in.path(), "late.opt");
@@ -76,7 +75,7 @@ TEST(PrjStreaming, FailureAfterWritingBeganLeavesNothingBehind) {
 }
 
 TEST(PrjStreaming, FailureKeepsAnEarlierOutputAsItWas) {
-  fixture::TempFolder in, qel;
+  fixture::TempDir in, qel;
   std::filesystem::create_directory(qel.path() / "late");
   const std::byte old[] = {std::byte{42}};
   WriteFileAtomically(qel.path() / "late" / "late.prj", std::span<const std::span<const std::byte>>(

@@ -9,6 +9,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: durvane convert [-o QEL_DIR] [-j N] FILE.opt...\n"
+    "       durvane info [--json] FILE.opt|FILE.prj...\n"
     "       durvane --help | --version\n"
     "\n"
     "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (command == "convert") return RunConvertCommand(args, io);
+  if (command == "info") return RunInfoCommand(args, io);
   PrintUsageError(io, "unknown command '" + command + "'");
   std::cerr << kUsage;
   return kExitUsage;

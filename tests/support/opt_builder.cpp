@@ -156,24 +156,24 @@ std::array<std::byte, 8> NameBytes(std::string_view name) {
   return out;
 }
 
-int Texture(OptBuilder& b, const TextureSpec& spec) {
+int Texture(OptBuilder& b, const TextureSpec& texture) {
   Bytes palette;
-  for (std::uint16_t c : spec.palette) palette.Byte(c & 0xFF).Byte(c >> 8);
+  for (std::uint16_t c : texture.palette) palette.Byte(c & 0xFF).Byte(c >> 8);
   const int palette_blob = b.Blob(palette);
 
   Bytes payload;
-  for (std::byte c : NameBytes(spec.name)) payload.Byte(static_cast<std::uint8_t>(c));
-  payload.Fill(spec.layout == TextureLayout::A ? 1 : 5, 0x11);
+  for (std::byte c : NameBytes(texture.name)) payload.Byte(static_cast<std::uint8_t>(c));
+  payload.Fill(texture.layout == TextureLayout::A ? 1 : 5, 0x11);
   // The palette lies 3584 bytes after the address the node stores.
   payload.Address(Ref::To(palette_blob, -3584));
   payload.Fill(4, 0x22);
-  payload.Long(static_cast<std::int32_t>(spec.pixels.size()));
+  payload.Long(static_cast<std::int32_t>(texture.pixels.size()));
   payload.Fill(4, 0x33);
-  payload.Long(spec.width).Long(spec.height);
-  for (std::uint8_t p : spec.pixels) payload.Byte(p);
-  const std::int32_t child_count = spec.child_count_override != -100
-                                       ? spec.child_count_override
-                                       : (spec.layout == TextureLayout::A ? 0 : 1);
+  payload.Long(texture.width).Long(texture.height);
+  for (std::uint8_t p : texture.pixels) payload.Byte(p);
+  const std::int32_t child_count = texture.child_count_override != -100
+                                       ? texture.child_count_override
+                                       : (texture.layout == TextureLayout::A ? 0 : 1);
   return b.Node({.type = 20, .child_count = child_count}, payload);
 }
 

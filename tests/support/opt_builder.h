@@ -137,7 +137,7 @@ struct TextureSpec {
 };
 
 // A texture node (type 20) and its palette blob.
-int Texture(OptBuilder& b, const TextureSpec& spec);
+int Texture(OptBuilder& b, const TextureSpec& texture);
 int TextureReference(OptBuilder& b, std::string_view name);
 int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t data_count);
 
