@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace durvane {
 
@@ -34,6 +35,8 @@ class ByteBuffer {
   std::byte& operator[](std::size_t i) { return data_.get()[i]; }
   const std::byte& operator[](std::size_t i) const { return data_.get()[i]; }
   operator std::span<const std::byte>() const { return {data(), size_}; }
+  // A copy as a vector, for code written for std::vector; it copies every byte.
+  operator std::vector<std::byte>() const { return {begin(), end()}; }
 
   // Makes room for `bytes` bytes in all without moving the contents again.
   void reserve(std::size_t bytes);

@@ -114,10 +114,10 @@ MappedFile::~MappedFile() {
   if (!bytes_.empty()) ::munmap(const_cast<std::byte*>(bytes_.data()), bytes_.size());
 }
 
-ByteBuffer ReadFile(const std::filesystem::path& path) {
+std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
   std::size_t size = 0;
   const FileDescriptor fd = OpenInput(path, size);
-  ByteBuffer bytes(size);
+  std::vector<std::byte> bytes(size);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);

@@ -16,8 +16,8 @@ namespace durvane {
 using ByteSpans = std::span<const std::span<const std::byte>>;
 
 // Reads the whole of a regular file. Throws Error naming the path when it is missing, not a
-// regular file or unreadable.
-ByteBuffer ReadFile(const std::filesystem::path& path);
+// regular file or unreadable. For large inputs MappedFile is much cheaper.
+std::vector<std::byte> ReadFile(const std::filesystem::path& path);
 
 // A whole input file mapped read-only into memory. For large inputs this is much cheaper than
 // ReadFile: the bytes are not copied, and no fresh memory has to be touched. The one cost: if

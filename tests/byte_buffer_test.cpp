@@ -44,6 +44,8 @@ TEST(ByteBuffer, CopiesAreIndependentAndMovesEmptyTheSource) {
   const std::span<const std::byte> view = c;
   EXPECT_EQ(view.size(), 4u);
   EXPECT_EQ(view.data(), c.data());
+  const std::vector<std::byte> copy = c;
+  EXPECT_EQ(copy, std::vector<std::byte>({B('a'), B('b'), B('c'), B('d')}));
 }
 
 // Appends a deterministic mix of values, counts patched at the start, and large runs.
@@ -84,7 +86,7 @@ TEST(ByteSink, SpillingIntoAFileGivesTheBytesKeptInMemory) {
     EXPECT_EQ(spilling.size(), memory.size());
     files.Commit();
   }
-  const ByteBuffer written = ReadFile(path);
+  const std::vector<std::byte> written = ReadFile(path);
   ASSERT_EQ(written.size(), memory.size() + 3);
   EXPECT_EQ(written[0], B(1));
   EXPECT_EQ(std::memcmp(written.data() + 3, memory.bytes().data(), memory.size()), 0);

@@ -19,7 +19,7 @@ TEST(MappedFile, GivesTheWholeFileAsReadFileDoes) {
   for (int i = 0; i < 100'000; ++i) text += static_cast<char>(i * 31);
   Write(folder.path() / "a.opt", text);
   const MappedFile mapped(folder.path() / "a.opt");
-  const ByteBuffer read = ReadFile(folder.path() / "a.opt");
+  const std::vector<std::byte> read = ReadFile(folder.path() / "a.opt");
   ASSERT_EQ(mapped.bytes().size(), text.size());
   ASSERT_EQ(read.size(), text.size());
   EXPECT_EQ(std::memcmp(mapped.bytes().data(), text.data(), text.size()), 0);

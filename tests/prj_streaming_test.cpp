@@ -31,7 +31,7 @@ void ExpectFileMatchesMemory(const BuiltOpt& model, const char* name) {
   const ConversionResult result = RunConversion(folder.path(), folder.path(), name);
   const ConvertedModel in_memory = ConvertOpt(model.bytes);
 
-  const ByteBuffer written = ReadFile(result.prj_path);
+  const std::vector<std::byte> written = ReadFile(result.prj_path);
   const std::vector<std::byte> expected = in_memory.prj.Flatten();
   ASSERT_EQ(written.size(), expected.size());
   EXPECT_EQ(std::memcmp(written.data(), expected.data(), expected.size()), 0);
@@ -89,7 +89,7 @@ TEST(PrjStreaming, FailureKeepsAnEarlierOutputAsItWas) {
   }
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0], "late.prj");
-  const ByteBuffer kept = ReadFile(qel.path() / "late" / "late.prj");
+  const std::vector<std::byte> kept = ReadFile(qel.path() / "late" / "late.prj");
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_EQ(kept[0], std::byte{42});
 }

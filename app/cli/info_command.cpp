@@ -25,7 +25,7 @@ FileKind KindOf(const std::filesystem::path& file) {
 
 // Prints the report of one file; returns true when the file is valid.
 bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
-  ByteBuffer bytes;
+  std::vector<std::byte> bytes;
   try {
     bytes = ReadFile(file);
   } catch (const std::exception& e) {
