@@ -1,21 +1,41 @@
 // The Merge PRJ operation: folds a second PRJ file into a first one, in place.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "core/error.h"
 
 namespace durvane::merge {
 
 struct MergeResult {
   std::vector<std::string> warnings;
+  std::int32_t index_shift = 0;     // added to every top-level index of the second file
+  std::int32_t polygon_count = 0;   // of the merged file
+  std::uint64_t bytes_written = 0;  // the merged file's size
+};
+
+// A merge failed because of one of its two files. what() is "'file': detail".
+class MergeFileError : public Error {
+ public:
+  MergeFileError(std::filesystem::path file, const std::string& detail);
+  const std::filesystem::path& file() const { return file_; }
+  const std::string& detail() const { return detail_; }
+
+ private:
+  std::filesystem::path file_;
+  std::string detail_;
 };
 
 // Folds `second` into `first`: block by block, the first file's records are followed by the
 // second file's, whose top-level indices are moved past the first file's, and the count fields
 // become the sums. Both files are read and validated in full before anything is written; the
-// result replaces `first` atomically. Throws Error naming the file, section and offset when
-// either file is not valid PRJ input; `first` is then unchanged.
+// result replaces `first` atomically. Throws MergeFileError naming the file, section and
+// offset when either file is not valid PRJ input, cannot be read, or the merged counts or
+// indices leave the 32-bit range, and when `first` cannot be written; `first` is then
+// unchanged. `first` and `second` may name the same file.
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second);
 
 }  // namespace durvane::merge

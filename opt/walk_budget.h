@@ -25,6 +25,16 @@ class WalkBudget {
     left_ -= static_cast<std::uint64_t>(steps);
   }
 
+  // Takes `steps` from the budget when enough is left; returns false, taking nothing, when not.
+  bool TrySpend(std::uint64_t steps) {
+    if (steps > left_) return false;
+    left_ -= steps;
+    return true;
+  }
+
+  // The budget the walk started with.
+  std::uint64_t total() const { return total_; }
+
  private:
   [[noreturn]] void ThrowExhausted() const;
   std::uint64_t left_;

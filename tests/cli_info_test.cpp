@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/prj_bytes.h"
+#include "tests/support/prj_fixture.h"
 #include "tests/support/run_process.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
@@ -64,6 +65,87 @@ TEST(CliInfo, AnInvalidOptStillPrintsItsFactsAndExitsWithOne) {
   EXPECT_EQ(json.exit_status, 1);
   EXPECT_EQ(QueryJson(json.out, "docs[0]['valid'], docs[0]['error'].startswith('offset 0x')"),
             "False True\n");
+}
+
+TEST(CliInfo, NamesTexturesWhoseNameCannotBeAFileName) {
+  OptBuilder b;
+  TextureSpec bad;
+  bad.name = std::string("a/b\0\0\0\0\0", 8);
+  const int group = Group(b, {Ref::To(Texture(b, bad))});
+  b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(group)}))});
+  TempDir dir;
+  WriteBytes(dir / "bad.opt", b.Build().bytes);
+  const ProcessResult text = RunProcess(kDurvane, {"info", (dir / "bad.opt").string()});
+  EXPECT_EQ(text.exit_status, 0) << text.err;  // a warning, not an error
+  EXPECT_NE(
+      text.out.find("\"a/b\\x00\\x00\\x00\\x00\\x00\" layout A, 2 x 2, 4 pixels, name cannot be a "
+                    "file name: no bitmap"),
+      std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("warning: texture"), std::string::npos) << text.out;
+  const ProcessResult json = RunProcess(kDurvane, {"info", "--json", (dir / "bad.opt").string()});
+  EXPECT_EQ(QueryJson(json.out,
+                      "docs[0]['textures'][0]['safe_file_name'], docs[0]['textures'][0]['name']"),
+            "False a/b\\x00\\x00\\x00\\x00\\x00\n");
+}
+
+TEST(CliInfo, DescribesConvertedAndMergedPrjFiles) {
+  TempDir qel;
+  ASSERT_EQ(RunProcess(kDurvane, {"convert", "-o", qel.path().string(), kSample}).exit_status, 0);
+  const std::string prj = (qel.path() / "sample" / "sample.prj").string();
+  const std::string merged = (qel / "merged.prj").string();
+  std::filesystem::copy_file(prj, merged);
+  ASSERT_EQ(RunProcess(kDurvane, {"merge", merged, prj}).exit_status, 0);
+
+  const ProcessResult text = RunProcess(kDurvane, {"info", prj, merged});
+  EXPECT_EQ(text.exit_status, 0) << text.err;
+  EXPECT_NE(text.out.find("section FF03 at 0x3f5: tag 0xff03, count field 2, 2 record(s) in 40 "
+                          "bytes, top-level indices 0 to 1"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("leading block at 0x0: count field 12, 12 record(s) in 624 bytes, "
+                          "top-level indices 0 to 5"),
+            std::string::npos)
+      << text.out;
+
+  const ProcessResult json = RunProcess(kDurvane, {"info", "--json", prj, merged});
+  EXPECT_EQ(json.exit_status, 0);
+  EXPECT_EQ(QueryJson(json.out,
+                      "[(d['valid'], d['blocks'][3]['offset'], d['blocks'][0]['records'], "
+                      "d['blocks'][0]['max_index']) for d in docs]"),
+            "[(True, 1013, 6, 2), (True, 2006, 12, 5)]\n");
+}
+
+TEST(CliInfo, PrjCountsThatDisagreeWithTheRecords) {
+  PrjSpec desc;
+  desc.Polygon(0, 1).Polygon(1, 2);
+  desc.ff04 = {{0, 3}, {1, 4}};
+  desc.ff05 = {{0, 5}, {1, 6}};
+  TempDir dir;
+  // FF01's count field is never read: the file is valid, with a warning.
+  PrjSpec ff01 = desc;
+  ff01.count_fields[1] = 7;
+  WriteBytes(dir / "ff01.prj", BuildPrjFile(ff01));
+  const ProcessResult warned = RunProcess(kDurvane, {"info", (dir / "ff01.prj").string()});
+  EXPECT_EQ(warned.exit_status, 0);
+  EXPECT_NE(warned.out.find("warning: section FF01: the count field 7 disagrees with the polygon "
+                            "count 2"),
+            std::string::npos)
+      << warned.out;
+  // FF04's count field says how many records to step over: three where two are is invalid.
+  PrjSpec ff04 = desc;
+  ff04.count_fields[4] = 3;
+  WriteBytes(dir / "ff04.prj", BuildPrjFile(ff04));
+  const ProcessResult invalid = RunProcess(kDurvane, {"info", (dir / "ff04.prj").string()});
+  EXPECT_EQ(invalid.exit_status, 1);
+  EXPECT_NE(invalid.out.find("section FF04 at "), std::string::npos) << invalid.out;
+  EXPECT_NE(invalid.out.find("not valid merge input: offset 0x"), std::string::npos) << invalid.out;
+  const ProcessResult json = RunProcess(kDurvane, {"info", "--json", (dir / "ff04.prj").string()});
+  // The walk steps over three records and then misses the FF05 tag.
+  EXPECT_EQ(QueryJson(json.out,
+                      "docs[0]['valid'], docs[0]['blocks'][4]['records'], "
+                      "'section FF05: expected the tag 0xff05' in docs[0]['error']"),
+            "False 3 True\n");
 }
 
 TEST(CliInfo, UsageErrors) {

@@ -89,8 +89,8 @@ TEST(PolygonWalk, GroupSelectionByChildCount) {
     const int decoy = PolygonList(b, {{{0, 0, 0, -1}, {0, 0, 0, -1}}});
     const int p_wanted = TopLevelNode(b, {Ref::To(wanted)});
     const int p_decoy = TopLevelNode(b, {Ref::To(decoy)});
-    const int s_wanted = TopLevelNode(b, {Ref::To(p_wanted)});
-    const int s_decoy = TopLevelNode(b, {Ref::To(p_decoy)});
+    const int s_wanted = SelectedNode(b, Ref::To(p_wanted));
+    const int s_decoy = SelectedNode(b, Ref::To(p_decoy));
     fixture::Bytes payload;
     const bool last_entry = child_count == 1 || child_count == 3 || child_count == 4;
     const int entries = std::max(child_count, 4);

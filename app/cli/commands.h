@@ -19,6 +19,7 @@ struct Streams {
 
 int RunConvertCommand(const std::vector<std::string>& args, Streams io);
 int RunInfoCommand(const std::vector<std::string>& args, Streams io);
+int RunMergeCommand(const std::vector<std::string>& args, Streams io);
 
 // "durvane: error: 'file': message" on stderr.
 void PrintFileError(Streams io, const std::string& file, const std::string& message);

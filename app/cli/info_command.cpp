@@ -7,6 +7,7 @@
 #include "core/file_io.h"
 #include "info/opt_report.h"
 #include "info/opt_report_format.h"
+#include "info/prj_report.h"
 
 namespace durvane::cli {
 namespace {
@@ -37,8 +38,9 @@ bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) 
     io.out << (json ? info::OptReportJson(file, report) : info::OptReportText(file, report));
     return report.valid();
   }
-  PrintFileError(io, file, "PRJ files cannot be described yet");
-  return false;
+  const info::PrjReport report = info::DescribePrj(bytes);
+  io.out << (json ? info::PrjReportJson(file, report) : info::PrjReportText(file, report));
+  return report.valid();
 }
 
 }  // namespace

@@ -10,11 +10,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: durvane convert [-o QEL_DIR] [-j N] FILE.opt...\n"
     "       durvane info [--json] FILE.opt|FILE.prj...\n"
+    "       durvane merge FIRST.prj SECOND.prj\n"
     "       durvane --help | --version\n"
     "\n"
     "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
     "            texture (QEL_DIR defaults to the current directory); -j N converts\n"
-    "            N files at once (default: one per core)\n";
+    "            N files at once (default: one per core)\n"
+    "  merge     fold SECOND.prj into FIRST.prj, in place\n";
 
 }  // namespace
 
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
   }
   if (command == "convert") return RunConvertCommand(args, io);
   if (command == "info") return RunInfoCommand(args, io);
+  if (command == "merge") return RunMergeCommand(args, io);
   PrintUsageError(io, "unknown command '" + command + "'");
   std::cerr << kUsage;
   return kExitUsage;

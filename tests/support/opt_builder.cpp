@@ -133,20 +133,21 @@ int TopLevelNode(OptBuilder& b, const std::vector<Ref>& children) {
   return b.Node({.type = 0, .child_count = static_cast<std::int32_t>(children.size())}, payload);
 }
 
+int SelectedNode(OptBuilder& b, Ref p) {
+  Bytes table;
+  table.Address(p);
+  Bytes payload;
+  payload.Address(p);
+  return b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(b.Blob(table))}, payload);
+}
+
 int Group(OptBuilder& b, const std::vector<Ref>& p_children) {
   Bytes p_payload;
   for (Ref r : p_children) p_payload.Address(r);
   const int p =
       b.Node({.type = 0, .child_count = static_cast<std::int32_t>(p_children.size())}, p_payload);
-  Bytes table;
-  table.Address(Ref::To(p));
-  const int table_blob = b.Blob(table);
-  Bytes s_payload;
-  s_payload.Address(Ref::To(p));
-  const int s =
-      b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table_blob)}, s_payload);
   Bytes k_payload;
-  k_payload.Address(Ref::To(s));
+  k_payload.Address(Ref::To(SelectedNode(b, Ref::To(p))));
   return b.Node({.type = 0, .child_count = 1}, k_payload);
 }
 
@@ -175,6 +176,23 @@ int Texture(OptBuilder& b, const TextureSpec& texture) {
                                        ? texture.child_count_override
                                        : (texture.layout == TextureLayout::A ? 0 : 1);
   return b.Node({.type = 20, .child_count = child_count}, payload);
+}
+
+TextureSpec PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
+                           std::uint16_t tint) {
+  TextureSpec t;
+  t.name = name;
+  t.layout = layout;
+  t.width = width;
+  t.height = height;
+  t.pixels.clear();
+  for (int i = 0; i < width * height; ++i) t.pixels.push_back(static_cast<std::uint8_t>(i * 7));
+  for (int n = 0; n < 256; ++n) {
+    // A ramp through the 5-6-5 channels, tinted per texture.
+    const int r = (n >> 3) & 31, g = n & 63, b = (255 - n) >> 3;
+    t.palette[n] = static_cast<std::uint16_t>(((r << 11) | (g << 5) | b) ^ tint);
+  }
+  return t;
 }
 
 int TextureReference(OptBuilder& b, std::string_view name) {

@@ -119,6 +119,10 @@ int RecordNode(OptBuilder& b, std::int32_t type, const std::vector<std::int32_t>
 // A top-level node with `children` in place.
 int TopLevelNode(OptBuilder& b, const std::vector<Ref>& children);
 
+// A selected node S with P as its one in-place entry and as the one entry of its child table:
+// the polygon walk reaches P in place, the texture scan through the table.
+int SelectedNode(OptBuilder& b, Ref p);
+
 // A group node whose selected node S has P as its first in-place entry and, through its
 // child table, P as its one child, so that both the polygon walk and the texture scan reach
 // `p_children` (polygon lists, textures, texture references and groups).
@@ -138,6 +142,11 @@ struct TextureSpec {
 
 // A texture node (type 20) and its palette blob.
 int Texture(OptBuilder& b, const TextureSpec& texture);
+
+// A texture of width x height pixels with a patterned palette; different tints give
+// different palettes.
+TextureSpec PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
+                           std::uint16_t tint);
 int TextureReference(OptBuilder& b, std::string_view name);
 int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t data_count);
 

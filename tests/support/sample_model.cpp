@@ -1,26 +1,6 @@
 #include "tests/support/sample_model.h"
 
 namespace durvane::fixture {
-namespace {
-
-TextureSpec MakeTexture(const char* name, TextureLayout layout, int width, int height,
-                        std::uint16_t tint) {
-  TextureSpec t;
-  t.name = name;
-  t.layout = layout;
-  t.width = width;
-  t.height = height;
-  t.pixels.clear();
-  for (int i = 0; i < width * height; ++i) t.pixels.push_back(static_cast<std::uint8_t>(i * 7));
-  for (int n = 0; n < 256; ++n) {
-    // A ramp through the 5-6-5 channels, tinted per texture.
-    const int r = (n >> 3) & 31, g = n & 63, b = (255 - n) >> 3;
-    t.palette[n] = static_cast<std::uint16_t>(((r << 11) | (g << 5) | b) ^ tint);
-  }
-  return t;
-}
-
-}  // namespace
 
 BuiltOpt SampleModel() {
   OptBuilder b(0x00A00008);
@@ -29,7 +9,7 @@ BuiltOpt SampleModel() {
   // of each record kind.
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 1}});
   const int pairs = PairList(b, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-  const int hull = Texture(b, MakeTexture("HULL0001", TextureLayout::A, 8, 8, 0x0000));
+  const int hull = Texture(b, PatternTexture("HULL0001", TextureLayout::A, 8, 8, 0x0000));
   const int polys1 =
       PolygonList(b, {
                          {{0, 1, 2, 3}, {0, 1, 2, 3}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}},
@@ -49,10 +29,10 @@ BuiltOpt SampleModel() {
 
   // Top-level 2: no tables of its own (its polygons use top-level 1's), a texture group of
   // four (two in layout B) and an empty slot.
-  const int wing_a = Texture(b, MakeTexture("WING_A01", TextureLayout::B, 6, 5, 0x1234));
-  const int wing_b = Texture(b, MakeTexture("WING_B01", TextureLayout::A, 4, 4, 0x0F0F));
-  const int wing_c = Texture(b, MakeTexture("WING_C01", TextureLayout::B, 3, 7, 0xF0F0));
-  const int wing_d = Texture(b, MakeTexture("WING_D01", TextureLayout::A, 2, 2, 0xFFFF));
+  const int wing_a = Texture(b, PatternTexture("WING_A01", TextureLayout::B, 6, 5, 0x1234));
+  const int wing_b = Texture(b, PatternTexture("WING_B01", TextureLayout::A, 4, 4, 0x0F0F));
+  const int wing_c = Texture(b, PatternTexture("WING_C01", TextureLayout::B, 3, 7, 0xF0F0));
+  const int wing_d = Texture(b, PatternTexture("WING_D01", TextureLayout::A, 2, 2, 0xFFFF));
   const int wings =
       TextureGroup(b, {Ref::To(wing_a), Ref::To(wing_b), Ref::To(wing_c), Ref::To(wing_d)}, 1);
   const int polys2 =

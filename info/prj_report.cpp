@@ -1,0 +1,101 @@
+#include "info/prj_report.h"
+
+#include "core/error.h"
+#include "info/json_writer.h"
+#include "merge/prj_layout_reader.h"
+
+namespace durvane::info {
+
+PrjReport DescribePrj(std::span<const std::byte> bytes) {
+  using merge::PrjBlockKind;
+  PrjReport report;
+  report.file_bytes = bytes.size();
+  const merge::PrjLayoutScan scan = merge::ScanPrjLayout(bytes);
+  report.error = scan.error;
+  const std::int32_t polygons = scan.layout.polygon_count();
+  for (PrjBlockKind kind : merge::kPrjBlockOrder) {
+    const merge::PrjBlock& b = scan.layout[kind];
+    PrjBlockSummary s;
+    s.name = merge::BlockName(kind);
+    s.tag = merge::BlockTag(kind);
+    s.present = b.present;
+    s.optional = merge::BlockIsOptional(kind);
+    s.complete = b.complete;
+    s.offset = b.offset;
+    s.count_field = b.count_field;
+    s.records = b.record_count;
+    s.record_bytes = b.complete ? b.records_bytes() : 0;
+    s.min_index = b.min_index;
+    s.max_index = b.max_index;
+    report.blocks.push_back(s);
+    if (b.present && merge::BlockIsPerPolygon(kind) && kind != PrjBlockKind::kLeading &&
+        b.count_field != polygons) {
+      report.warnings.push_back(s.name + ": the count field " + std::to_string(b.count_field) +
+                                " disagrees with the polygon count " + std::to_string(polygons));
+    }
+    if (!b.complete && b.present) break;  // the walk stopped in this block
+    if (!b.present && !merge::BlockIsOptional(kind)) break;
+  }
+  return report;
+}
+
+std::string PrjReportText(const std::string& file, const PrjReport& r) {
+  std::string out = file + ": PRJ file, " + std::to_string(r.file_bytes) + " bytes\n";
+  for (const PrjBlockSummary& b : r.blocks) {
+    out += "  " + b.name;
+    if (!b.present) {
+      out += b.optional ? ": absent\n" : ": missing\n";
+      continue;
+    }
+    out += " at " + Hex(b.offset) + ": ";
+    if (b.tag != 0) out += "tag " + Hex(static_cast<std::uint32_t>(b.tag)) + ", ";
+    out += "count field " + std::to_string(b.count_field);
+    if (!b.complete) {
+      out += ", records not walked to their end\n";
+      continue;
+    }
+    out += ", " + std::to_string(b.records) + " record(s) in " + std::to_string(b.record_bytes) +
+           " bytes";
+    if (b.records > 0) {
+      out += ", top-level indices " + std::to_string(b.min_index) + " to " +
+             std::to_string(b.max_index);
+    }
+    out += "\n";
+  }
+  for (const std::string& w : r.warnings) out += "  warning: " + w + "\n";
+  out += r.error ? "  not valid merge input: " + *r.error + "\n" : "  valid merge input: yes\n";
+  return out;
+}
+
+std::string PrjReportJson(const std::string& file, const PrjReport& r) {
+  JsonWriter j;
+  j.BeginObject().Key("file").String(file).Key("kind").String("prj");
+  j.Key("bytes").UnsignedNumber(r.file_bytes).Key("valid").Bool(r.valid());
+  j.Key("blocks").BeginArray();
+  for (const PrjBlockSummary& b : r.blocks) {
+    j.BeginObject().Key("name").String(b.name).Key("tag").Number(b.tag);
+    j.Key("optional")
+        .Bool(b.optional)
+        .Key("present")
+        .Bool(b.present)
+        .Key("complete")
+        .Bool(b.complete);
+    if (b.present) {
+      j.Key("offset").UnsignedNumber(b.offset).Key("count_field").Number(b.count_field);
+    }
+    if (b.complete) {
+      j.Key("records").Number(b.records).Key("record_bytes").UnsignedNumber(b.record_bytes);
+      if (b.records > 0)
+        j.Key("min_index").Number(b.min_index).Key("max_index").Number(b.max_index);
+    }
+    j.EndObject();
+  }
+  j.EndArray().Key("warnings").BeginArray();
+  for (const std::string& w : r.warnings) j.String(w);
+  j.EndArray().Key("error");
+  r.error ? j.String(*r.error) : j.Null();
+  j.EndObject();
+  return j.str() + "\n";
+}
+
+}  // namespace durvane::info

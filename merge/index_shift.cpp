@@ -1,0 +1,77 @@
+#include "merge/index_shift.h"
+
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "core/error.h"
+#include "core/little_endian.h"
+
+namespace durvane::merge {
+namespace {
+
+constexpr std::int64_t kLongMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kLongMax = std::numeric_limits<std::int32_t>::max();
+
+bool FitsLong(std::int64_t value) {
+  return value >= kLongMin && value <= kLongMax;
+}
+
+void AddAt(std::byte* p, std::int32_t shift) {
+  StoreI32(p, static_cast<std::int32_t>(std::int64_t{LoadI32(p)} + shift));
+}
+
+}  // namespace
+
+std::int32_t IndexShift(const PrjLayout& first) {
+  const PrjBlock& polygons = first[PrjBlockKind::kLeading];
+  std::optional<std::int32_t> last;
+  if (polygons.record_count > 0) {
+    last = polygons.last_index;
+  } else {
+    for (const PrjBlock& block : first.blocks) {
+      if (block.record_count > 0 && (!last || block.max_index > *last)) last = block.max_index;
+    }
+  }
+  if (!last) return 0;
+  const std::int64_t shift = std::int64_t{*last} + 1;
+  if (!FitsLong(shift)) {
+    const char* source = polygons.record_count > 0 ? "of the first file's last polygon record"
+                                                   : "largest among the first file's records";
+    throw Error("the top-level index " + std::to_string(*last) + ", " + source +
+                ", leaves no index to move the second file's records to: " + std::to_string(shift) +
+                " is beyond the largest Long");
+  }
+  return static_cast<std::int32_t>(shift);
+}
+
+void CheckShiftedIndices(const PrjLayout& layout, std::int32_t shift) {
+  for (PrjBlockKind kind : kPrjBlockOrder) {
+    const PrjBlock& block = layout[kind];
+    if (block.record_count == 0) continue;
+    for (std::int32_t index : {block.min_index, block.max_index}) {
+      const std::int64_t shifted = std::int64_t{index} + shift;
+      if (!FitsLong(shifted)) {
+        throw Error(std::string(BlockName(kind)) + ": the second file's top-level index " +
+                    std::to_string(index) + " plus the shift " + std::to_string(shift) + " gives " +
+                    std::to_string(shifted) + ", outside the range of a Long");
+      }
+    }
+  }
+}
+
+void ShiftTopLevelIndices(std::span<std::byte> bytes, const PrjLayout& layout, std::int32_t shift) {
+  const ByteView view(bytes);
+  for (PrjBlockKind kind : kPrjBlockOrder) {
+    const PrjBlock& block = layout[kind];
+    std::uint64_t at = block.records_offset;
+    const std::uint32_t fixed = BlockRecordBytes(kind);
+    for (std::int64_t r = 0; r < block.record_count; ++r) {
+      view.Require(at, 4, "the top-level index");
+      AddAt(bytes.data() + at, shift);
+      at += fixed != 0 ? fixed : FF02RecordBytes(view, at);
+    }
+  }
+}
+
+}  // namespace durvane::merge

@@ -1,0 +1,27 @@
+// The top-level index shift of a merge: the second file's records are moved past every
+// top-level index the first file's records use.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "merge/prj_layout_reader.h"
+
+namespace durvane::merge {
+
+// IndexShift: 1 + the top-level index of the first file's last polygon record. When the
+// first file has no polygon record, 1 + the largest top-level index among its records of any
+// section, or 0 when it has no record at all. Throws Error when the shift itself leaves the
+// signed 32-bit range.
+std::int32_t IndexShift(const PrjLayout& first);
+
+// Throws Error when adding `shift` to any top-level index of a file laid out as `layout`
+// would leave the signed 32-bit range. Reads only the layout's index ranges.
+void CheckShiftedIndices(const PrjLayout& layout, std::int32_t shift);
+
+// Adds `shift` to the top-level index that opens every record of `bytes`, a file laid out as
+// `layout`. The caller has checked the sums with CheckShiftedIndices.
+void ShiftTopLevelIndices(std::span<std::byte> bytes, const PrjLayout& layout, std::int32_t shift);
+
+}  // namespace durvane::merge

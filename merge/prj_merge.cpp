@@ -1,0 +1,115 @@
+#include "merge/prj_merge.h"
+
+#include <limits>
+
+#include "core/error.h"
+#include "core/little_endian.h"
+#include "merge/index_shift.h"
+#include "prj/prj_layout.h"
+
+namespace durvane::merge {
+namespace {
+
+// The leading count field and seven section headers at most.
+constexpr std::size_t kMaxHeaderBytes = 4 + 7 * prj::kSectionHeaderBytes;
+
+// What the second file adds to a block's count field: its polygon count for the blocks with
+// one record per polygon (their own count fields are never read), else its section's count.
+std::int64_t AddedCount(const PrjLayout& second, PrjBlockKind kind) {
+  if (BlockIsPerPolygon(kind)) return second.polygon_count();
+  const PrjBlock& block = second[kind];
+  return block.present ? block.count_field : 0;
+}
+
+std::int32_t SummedCount(PrjBlockKind kind, std::int32_t first, std::int64_t added) {
+  const std::int64_t sum = first + added;
+  if (sum < std::numeric_limits<std::int32_t>::min() ||
+      sum > std::numeric_limits<std::int32_t>::max()) {
+    throw Error(std::string(BlockName(kind)) + ": the merged count " + std::to_string(first) +
+                " + " + std::to_string(added) + " = " + std::to_string(sum) +
+                " is outside the range of a Long");
+  }
+  return static_cast<std::int32_t>(sum);
+}
+
+// A first file whose per-polygon count field disagrees with its polygon count keeps
+// disagreeing after the merge; the merge leaves such fields as they are, apart from the sum.
+void NoteStrayCountField(const PrjLayout& first, PrjBlockKind kind,
+                         std::vector<std::string>& warnings) {
+  const PrjBlock& block = first[kind];
+  if (kind == PrjBlockKind::kLeading || !BlockIsPerPolygon(kind)) return;
+  if (block.count_field == first.polygon_count()) return;
+  warnings.push_back(std::string(BlockName(kind)) + " of the first file has the count " +
+                     std::to_string(block.count_field) + " but " +
+                     std::to_string(first.polygon_count()) +
+                     " polygons; its merged count field disagrees with its records too");
+}
+
+std::span<const std::byte> Records(std::span<const std::byte> bytes, const PrjBlock& block) {
+  return bytes.subspan(block.records_offset, block.records_bytes());
+}
+
+}  // namespace
+
+std::uint64_t MergedPrj::size() const {
+  std::uint64_t total = 0;
+  for (auto piece : pieces) total += piece.size();
+  return total;
+}
+
+std::vector<std::byte> MergedPrj::Flatten() const {
+  std::vector<std::byte> out;
+  out.reserve(size());
+  for (auto piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
+  return out;
+}
+
+MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
+                         std::span<std::byte> second, const PrjLayout& second_layout) {
+  MergedPrj merged;
+  merged.index_shift = IndexShift(first_layout);
+  CheckShiftedIndices(second_layout, merged.index_shift);
+
+  // Every count is summed and checked before anything changes.
+  merged.headers.resize(kMaxHeaderBytes);
+  std::size_t header_at = 0;
+  struct BlockPlan {
+    std::span<const std::byte> header;
+    const PrjBlock* from_first;
+    const PrjBlock* from_second;
+  };
+  std::vector<BlockPlan> plan;
+  for (PrjBlockKind kind : kPrjBlockOrder) {
+    const PrjBlock& a = first_layout[kind];
+    const PrjBlock& b = second_layout[kind];
+    // A section the first file lacks appears when the second file brings records for it.
+    if (!a.present && b.record_count == 0) continue;
+    const std::int32_t count =
+        SummedCount(kind, a.present ? a.count_field : 0, AddedCount(second_layout, kind));
+    std::byte* header = merged.headers.data() + header_at;
+    std::size_t header_bytes = 4;
+    if (kind != PrjBlockKind::kLeading) {
+      StoreI32(header, BlockTag(kind));
+      header_bytes = prj::kSectionHeaderBytes;
+    }
+    StoreI32(header + header_bytes - 4, count);
+    plan.push_back({{header, header_bytes}, a.present ? &a : nullptr, b.present ? &b : nullptr});
+    header_at += header_bytes;
+    if (kind == PrjBlockKind::kLeading) merged.polygon_count = count;
+    NoteStrayCountField(first_layout, kind, merged.warnings);
+  }
+
+  ShiftTopLevelIndices(second, second_layout, merged.index_shift);
+  for (const BlockPlan& block : plan) {
+    merged.pieces.push_back(block.header);
+    if (block.from_first && block.from_first->records_bytes() > 0) {
+      merged.pieces.push_back(Records(first, *block.from_first));
+    }
+    if (block.from_second && block.from_second->records_bytes() > 0) {
+      merged.pieces.push_back(Records(second, *block.from_second));
+    }
+  }
+  return merged;
+}
+
+}  // namespace durvane::merge

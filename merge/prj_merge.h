@@ -1,0 +1,47 @@
+// The merge of two PRJ files in memory: block by block, the first file's records followed by
+// the second file's, with the count fields summed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/file_io.h"
+#include "merge/prj_layout_reader.h"
+
+namespace durvane::merge {
+
+// A merged file as pieces that, written back to back, are the file. The pieces point into
+// the two input buffers and into `headers`; the inputs must outlive them.
+struct MergedPrj {
+  MergedPrj() = default;
+  // Moving keeps the pieces valid; a copy would point into the original's headers.
+  MergedPrj(MergedPrj&&) = default;
+  MergedPrj& operator=(MergedPrj&&) = default;
+  MergedPrj(const MergedPrj&) = delete;
+  MergedPrj& operator=(const MergedPrj&) = delete;
+
+  std::vector<std::byte> headers;  // the new count fields and section headers
+  std::vector<std::span<const std::byte>> pieces;
+  std::int32_t index_shift = 0;
+  std::int32_t polygon_count = 0;  // of the merged file
+  std::vector<std::string> warnings;
+
+  std::uint64_t size() const;
+  // The whole file as one buffer.
+  std::vector<std::byte> Flatten() const;
+};
+
+// Merges `second` into `first`, two valid PRJ files laid out as their layouts say (see
+// ReadPrjLayout). Each block of the result is the first file's block with its count field
+// raised by the second file's count, followed by the second file's records; a section the
+// first file lacks gets a new header when the second file brings records for it. The second
+// file's top-level indices are raised by IndexShift in place, in `second`. Throws Error, with
+// both buffers unchanged, when a summed count or a shifted index leaves the signed 32-bit
+// range.
+MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
+                         std::span<std::byte> second, const PrjLayout& second_layout);
+
+}  // namespace durvane::merge

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/file_io.h"
+#include "core/little_endian.h"
+#include "tests/support/prj_fixture.h"
+#include "tests/support/run_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace durvane {
+namespace {
+
+using fixture::BuildPrjFile;
+using fixture::PrjSpec;
+
+fixture::ProcessResult Durvane(const std::vector<std::string>& args) {
+  return fixture::RunProcess(DURVANE_BIN_DIR "/durvane", args);
+}
+
+PrjSpec TwoPolygons() {
+  PrjSpec s;
+  s.Polygon(0, 1).Polygon(1, 2);
+  s.ff04 = {{0, 3}, {1, 4}};
+  s.ff05 = {{0, 5}, {1, 6}};
+  return s;
+}
+
+TEST(MergeCommand, MergesAndSaysWhatItWrote) {
+  fixture::TempDir dir;
+  const std::string a = dir / "a.prj", b = dir / "b.prj";
+  fixture::WriteBytes(a, BuildPrjFile(TwoPolygons()));
+  fixture::WriteBytes(b, BuildPrjFile(TwoPolygons()));
+  const auto run = Durvane({"merge", a, b});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const auto merged = ReadFile(a);
+  EXPECT_EQ(LoadI32(merged.data()), 4);
+  EXPECT_EQ(run.out, "merged " + b + " into " + a + ": 4 polygons, " +
+                         std::to_string(merged.size()) + " bytes, top-level indices moved by 2\n");
+}
+
+TEST(MergeCommand, AnInvalidFileIsNamedAndTheFirstIsLeftAlone) {
+  fixture::TempDir dir;
+  const std::string a = dir / "a.prj", b = dir / "b.prj";
+  const auto first = BuildPrjFile(TwoPolygons());
+  fixture::WriteBytes(a, first);
+  auto broken = BuildPrjFile(TwoPolygons());
+  StoreI32(broken.data(), 3);  // one polygon record more than the leading block holds
+  fixture::WriteBytes(b, broken);
+  const auto run = Durvane({"merge", a, b});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "durvane: error: '" + b +
+                         "': not a valid PRJ file: offset 0xa0: section FF01: expected the tag "
+                         "0xff01 after the 3 records of the leading block, found 0x59524b44\n");
+  EXPECT_EQ(ReadFile(a), first);
+
+  const std::string missing = dir / "nothing.prj";
+  const auto run_missing = Durvane({"merge", a, missing});
+  EXPECT_EQ(run_missing.exit_status, 1);
+  EXPECT_EQ(run_missing.err.rfind("durvane: error: '" + missing + "': cannot open", 0), 0u)
+      << run_missing.err;
+  EXPECT_EQ(ReadFile(a), first);
+}
+
+TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
+  const std::vector<std::vector<std::string>> cases = {{"merge"},
+                                                       {"merge", "a.prj"},
+                                                       {"merge", "a.prj", "b.prj", "c.prj"},
+                                                       {"merge", "-x", "a", "b"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.size());
+    const auto run = Durvane(args);
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_NE(run.err.find("usage: durvane merge FIRST.prj SECOND.prj"), std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(Durvane({"merge", "--help"}).exit_status, 0);
+}
+
+}  // namespace
+}  // namespace durvane

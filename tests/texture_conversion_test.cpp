@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "core/little_endian.h"
+#include "prj/conversion_run.h"
+#include "tests/support/opt_builder.h"
+#include "tests/support/run_process.h"
+#include "tests/support/sample_model.h"
+#include "tests/support/temp_dir.h"
+
+namespace durvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace fixture;
+
+class TextureConversion : public ::testing::Test {
+ protected:
+  fs::path WriteOpt(const std::string& name, const std::vector<std::byte>& bytes) {
+    WriteBytes(in_ / name, bytes);
+    return in_ / name;
+  }
+
+  // Everything in the QEL folder, relative to it.
+  std::set<std::string> Tree() const {
+    const std::vector<std::string> paths = ListTree(qel_.path());
+    return {paths.begin(), paths.end()};
+  }
+
+  TempDir in_, qel_;
+};
+
+std::vector<std::byte> Expected(const opt::TextureBitmap& t) {
+  std::vector<std::byte> out = t.header;
+  out.insert(out.end(), t.pixels.begin(), t.pixels.end());
+  return out;
+}
+
+TextureSpec TextureDesc(const std::string& name, std::vector<std::uint8_t> pixels) {
+  TextureSpec t;
+  t.name = name;
+  t.width = static_cast<std::int32_t>(pixels.size());
+  t.height = 1;
+  t.pixels = std::move(pixels);
+  for (int n = 0; n < 256; ++n) t.palette[n] = static_cast<std::uint16_t>(n * 131);
+  return t;
+}
+
+// One top-level node whose group reaches `textures` in this order.
+std::vector<std::byte> ModelWith(const std::vector<TextureSpec>& textures) {
+  OptBuilder b;
+  std::vector<Ref> refs;
+  for (const TextureSpec& t : textures) refs.push_back(Ref::To(fixture::Texture(b, t)));
+  const int group = fixture::Group(b, refs);
+  b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(group)}))});
+  return b.Build().bytes;
+}
+
+TEST_F(TextureConversion, WritesOneBitmapPerTextureBesideThePrjFile) {
+  const auto opt = fixture::SampleModel().bytes;
+  WriteOpt("Sample.OPT", opt);
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "Sample.OPT");
+
+  const ConvertedModel model = ConvertOpt(opt);
+  ASSERT_EQ(model.textures.size(), 5u);
+  ASSERT_EQ(result.bitmaps.size(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    const fs::path expected = qel_.path() / "sample" / model.textures[i].FileName();
+    EXPECT_EQ(result.bitmaps[i], expected);
+    EXPECT_EQ(ReadBytes(expected), Expected(model.textures[i])) << expected;
+  }
+  EXPECT_EQ(Tree(), (std::set<std::string>{"sample", "sample/sample.prj", "sample/HULL0001.BMP",
+                                           "sample/WING_A01.BMP", "sample/WING_B01.BMP",
+                                           "sample/WING_C01.BMP", "sample/WING_D01.BMP"}));
+}
+
+TEST_F(TextureConversion, ANameMetTwiceGetsOneFileFromTheLastTextureReplacingOldBytes) {
+  const auto opt = ModelWith(
+      {TextureDesc("TWICE___", {1, 2, 3, 4, 5}), TextureDesc("OTHER___", {7}), TextureDesc("TWICE___", {9, 9})});
+  WriteOpt("twice.opt", opt);
+  // A longer file of that name from an earlier run must not leave bytes behind.
+  fs::create_directory(qel_.path() / "twice");
+  std::ofstream(qel_.path() / "twice" / "TWICE___.BMP") << std::string(5000, 'x');
+
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "twice.opt");
+  EXPECT_EQ(result.bitmaps, (std::vector<fs::path>{qel_.path() / "twice" / "TWICE___.BMP",
+                                                   qel_.path() / "twice" / "OTHER___.BMP"}));
+  const auto written = ReadBytes(qel_.path() / "twice" / "TWICE___.BMP");
+  ASSERT_EQ(written.size(), 1078u + 2u);
+  EXPECT_EQ(LoadU32(&written[2]), 1080u);
+  EXPECT_EQ(std::to_integer<int>(written[1078]), 9);
+  EXPECT_EQ(std::to_integer<int>(written[1079]), 9);
+}
+
+TEST_F(TextureConversion, UnsafeNamesGetAWarningAndNoFileAnywhere) {
+  TextureSpec with_zeros = TextureDesc("AB", {1});  // padded with 0 bytes
+  const auto opt =
+      ModelWith({TextureDesc("../x", {1}), with_zeros, TextureDesc("a:b|c?d*", {2}), TextureDesc("SAFE_NAM", {3})});
+  WriteOpt("unsafe.opt", opt);
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "unsafe.opt");
+
+  EXPECT_EQ(Tree(), (std::set<std::string>{"unsafe", "unsafe/unsafe.prj", "unsafe/SAFE_NAM.BMP"}));
+  EXPECT_EQ(ListTree(in_.path()), std::vector<std::string>{"unsafe.opt"});
+  std::vector<std::string> texture_warnings;
+  for (const std::string& w : result.warnings) {
+    if (w.find("gets no bitmap") != std::string::npos) texture_warnings.push_back(w);
+  }
+  EXPECT_EQ(
+      texture_warnings,
+      (std::vector<std::string>{
+          "texture \"../x\\x00\\x00\\x00\\x00\" gets no bitmap: its name cannot be a file name",
+          "texture \"AB\\x00\\x00\\x00\\x00\\x00\\x00\" gets no bitmap: its name cannot be a "
+          "file name",
+          "texture \"a:b|c?d*\" gets no bitmap: its name cannot be a file name"}));
+}
+
+TEST_F(TextureConversion, ABadTextureWritesNothing) {
+  const auto good = ModelWith({TextureDesc("GOOD____", {1, 2})});
+  auto bad = ModelWith({TextureDesc("GOOD____", {1, 2}), TextureDesc("BADCOUNT", {3})});
+  // The second texture's PixelCount (layout A, node offset 41) becomes negative.
+  const ConvertedModel before = ConvertOpt(bad);
+  ASSERT_EQ(before.textures.size(), 2u);
+  const std::size_t pixels_at =
+      static_cast<std::size_t>(before.textures[1].pixels.data() - bad.data());
+  StoreI32(&bad[pixels_at - 57 + 41], -7);
+  WriteOpt("bad.opt", bad);
+  EXPECT_THROW(RunConversion(qel_.path(), in_.path(), "bad.opt"), FormatError);
+  EXPECT_TRUE(Tree().empty());
+
+  // A bitmap that cannot be written (a folder of that name is in the way) keeps the PRJ file
+  // from being written too.
+  WriteOpt("good.opt", good);
+  fs::create_directories(qel_.path() / "good" / "GOOD____.BMP");
+  EXPECT_THROW(RunConversion(qel_.path(), in_.path(), "good.opt"), Error);
+  EXPECT_EQ(Tree(), (std::set<std::string>{"good", "good/GOOD____.BMP"}));
+}
+
+const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
+
+TEST_F(TextureConversion, CommandLineWritesAndListsTheBitmaps) {
+  const auto opt = ModelWith({TextureDesc("ONE_____", {1, 2, 3}), TextureDesc("../x", {4})});
+  const fs::path file = WriteOpt("Model.opt", opt);
+  const ProcessResult run = RunProcess(kDurvane, {"convert", "-o", qel_.path().string(), file});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const fs::path folder = qel_.path() / "model";
+  EXPECT_EQ(run.out, "wrote " + (folder / "model.prj").string() + "\nwrote " +
+                         (folder / "ONE_____.BMP").string() + "\n");
+  EXPECT_NE(run.err.find("durvane: warning: '" + file.string() + "': texture \"../x"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadBytes(folder / "ONE_____.BMP"), Expected(ConvertOpt(opt).textures[0]));
+  EXPECT_EQ(Tree(), (std::set<std::string>{"model", "model/model.prj", "model/ONE_____.BMP"}));
+}
+
+TEST_F(TextureConversion, CommandLineFailsCleanlyOnATruncatedTexture) {
+  auto opt = ModelWith({TextureDesc("CUT_____", {1, 2, 3})});
+  const ConvertedModel model = ConvertOpt(opt);
+  // PixelCount (layout A, node offset 41) now claims more bytes than the file holds.
+  const auto pixels_at = static_cast<std::size_t>(model.textures[0].pixels.data() - opt.data());
+  StoreI32(&opt[pixels_at - 57 + 41], static_cast<std::int32_t>(opt.size()));
+  const fs::path file = WriteOpt("cut.opt", opt);
+  const ProcessResult run = RunProcess(kDurvane, {"convert", "-o", qel_.path().string(), file});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("durvane: error: '" + file.string() + "': offset "), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("pixel bytes"), std::string::npos) << run.err;
+  EXPECT_TRUE(Tree().empty());
+}
+
+}  // namespace
+}  // namespace durvane
