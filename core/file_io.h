@@ -49,7 +49,8 @@ class StagedFile {
 
   // Writes `data` at file offset `offset`. Throws Error naming the destination on failure.
   void WriteAt(std::uint64_t offset, std::span<const std::byte> data);
-  // Flushes the file to disk and closes it; Commit closes any file still open.
+  // Closes the file, having started its writing to disk; Commit closes any file still open
+  // and flushes every file to disk before renaming them.
   void Close();
 
  private:
@@ -58,9 +59,9 @@ class StagedFile {
 };
 
 // A set of output files written all or nothing. Stage writes each file in full to a new
-// temporary file beside its destination; Commit then renames them all into place. A set
-// destroyed before Commit removes its temporary files, so a failure leaves no trace.
-// A destination that is a symbolic link is followed: its target is replaced, not the link.
+// temporary file beside its destination; Commit then flushes them all to disk and renames them all
+// into place. A set destroyed before Commit removes its temporary files, so a failure leaves no
+// trace. A destination that is a symbolic link is followed: its target is replaced, not the link.
 // A replaced file keeps its permissions; a new one gets the usual mode for new files.
 class StagedFiles {
  public:
