@@ -100,18 +100,20 @@ FileDescriptor OpenInput(const std::filesystem::path& path, std::size_t& size) {
 
 }  // namespace
 
-MappedFile::MappedFile(const std::filesystem::path& path) {
-  std::size_t size = 0;
-  const FileDescriptor fd = OpenInput(path, size);
-  if (size == 0) return;
-  // MAP_POPULATE maps every page at once instead of faulting them in one by one.
-  void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+MappedFile::MappedFile(const std::filesystem::path& path, Access access) {
+  const FileDescriptor fd = OpenInput(path, size_);
+  writable_ = access == Access::kPrivateCopy;
+  if (size_ == 0) return;
+  // MAP_POPULATE maps every page at once instead of faulting them in one by one (and for a
+  // private copy makes the copies at once).
+  const int protection = writable_ ? PROT_READ | PROT_WRITE : PROT_READ;
+  void* p = ::mmap(nullptr, size_, protection, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
   if (p == MAP_FAILED) ThrowErrno("read", path, errno);
-  bytes_ = {static_cast<const std::byte*>(p), size};
+  data_ = static_cast<std::byte*>(p);
 }
 
 MappedFile::~MappedFile() {
-  if (!bytes_.empty()) ::munmap(const_cast<std::byte*>(bytes_.data()), bytes_.size());
+  if (data_ != nullptr) ::munmap(data_, size_);
 }
 
 std::vector<std::byte> ReadFile(const std::filesystem::path& path) {

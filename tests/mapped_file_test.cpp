@@ -51,3 +51,24 @@ TEST(MappedFile, RefusesMissingFilesAndFoldersNamingThem) {
 
 }  // namespace
 }  // namespace durvane
+
+namespace durvane {
+namespace {
+
+TEST(MappedFile, PrivateCopyChangesNeverReachTheFile) {
+  fixture::TempDir folder;
+  fixture::WriteBytes(folder / "a.prj", std::as_bytes(std::span(std::string_view("abcdef"))));
+  {
+    MappedFile copy(folder / "a.prj", MappedFile::Access::kPrivateCopy);
+    MappedFile shared(folder / "a.prj");
+    ASSERT_EQ(copy.private_bytes().size(), 6u);
+    copy.private_bytes()[0] = std::byte{'Z'};
+    EXPECT_EQ(copy.bytes()[0], std::byte{'Z'});
+    EXPECT_EQ(shared.bytes()[0], std::byte{'a'});
+    EXPECT_TRUE(shared.private_bytes().empty());  // a read-only mapping gives nothing to change
+  }
+  EXPECT_EQ(fixture::ReadBytes(folder / "a.prj")[0], std::byte{'a'});
+}
+
+}  // namespace
+}  // namespace durvane
