@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "info/json_writer.h"
+#include "info/report_common.h"
 #include "opt/opt_layout.h"
 
 namespace durvane::info {
@@ -80,15 +81,13 @@ std::string OptReportText(const std::string& file, const OptReport& r) {
            ", FF05 " + std::to_string(c.FF05Records) + ", FF08 " + std::to_string(c.FF08Count) +
            " record(s)\n";
   }
-  for (const std::string& w : r.warnings) out += "  warning: " + w + "\n";
-  out += r.error ? "  error: " + *r.error + "\n" : "  converts: yes\n";
+  AppendVerdictText(out, r.warnings, r.error, "error", "converts: yes");
   return out;
 }
 
 std::string OptReportJson(const std::string& file, const OptReport& r) {
   JsonWriter j;
-  j.BeginObject().Key("file").String(file).Key("kind").String("opt");
-  j.Key("bytes").UnsignedNumber(r.file_bytes).Key("valid").Bool(r.valid());
+  BeginJsonReport(j, file, "opt", r.file_bytes, r.valid());
   if (r.header_read) j.Key("OptBase").Number(r.OptBase).Key("NodeCount").Number(r.NodeCount);
   j.Key("top_level").BeginArray();
   for (const TopLevelSummary& e : r.entries) {
@@ -117,12 +116,7 @@ std::string OptReportJson(const std::string& file, const OptReport& r) {
     j.Key("FF04Records").Number(c.FF04Records).Key("FF05Records").Number(c.FF05Records);
     j.Key("FF08Count").Number(c.FF08Count).EndObject();
   }
-  j.Key("warnings").BeginArray();
-  for (const std::string& w : r.warnings) j.String(w);
-  j.EndArray().Key("error");
-  r.error ? j.String(*r.error) : j.Null();
-  j.EndObject();
-  return j.str() + "\n";
+  return EndJsonReport(j, r.warnings, r.error);
 }
 
 }  // namespace durvane::info

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "info/json_writer.h"
+#include "info/report_common.h"
 #include "merge/prj_layout_reader.h"
 
 namespace durvane::info {
@@ -62,15 +63,13 @@ std::string PrjReportText(const std::string& file, const PrjReport& r) {
     }
     out += "\n";
   }
-  for (const std::string& w : r.warnings) out += "  warning: " + w + "\n";
-  out += r.error ? "  not valid merge input: " + *r.error + "\n" : "  valid merge input: yes\n";
+  AppendVerdictText(out, r.warnings, r.error, "not valid merge input", "valid merge input: yes");
   return out;
 }
 
 std::string PrjReportJson(const std::string& file, const PrjReport& r) {
   JsonWriter j;
-  j.BeginObject().Key("file").String(file).Key("kind").String("prj");
-  j.Key("bytes").UnsignedNumber(r.file_bytes).Key("valid").Bool(r.valid());
+  BeginJsonReport(j, file, "prj", r.file_bytes, r.valid());
   j.Key("blocks").BeginArray();
   for (const PrjBlockSummary& b : r.blocks) {
     j.BeginObject().Key("name").String(b.name).Key("tag").Number(b.tag);
@@ -90,12 +89,8 @@ std::string PrjReportJson(const std::string& file, const PrjReport& r) {
     }
     j.EndObject();
   }
-  j.EndArray().Key("warnings").BeginArray();
-  for (const std::string& w : r.warnings) j.String(w);
-  j.EndArray().Key("error");
-  r.error ? j.String(*r.error) : j.Null();
-  j.EndObject();
-  return j.str() + "\n";
+  j.EndArray();
+  return EndJsonReport(j, r.warnings, r.error);
 }
 
 }  // namespace durvane::info

@@ -7,13 +7,15 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools fonts-dejavu-core
   clang libclang-rt-14-dev
   python3 time
 )
 if [ "${DURVANE_NO_GUI:-0}" = 1 ]; then
-  packages=("${packages[@]/qt6-base-dev/}")
+  # The longer name first: the shorter one is a substring of it.
   packages=("${packages[@]/qt6-base-dev-tools/}")
+  packages=("${packages[@]/qt6-base-dev/}")
+  packages=("${packages[@]/fonts-dejavu-core/}")
 fi
 
 missing=()

@@ -1,0 +1,128 @@
+// Helpers for the window's tests: a recorder in place of the dialogs and the beep, a window
+// harness that works its controls as a user does, and small file helpers.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/gui/durvane_window.h"
+#include "app/gui/user_feedback.h"
+#include "prj/conversion_run.h"
+#include "tests/support/sample_model.h"
+
+namespace durvane::gui::testing {
+
+// Records what the window would have shown, in order.
+class RecordingFeedback : public UserFeedback {
+ public:
+  struct Message {
+    QString summary;
+    QString detail;
+  };
+
+  void ShowError(const QString& summary, const QString& detail) override {
+    errors.append({summary, detail});
+    events.append(QStringLiteral("error"));
+  }
+  void ShowWarnings(const QString& summary, const QStringList& lines) override {
+    warnings.append({summary, lines.join('\n')});
+    events.append(QStringLiteral("warnings"));
+  }
+  void Beep() override { events.append(QStringLiteral("beep")); }
+
+  int Beeps() const { return static_cast<int>(events.count(QStringLiteral("beep"))); }
+
+  QList<Message> errors;
+  QList<Message> warnings;
+  QStringList events;
+};
+
+// The bundled sample model's OPT file.
+inline QByteArray SampleBytes() {
+  const auto model = fixture::SampleModel();
+  return QByteArray(reinterpret_cast<const char*>(model.bytes.data()),
+                    static_cast<qsizetype>(model.bytes.size()));
+}
+
+// Writes `bytes` to `path`, making the folders on the way.
+inline void WriteFile(const QString& path, const QByteArray& bytes = {}) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+inline QByteArray ReadWhole(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The names of the files in `folder`, sorted.
+inline QStringList FilesIn(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// A window over a recorder, with typed access to its controls by object name.
+struct Harness {
+  explicit Harness(Operations operations = {&RunConversion, {}}) {
+    auto recorder = std::make_unique<RecordingFeedback>();
+    feedback = recorder.get();
+    window = std::make_unique<Durvane>(std::move(operations), std::move(recorder));
+  }
+
+  template <typename T>
+  T& Get(const char* name) {
+    T* control = window->findChild<T*>(QString::fromLatin1(name));
+    if (!control) throw std::runtime_error(std::string("no control ") + name);
+    return *control;
+  }
+  DriveList& prjdrive() { return Get<DriveList>("prjdrive"); }
+  FolderList& prjdirectory() { return Get<FolderList>("prjdirectory"); }
+  FileList& prjfile1() { return Get<FileList>("prjfile1"); }
+  DriveList& optdrive() { return Get<DriveList>("optdrive"); }
+  FolderList& optdirectory() { return Get<FolderList>("optdirectory"); }
+  FileList& optfile() { return Get<FileList>("optfile"); }
+  QRadioButton& opcreate() { return Get<QRadioButton>("opcreate"); }
+  QRadioButton& opmerge() { return Get<QRadioButton>("opmerge"); }
+  QLabel& Label1() { return Get<QLabel>("Label1"); }
+  QLabel& Label2() { return Get<QLabel>("Label2"); }
+  QPushButton& prjwriter() { return Get<QPushButton>("prjwriter"); }
+
+  bool Show() {
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
+  }
+  // Selects `name` in a file list the way a user does, by clicking it.
+  static void ClickName(FileList& list, const QString& name) {
+    const int row = static_cast<int>(list.Names().indexOf(name));
+    QVERIFY2(row >= 0, qPrintable(name));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(row)).center());
+    QCOMPARE(list.SelectedIndex(), row);
+  }
+  // Switches to Merge PRJ and selects the first file at the top and the second at the bottom.
+  void ChooseMerge(const QString& first, const QString& second) {
+    QTest::mouseClick(&opmerge(), Qt::LeftButton);
+    QVERIFY(opmerge().isChecked());
+    QVERIFY(prjdirectory().SetPath(QFileInfo(first).path()));
+    QVERIFY(optdirectory().SetPath(QFileInfo(second).path()));
+    ClickName(prjfile1(), QFileInfo(first).fileName());
+    ClickName(optfile(), QFileInfo(second).fileName());
+  }
+  void Write() { QTest::mouseClick(&prjwriter(), Qt::LeftButton); }
+
+  RecordingFeedback* feedback = nullptr;
+  std::unique_ptr<Durvane> window;
+};
+
+}  // namespace durvane::gui::testing
