@@ -116,13 +116,17 @@ MappedFile::~MappedFile() {
   if (data_ != nullptr) ::munmap(data_, size_);
 }
 
-std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
+namespace {
+
+// Reads the whole file into `bytes`, any container with data() and resize().
+template <typename Bytes>
+Bytes ReadWhole(const std::filesystem::path& path) {
   std::size_t size = 0;
   const FileDescriptor fd = OpenInput(path, size);
-  std::vector<std::byte> bytes(size);
+  Bytes bytes(size);
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    const ssize_t n = ::read(fd.get(), bytes.data() + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("read", path, errno);
@@ -132,6 +136,16 @@ std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
   }
   bytes.resize(done);
   return bytes;
+}
+
+}  // namespace
+
+std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
+  return ReadWhole<std::vector<std::byte>>(path);
+}
+
+ByteBuffer ReadFileBuffer(const std::filesystem::path& path) {
+  return ReadWhole<ByteBuffer>(path);
 }
 
 StagedFile::~StagedFile() {

@@ -16,8 +16,13 @@ namespace durvane {
 using ByteSpans = std::span<const std::span<const std::byte>>;
 
 // Reads the whole of a regular file. Throws Error naming the path when it is missing, not a
-// regular file or unreadable. For large inputs MappedFile is much cheaper.
+// regular file or unreadable.
 std::vector<std::byte> ReadFile(const std::filesystem::path& path);
+
+// Reads the whole of a regular file into a buffer that is not zeroed first: for large inputs
+// the library reads. A copy of the file's bytes, so another program changing the file while it
+// is in use cannot affect the run.
+ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
 
 // A whole input file mapped read-only into memory. For large inputs this is much cheaper than
 // ReadFile: the bytes are not copied, and no fresh memory has to be touched. The one cost: if

@@ -25,13 +25,13 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
     : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second) {
-  // Both files are mapped whole, independently, so the same file on both sides is merged
-  // with a copy of itself: the second is a private copy, whose indices the merge shifts.
-  const MappedFile first_file = AboutFile(first, "", [&] { return MappedFile(first); });
-  MappedFile second_file =
-      AboutFile(second, "", [&] { return MappedFile(second, MappedFile::Access::kPrivateCopy); });
-  const std::span<const std::byte> first_bytes = first_file.bytes();
-  const std::span<std::byte> second_bytes = second_file.private_bytes();
+  // Both files are read whole, independently, so the same file on both sides is merged with
+  // a copy of itself; the merge shifts the indices in the second file's copy. Reading rather
+  // than mapping keeps a file that another program shortens meanwhile from ending the process.
+  const ByteBuffer first_file = AboutFile(first, "", [&] { return ReadFileBuffer(first); });
+  ByteBuffer second_file = AboutFile(second, "", [&] { return ReadFileBuffer(second); });
+  const std::span<const std::byte> first_bytes = first_file;
+  const std::span<std::byte> second_bytes(second_file.data(), second_file.size());
   const PrjLayout first_layout =
       AboutFile(first, "not a valid PRJ file: ", [&] { return ReadPrjLayout(first_bytes); });
   const PrjLayout second_layout =

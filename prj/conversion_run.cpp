@@ -102,24 +102,21 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::string& opt_file_name) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
-  const MappedFile opt_file(opt_folder / opt_file_name);
-  const opt::OptImage image(opt_file.bytes());
+  const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
+  // The whole model is computed before anything is created, so that an invalid file leaves
+  // no trace.
+  const ConvertedModel model = ConvertOpt(opt_bytes);
 
   ConversionResult result;
   result.output_folder = qel_directory / base;
   result.prj_path = result.output_folder / (base + ".prj");
-  const std::vector<opt::TextureBitmap> textures = ScanTextures(image, result.warnings);
-
-  // The PRJ file is written into its temporary file as it is built, so that a large model
-  // never has to be held whole in memory; until Commit renames them, the output files are
-  // temporary files that a failure removes.
+  result.warnings = model.warnings;
   result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
   try {
     StagedFiles files;
-    StagedFile& prj = files.Open(result.prj_path);
-    prj::WritePrj(image, result.warnings, prj);
-    prj.Close();
-    StageBitmaps(textures, files, result);
+    const auto pieces = model.prj.Pieces();
+    files.Stage(result.prj_path, pieces);
+    StageBitmaps(model.textures, files, result);
     files.Commit();
   } catch (...) {
     if (result.created_output_folder) {
