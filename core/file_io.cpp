@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "core/error.h"
 
@@ -25,7 +27,10 @@ std::string Quoted(const std::filesystem::path& path) {
 
 [[noreturn]] void ThrowErrno(const std::string& action, const std::filesystem::path& path,
                              int error) {
-  throw Error("cannot " + action + " " + Quoted(path) + ": " + std::strerror(error));
+  // generic_category().message is strerror's text without its shared buffer, so threads may
+  // fail at once.
+  throw Error("cannot " + action + " " + Quoted(path) + ": " +
+              std::generic_category().message(error));
 }
 
 // Closes a descriptor on every path out of a scope.
@@ -33,6 +38,7 @@ class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
     if (fd_ >= 0) ::close(fd_);
@@ -58,21 +64,42 @@ std::filesystem::path ResolveLink(const std::filesystem::path& destination) {
   return destination;
 }
 
-void WriteAll(int fd, std::span<const std::byte> data, const std::filesystem::path& path) {
+void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
+                const std::filesystem::path& path) {
   const std::byte* p = data.data();
   std::size_t left = data.size();
   while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+      ThrowErrno("write", path, EFBIG);
+    }
+    const ssize_t n = ::pwrite(fd, p, left, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("write", path, errno);
     }
     p += n;
+    offset += static_cast<std::uint64_t>(n);
     left -= static_cast<std::size_t>(n);
   }
 }
 
 std::atomic<unsigned> temporary_counter{0};
+
+// Pieces at least this large are sent to disk as soon as they are written.
+constexpr std::size_t kEarlyWritebackBytes = std::size_t{256} << 10;
+
+// Opens a regular file for reading and gives its size. Throws Error naming the path when it is
+// missing, not a regular file or unreadable.
+FileDescriptor OpenInput(const std::filesystem::path& path, std::size_t& size) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) ThrowErrno("open", path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) ThrowErrno("read", path, errno);
+  if (S_ISDIR(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": it is a directory");
+  if (!S_ISREG(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": not a regular file");
+  size = static_cast<std::size_t>(st.st_size);
+  return fd;
+}
 
 // Parses a decimal number made of digits only (no sign), as the temporary names hold them.
 bool ParseDigits(std::string_view text, unsigned long long& value) {
@@ -121,18 +148,33 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
   return removed;
 }
 
-std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) ThrowErrno("open", path, errno);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) ThrowErrno("read", path, errno);
-  if (S_ISDIR(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": it is a directory");
-  if (!S_ISREG(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": not a regular file");
+MappedFile::MappedFile(const std::filesystem::path& path, Access access) {
+  const FileDescriptor fd = OpenInput(path, size_);
+  writable_ = access == Access::kPrivateCopy;
+  if (size_ == 0) return;
+  // MAP_POPULATE maps every page at once instead of faulting them in one by one (and for a
+  // private copy makes the copies at once).
+  const int protection = writable_ ? PROT_READ | PROT_WRITE : PROT_READ;
+  void* p = ::mmap(nullptr, size_, protection, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+  if (p == MAP_FAILED) ThrowErrno("read", path, errno);
+  data_ = static_cast<std::byte*>(p);
+}
 
-  std::vector<std::byte> bytes(static_cast<std::size_t>(st.st_size));
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(data_, size_);
+}
+
+namespace {
+
+// Reads the whole file into `bytes`, any container with data() and resize().
+template <typename Bytes>
+Bytes ReadWhole(const std::filesystem::path& path) {
+  std::size_t size = 0;
+  const FileDescriptor fd = OpenInput(path, size);
+  Bytes bytes(size);
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+  while (done < size) {
+    const ssize_t n = ::read(fd.get(), bytes.data() + done, size - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("read", path, errno);
@@ -144,11 +186,55 @@ std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
   return bytes;
 }
 
+}  // namespace
+
+std::vector<std::byte> ReadFile(const std::filesystem::path& path) {
+  return ReadWhole<std::vector<std::byte>>(path);
+}
+
+ByteBuffer ReadFileBuffer(const std::filesystem::path& path) {
+  return ReadWhole<ByteBuffer>(path);
+}
+
+StagedFile::~StagedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) {
+  WriteAllAt(fd_, offset, data, destination_);
+  // Starts writing these bytes to disk now, while the rest of the file is made, so that the
+  // fsync before Commit's rename has little left to wait for. Only a hint: Commit still
+  // syncs everything.
+  if (data.size() >= kEarlyWritebackBytes) {
+    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(data.size()),
+                      SYNC_FILE_RANGE_WRITE);
+  }
+}
+
+void StagedFile::Close() {
+  if (fd_ < 0) return;
+  FileDescriptor fd(std::exchange(fd_, -1));
+  // The flush to disk waits until Commit, so that the disk writes all the set's files at once
+  // rather than one after another; here they are only started.
+  ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  if (fd.Close() != 0) ThrowErrno("write", destination_, errno);
+}
+
 StagedFiles::~StagedFiles() {
   for (const Entry& e : entries_) ::unlink(e.temporary.c_str());
 }
 
 void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans pieces) {
+  StagedFile& file = Open(destination);
+  std::uint64_t offset = 0;
+  for (std::span<const std::byte> piece : pieces) {
+    file.WriteAt(offset, piece);
+    offset += piece.size();
+  }
+  file.Close();
+}
+
+StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   const std::filesystem::path target = ResolveLink(destination);
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
@@ -174,16 +260,18 @@ void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans piec
     if (raw_fd < 0 && errno != EEXIST) ThrowErrno("write", destination, errno);
   }
   if (raw_fd < 0) ThrowErrno("write", destination, EEXIST);
-  FileDescriptor fd(raw_fd);
-  entries_.push_back({temporary, target});
-
-  if (replacing) ::fchmod(fd.get(), old.st_mode & 07777);
-  for (std::span<const std::byte> piece : pieces) WriteAll(fd.get(), piece, destination);
-  if (::fsync(fd.get()) != 0) ThrowErrno("write", destination, errno);
-  if (fd.Close() != 0) ThrowErrno("write", destination, errno);
+  if (replacing) ::fchmod(raw_fd, old.st_mode & 07777);
+  entries_.push_back({temporary, target, std::make_unique<StagedFile>(raw_fd, destination)});
+  return *entries_.back().file;
 }
 
 void StagedFiles::Commit() {
+  for (Entry& e : entries_) e.file->Close();
+  // Every file is on disk before any of them replaces its destination.
+  for (const Entry& e : entries_) {
+    FileDescriptor fd(::open(e.temporary.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowErrno("write", e.destination, errno);
+  }
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
     if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {

@@ -2,9 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <vector>
+
+#include "core/byte_buffer.h"
 
 namespace durvane {
 
@@ -15,10 +19,67 @@ using ByteSpans = std::span<const std::span<const std::byte>>;
 // regular file or unreadable.
 std::vector<std::byte> ReadFile(const std::filesystem::path& path);
 
+// Reads the whole of a regular file into a buffer that is not zeroed first: for large inputs
+// the library reads. A copy of the file's bytes, so another program changing the file while it
+// is in use cannot affect the run.
+ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
+
+// A whole input file mapped read-only into memory. For large inputs this is much cheaper than
+// ReadFile: the bytes are not copied, and no fresh memory has to be touched. The one cost: if
+// another program shortens the file while it is mapped, reading the lost part ends the process
+// (SIGBUS) instead of failing with an Error.
+class MappedFile {
+ public:
+  enum class Access {
+    kReadOnly,
+    // The bytes may be changed through private_bytes(); the changes are this process's own
+    // and never reach the file.
+    kPrivateCopy,
+  };
+
+  // Throws Error naming the path when it is missing, not a regular file or unreadable.
+  explicit MappedFile(const std::filesystem::path& path, Access access = Access::kReadOnly);
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  std::span<const std::byte> bytes() const { return {data_, size_}; }
+  // The bytes, to be changed; only for a file mapped as a private copy.
+  std::span<std::byte> private_bytes() {
+    return {writable_ ? data_ : nullptr, writable_ ? size_ : 0};
+  }
+
+ private:
+  std::byte* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool writable_ = false;
+};
+
+// One file of a StagedFiles set, open for writing at any offset until it is closed.
+class StagedFile {
+ public:
+  // Takes over an open descriptor; made by StagedFiles::Open.
+  StagedFile(int fd, std::filesystem::path destination)
+      : fd_(fd), destination_(std::move(destination)) {}
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+  ~StagedFile();
+
+  // Writes `data` at file offset `offset`. Throws Error naming the destination on failure.
+  void WriteAt(std::uint64_t offset, std::span<const std::byte> data);
+  // Closes the file, having started its writing to disk; Commit closes any file still open
+  // and flushes every file to disk before renaming them.
+  void Close();
+
+ private:
+  int fd_;
+  std::filesystem::path destination_;
+};
+
 // A set of output files written all or nothing. Stage writes each file in full to a new
-// temporary file beside its destination; Commit then renames them all into place. A set
-// destroyed before Commit removes its temporary files, so a failure leaves no trace.
-// A destination that is a symbolic link is followed: its target is replaced, not the link.
+// temporary file beside its destination; Commit then flushes them all to disk and renames them all
+// into place. A set destroyed before Commit removes its temporary files, so a failure leaves no
+// trace. A destination that is a symbolic link is followed: its target is replaced, not the link.
 // A replaced file keeps its permissions; a new one gets the usual mode for new files.
 class StagedFiles {
  public:
@@ -28,6 +89,9 @@ class StagedFiles {
   ~StagedFiles();
 
   void Stage(const std::filesystem::path& destination, ByteSpans pieces);
+  // Like Stage, but returns the temporary file open, for a caller that writes it piece by
+  // piece as the bytes are made. Valid until the set is destroyed.
+  StagedFile& Open(const std::filesystem::path& destination);
   void Commit();
 
   // Destinations staged so far, in staging order.
@@ -37,6 +101,7 @@ class StagedFiles {
   struct Entry {
     std::filesystem::path temporary;
     std::filesystem::path destination;
+    std::unique_ptr<StagedFile> file;
   };
   std::vector<Entry> entries_;
   std::vector<std::filesystem::path> swept_folders_;

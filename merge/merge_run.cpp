@@ -25,10 +25,13 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
     : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second) {
-  // Both files are read whole, independently, so the same file on both sides is merged
-  // with a copy of itself.
-  const std::vector<std::byte> first_bytes = AboutFile(first, "", [&] { return ReadFile(first); });
-  std::vector<std::byte> second_bytes = AboutFile(second, "", [&] { return ReadFile(second); });
+  // Both files are read whole, independently, so the same file on both sides is merged with
+  // a copy of itself; the merge shifts the indices in the second file's copy. Reading rather
+  // than mapping keeps a file that another program shortens meanwhile from ending the process.
+  const ByteBuffer first_file = AboutFile(first, "", [&] { return ReadFileBuffer(first); });
+  ByteBuffer second_file = AboutFile(second, "", [&] { return ReadFileBuffer(second); });
+  const std::span<const std::byte> first_bytes = first_file;
+  const std::span<std::byte> second_bytes(second_file.data(), second_file.size());
   const PrjLayout first_layout =
       AboutFile(first, "not a valid PRJ file: ", [&] { return ReadPrjLayout(first_bytes); });
   const PrjLayout second_layout =

@@ -38,17 +38,13 @@ bool EnsureOutputFolder(const std::filesystem::path& qel_directory,
   return true;
 }
 
-// Stages the PRJ file and the bitmaps, then renames them all into place.
-void WriteOutputs(const ConvertedModel& model, ConversionResult& result) {
-  StagedFiles files;
-  const auto pieces = model.prj.Pieces();
-  files.Stage(result.prj_path, pieces);
-
-  // A name met twice is written once, from the texture met last; the file keeps the place
-  // of the name's first appearance in the list of files written.
+// Stages the bitmaps, a name met twice once, from the texture met last; the file keeps the
+// place of the name's first appearance in the list of files written.
+void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& files,
+                  ConversionResult& result) {
   std::map<std::string, const opt::TextureBitmap*> last_by_name;
   std::vector<std::string> order;
-  for (const opt::TextureBitmap& t : model.textures) {
+  for (const opt::TextureBitmap& t : textures) {
     if (!t.HasSafeFileName()) continue;
     auto [it, inserted] = last_by_name.insert_or_assign(t.FileName(), &t);
     if (inserted) order.push_back(it->first);
@@ -60,7 +56,19 @@ void WriteOutputs(const ConvertedModel& model, ConversionResult& result) {
     files.Stage(path, bitmap_pieces);
     result.bitmaps.push_back(path);
   }
-  files.Commit();
+}
+
+// The texture scan, with a warning for each texture that cannot get a file.
+std::vector<opt::TextureBitmap> ScanTextures(const opt::OptImage& image,
+                                             std::vector<std::string>& warnings) {
+  std::vector<opt::TextureBitmap> textures = opt::ScanOpt(image, warnings);
+  for (const opt::TextureBitmap& t : textures) {
+    if (!t.HasSafeFileName()) {
+      warnings.push_back("texture \"" + t.PrintableName() +
+                         "\" gets no bitmap: its name cannot be a file name");
+    }
+  }
+  return textures;
 }
 
 }  // namespace
@@ -68,13 +76,7 @@ void WriteOutputs(const ConvertedModel& model, ConversionResult& result) {
 ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes) {
   ConvertedModel model;
   const opt::OptImage image(opt_bytes);
-  model.textures = opt::ScanOpt(image, model.warnings);
-  for (const opt::TextureBitmap& t : model.textures) {
-    if (!t.HasSafeFileName()) {
-      model.warnings.push_back("texture \"" + t.PrintableName() +
-                               "\" gets no bitmap: its name cannot be a file name");
-    }
-  }
+  model.textures = ScanTextures(image, model.warnings);
   model.prj = prj::BuildPrj(image, model.warnings);
   return model;
 }
@@ -100,7 +102,9 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::string& opt_file_name) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
-  const std::vector<std::byte> opt_bytes = ReadFile(opt_folder / opt_file_name);
+  const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
+  // The whole model is computed before anything is created, so that an invalid file leaves
+  // no trace.
   const ConvertedModel model = ConvertOpt(opt_bytes);
 
   ConversionResult result;
@@ -109,7 +113,11 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
   result.warnings = model.warnings;
   result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
   try {
-    WriteOutputs(model, result);
+    StagedFiles files;
+    const auto pieces = model.prj.Pieces();
+    files.Stage(result.prj_path, pieces);
+    StageBitmaps(model.textures, files, result);
+    files.Commit();
   } catch (...) {
     if (result.created_output_folder) {
       std::error_code ignored;

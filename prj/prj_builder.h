@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "opt/opt_image.h"
 #include "prj/prj_image.h"
 
@@ -13,6 +14,11 @@ namespace durvane::prj {
 // Throws Error or FormatError when the OPT file cannot be converted; warnings about a PRJ
 // file that is valid but questionable are appended to `warnings`.
 PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings);
+
+// Builds the same bytes as BuildPrj but writes them into `file` as they are made, holding only
+// small buffers: a large model's PRJ file never exists whole in memory. On failure the file's
+// contents are unspecified; the caller discards it.
+void WritePrj(const opt::OptImage& image, std::vector<std::string>& warnings, StagedFile& file);
 
 // The largest PRJ file a conversion produces for an OPT file of `input_bytes` bytes; nodes
 // shared many times over could otherwise make a small file demand an enormous output.

@@ -1,6 +1,7 @@
 #include "prj/section_ff02_writer.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "prj/prj_layout.h"
 
@@ -66,8 +67,17 @@ void SectionFF02Writer::PolygonRows(std::int32_t index, const opt::PolygonListNo
     p += 12;
   }
   std::memset(p, 0, kFF02TailBytes);
-  for (std::int32_t r = 1; r < node.rows; ++r) {
-    std::memcpy(first + r * record_bytes, first, record_bytes);
+  // With the record length a constant, each copy is a few fixed-size moves.
+  const auto repeat = [&](auto constant_bytes) {
+    constexpr std::size_t kBytes = decltype(constant_bytes)::value;
+    for (std::int32_t r = 1; r < node.rows; ++r) {
+      std::memcpy(first + static_cast<std::size_t>(r) * kBytes, first, kBytes);
+    }
+  };
+  if (entries == 4) {
+    repeat(std::integral_constant<std::size_t, kFF02FourTextureRecordBytes>{});
+  } else {
+    repeat(std::integral_constant<std::size_t, kFF02OneTextureRecordBytes>{});
   }
 }
 

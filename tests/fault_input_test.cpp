@@ -95,7 +95,7 @@ TEST_F(ConvertCommandTwice, SecondFileOfTheSameNameDoesNotReplaceTheFirst) {
   const auto r = Run({first, second});
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, "durvane: error: '" + second + "': not converted: its output folder '" +
-                       (qel_ / "sample").string() + "' was written from '" + first +
+                       (qel_ / "sample").string() + "' is the output of '" + first +
                        "' in this run\n");
   EXPECT_EQ(ReadBytes(qel_ / "sample" / "sample.prj"), ConvertToPrj(SampleModel()));
 }

@@ -8,13 +8,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: durvane convert [-o QEL_DIR] FILE.opt...\n"
+    "usage: durvane convert [-o QEL_DIR] [-j N] FILE.opt...\n"
     "       durvane info [--json] FILE.opt|FILE.prj...\n"
     "       durvane merge FIRST.prj SECOND.prj\n"
     "       durvane --help | --version\n"
     "\n"
     "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
-    "            texture (QEL_DIR defaults to the current directory)\n"
+    "            texture (QEL_DIR defaults to the current directory); -j N converts\n"
+    "            N files at once (default: one per core)\n"
     "  merge     fold SECOND.prj into FIRST.prj, in place\n";
 
 }  // namespace

@@ -1,0 +1,79 @@
+// Micro benchmarks of the palette conversion, the texture scan and the merge's two halves:
+// validating a PRJ file's layout and splicing two PRJ files together.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "merge/prj_layout_reader.h"
+#include "merge/prj_merge.h"
+#include "opt/opt_image.h"
+#include "opt/opt_scan.h"
+#include "opt/texture_export.h"
+#include "prj/conversion_run.h"
+#include "tests/support/workload_model.h"
+
+namespace {
+
+using namespace durvane;
+
+void BM_PaletteConversion(benchmark::State& state) {
+  std::vector<std::byte> palette(opt::kPaletteBytes);
+  for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::byte>(i * 37);
+  const std::array<std::byte, 8> name{};
+  const std::vector<std::byte> pixels(16);
+  for (auto _ : state) {
+    opt::TextureBitmap bitmap = opt::ExportTexture(
+        name, std::span<const std::byte, opt::kPaletteBytes>(palette), pixels, 4, 4);
+    benchmark::DoNotOptimize(bitmap.header.data());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 256);  // colours
+}
+BENCHMARK(BM_PaletteConversion);
+
+void BM_TextureScan(benchmark::State& state) {
+  const auto model = fixture::WorkloadModel(fixture::MediumModelShape(1));
+  const opt::OptImage image(model.bytes);
+  for (auto _ : state) {
+    std::vector<std::string> warnings;
+    auto textures = opt::ScanOpt(image, warnings);
+    benchmark::DoNotOptimize(textures.data());
+  }
+}
+BENCHMARK(BM_TextureScan)->Unit(benchmark::kMicrosecond);
+
+// The PRJ file of a model of about 5 MB, as a conversion writes it.
+std::vector<std::byte> Prj(std::uint64_t seed) {
+  const auto model = fixture::WorkloadModel(fixture::MediumModelShape(seed));
+  return prj::PrjImage(ConvertOpt(model.bytes).prj).Flatten();
+}
+
+void BM_MergeValidation(benchmark::State& state) {
+  const std::vector<std::byte> prj = Prj(1);
+  for (auto _ : state) {
+    merge::PrjLayout layout = merge::ReadPrjLayout(prj);
+    benchmark::DoNotOptimize(&layout);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(prj.size()));
+}
+BENCHMARK(BM_MergeValidation)->Unit(benchmark::kMillisecond);
+
+void BM_MergeSplice(benchmark::State& state) {
+  const std::vector<std::byte> first = Prj(1);
+  const merge::PrjLayout first_layout = merge::ReadPrjLayout(first);
+  const std::vector<std::byte> second_original = Prj(2);
+  const merge::PrjLayout second_layout = merge::ReadPrjLayout(second_original);
+  std::vector<std::byte> second = second_original;
+  for (auto _ : state) {
+    state.PauseTiming();
+    second = second_original;  // the splice shifts the second file's indices in place
+    state.ResumeTiming();
+    merge::MergedPrj merged = merge::MergePrjImages(first, first_layout, second, second_layout);
+    benchmark::DoNotOptimize(merged.pieces.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(first.size() + second.size()));
+}
+BENCHMARK(BM_MergeSplice)->Unit(benchmark::kMillisecond);
+
+}  // namespace
