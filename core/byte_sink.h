@@ -1,6 +1,5 @@
-// An output buffer that values are appended to. By default it keeps every byte in memory; a
-// sink told to spill into a staged file writes its bytes there as they accumulate, keeping
-// only a small, reused buffer, so that a large output need never exist whole in memory.
+// An in-memory output buffer that values are appended to; output files are built here in
+// full and written once.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +9,6 @@
 #include <string_view>
 
 #include "core/byte_buffer.h"
-#include "core/file_io.h"
 #include "core/little_endian.h"
 
 namespace durvane {
@@ -18,28 +16,9 @@ namespace durvane {
 class ByteSink {
  public:
   void Reserve(std::size_t bytes) { bytes_.reserve(bytes); }
-  // Bytes appended so far, spilled or not.
-  std::size_t size() const { return spilled_ + bytes_.size(); }
-  // The bytes still held in memory: all of them unless the sink spills.
+  std::size_t size() const { return bytes_.size(); }
   std::span<const std::byte> bytes() const { return bytes_; }
   ByteBuffer& storage() { return bytes_; }
-
-  // From now on, bytes go to `file` from file offset `file_offset` on whenever more than
-  // kSpillBytes are held; Flush writes the rest. Call before anything is appended.
-  void SpillTo(StagedFile& file, std::uint64_t file_offset) {
-    file_ = &file;
-    file_offset_ = file_offset;
-    bytes_.reserve(kSpillBytes + (kSpillBytes >> 2));  // one allocation, reused after each spill
-  }
-  static constexpr std::size_t kSpillBytes = std::size_t{1} << 20;
-
-  // Writes the bytes held to the spill file, if any.
-  void Flush() {
-    if (file_ == nullptr || bytes_.empty()) return;
-    file_->WriteAt(file_offset_ + spilled_, bytes_);
-    spilled_ += bytes_.size();
-    bytes_.resize(0);
-  }
 
   void Long(std::int32_t value) { StoreI32(Extend(4), value); }
 
@@ -56,7 +35,6 @@ class ByteSink {
   // Grows the output by count bytes and returns where they start. The bytes are not
   // initialised: the caller must fill every one of them.
   std::byte* Extend(std::size_t count) {
-    if (file_ != nullptr && bytes_.size() + count > kSpillBytes) Flush();
     const std::size_t at = bytes_.size();
     bytes_.resize(at + count);
     return bytes_.data() + at;
@@ -66,22 +44,13 @@ class ByteSink {
     if (count > 0) std::memset(Extend(count), 0, count);
   }
 
-  // Overwrites the Long at an offset already written, in memory or in the spill file.
+  // Overwrites the Long at an offset already written.
   void PatchLong(std::size_t offset, std::int32_t value) {
-    if (offset >= spilled_) {
-      StoreI32(bytes_.data() + (offset - spilled_), value);
-      return;
-    }
-    std::byte bytes[4];
-    StoreI32(bytes, value);
-    file_->WriteAt(file_offset_ + offset, bytes);
+    StoreI32(bytes_.data() + offset, value);
   }
 
  private:
   ByteBuffer bytes_;
-  StagedFile* file_ = nullptr;
-  std::uint64_t file_offset_ = 0;
-  std::uint64_t spilled_ = 0;
 };
 
 }  // namespace durvane

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,21 +147,6 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
   return removed;
 }
 
-MappedFile::MappedFile(const std::filesystem::path& path, Access access) {
-  const FileDescriptor fd = OpenInput(path, size_);
-  writable_ = access == Access::kPrivateCopy;
-  if (size_ == 0) return;
-  // MAP_POPULATE maps every page at once instead of faulting them in one by one (and for a
-  // private copy makes the copies at once).
-  const int protection = writable_ ? PROT_READ | PROT_WRITE : PROT_READ;
-  void* p = ::mmap(nullptr, size_, protection, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
-  if (p == MAP_FAILED) ThrowErrno("read", path, errno);
-  data_ = static_cast<std::byte*>(p);
-}
-
-MappedFile::~MappedFile() {
-  if (data_ != nullptr) ::munmap(data_, size_);
-}
 
 namespace {
 

@@ -24,37 +24,6 @@ std::vector<std::byte> ReadFile(const std::filesystem::path& path);
 // is in use cannot affect the run.
 ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
 
-// A whole input file mapped read-only into memory. For large inputs this is much cheaper than
-// ReadFile: the bytes are not copied, and no fresh memory has to be touched. The one cost: if
-// another program shortens the file while it is mapped, reading the lost part ends the process
-// (SIGBUS) instead of failing with an Error.
-class MappedFile {
- public:
-  enum class Access {
-    kReadOnly,
-    // The bytes may be changed through private_bytes(); the changes are this process's own
-    // and never reach the file.
-    kPrivateCopy,
-  };
-
-  // Throws Error naming the path when it is missing, not a regular file or unreadable.
-  explicit MappedFile(const std::filesystem::path& path, Access access = Access::kReadOnly);
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  ~MappedFile();
-
-  std::span<const std::byte> bytes() const { return {data_, size_}; }
-  // The bytes, to be changed; only for a file mapped as a private copy.
-  std::span<std::byte> private_bytes() {
-    return {writable_ ? data_ : nullptr, writable_ ? size_ : 0};
-  }
-
- private:
-  std::byte* data_ = nullptr;
-  std::size_t size_ = 0;
-  bool writable_ = false;
-};
-
 // One file of a StagedFiles set, open for writing at any offset until it is closed.
 class StagedFile {
  public:

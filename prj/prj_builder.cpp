@@ -2,8 +2,6 @@
 
 #include <limits>
 
-#include "core/file_io.h"
-
 #include "core/error.h"
 #include "opt/polygon_walk.h"
 #include "prj/corner_block_writer.h"
@@ -39,13 +37,7 @@ std::uint64_t MaxPrjBytes(std::uint64_t input_bytes) {
   return std::max(kFloor, kPerInputByte * input_bytes);
 }
 
-namespace {
-
-// Builds the PRJ file into `prj`. With a `file`, the four polygon blocks spill into it at
-// their offsets as they are made and the small sections are written there at the end, so the
-// file gets the very bytes that `prj` would otherwise hold.
-void Build(const opt::OptImage& image, std::vector<std::string>& warnings, PrjImage& prj,
-           StagedFile* file) {
+PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings) {
   PolygonCounter counter;
   opt::WalkPolygons(image, counter);
   const auto polygons = static_cast<std::uint64_t>(counter.rows);
@@ -57,68 +49,30 @@ void Build(const opt::OptImage& image, std::vector<std::string>& warnings, PrjIm
                 " bytes, far more than an OPT file of " + std::to_string(image.view().size()) +
                 " bytes can describe; refusing it");
   }
+
+  PrjImage prj;
   prj.PolygonCount = static_cast<std::int32_t>(counter.rows);
+  prj.leading.Reserve(4 + polygons * kPolygonRecordBytes);
+  prj.ff01.Reserve(kSectionHeaderBytes + polygons * kFF01RecordBytes);
+  prj.ff02.Reserve(kSectionHeaderBytes + polygons * kFF02FourTextureRecordBytes);
+  prj.ff07.Reserve(kSectionHeaderBytes + polygons * kFF07RecordBytes);
 
-  const std::uint64_t leading_bytes = 4 + polygons * kPolygonRecordBytes;
-  const std::uint64_t ff01_bytes = kSectionHeaderBytes + polygons * kFF01RecordBytes;
-  if (file != nullptr) {
-    prj.leading.SpillTo(*file, 0);
-    prj.ff01.SpillTo(*file, leading_bytes);
-    prj.ff02.SpillTo(*file, leading_bytes + ff01_bytes);
-  } else {
-    prj.leading.Reserve(leading_bytes);
-    prj.ff01.Reserve(ff01_bytes);
-    prj.ff02.Reserve(kSectionHeaderBytes + polygons * kFF02FourTextureRecordBytes);
-    prj.ff07.Reserve(kSectionHeaderBytes + polygons * kFF07RecordBytes);
-  }
+  // One walk builds all four polygon blocks, so record p of each describes the same polygon.
+  CornerBlockWriter leading(image, kLeadingBlock, prj.leading);
+  CornerBlockWriter ff01(image, kSectionFF01, prj.ff01);
+  SectionFF02Writer ff02(image, prj.ff02);
+  SectionFF07Writer ff07(prj.ff07);
+  opt::WalkPolygons(image, leading, ff01, ff02, ff07);
+  leading.Finish(prj.PolygonCount);
+  ff01.Finish(prj.PolygonCount);
+  ff02.Finish(prj.PolygonCount, warnings);
+  ff07.Finish(prj.PolygonCount);
 
-  // FF02's length is known only once its records are made, and FF07 lies behind it, so FF07
-  // gets a walk of its own; the walk visits the same polygons in the same order every time.
-  {
-    CornerBlockWriter leading(image, kLeadingBlock, prj.leading);
-    CornerBlockWriter ff01(image, kSectionFF01, prj.ff01);
-    SectionFF02Writer ff02(image, prj.ff02);
-    opt::WalkPolygons(image, leading, ff01, ff02);
-    leading.Finish(prj.PolygonCount);
-    ff01.Finish(prj.PolygonCount);
-    ff02.Finish(prj.PolygonCount, warnings);
-  }
   prj.FF03Count = WriteNodeRecordSection(image, kSectionFF03, prj.ff03, warnings);
   WriteNodeRecordSection(image, kSectionFF04, prj.ff04, warnings);
   WriteNodeRecordSection(image, kSectionFF05, prj.ff05, warnings);
-
-  std::uint64_t at = leading_bytes + ff01_bytes + prj.ff02.size();
-  if (file != nullptr) {
-    for (ByteSink* sink : {&prj.leading, &prj.ff01, &prj.ff02}) sink->Flush();
-    for (const ByteSink* sink : {&prj.ff03, &prj.ff04, &prj.ff05}) {
-      file->WriteAt(at, sink->bytes());
-      at += sink->size();
-    }
-    prj.ff07.SpillTo(*file, at);
-  }
-  {
-    SectionFF07Writer ff07(prj.ff07);
-    opt::WalkPolygons(image, ff07);
-    ff07.Finish(prj.PolygonCount);
-  }
   prj.FF08Count = WriteNodeRecordSection(image, kSectionFF08, prj.ff08, warnings);
-  if (file != nullptr) {
-    prj.ff07.Flush();
-    file->WriteAt(at + prj.ff07.size(), prj.ff08.bytes());
-  }
-}
-
-}  // namespace
-
-PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings) {
-  PrjImage prj;
-  Build(image, warnings, prj, nullptr);
   return prj;
-}
-
-void WritePrj(const opt::OptImage& image, std::vector<std::string>& warnings, StagedFile& file) {
-  PrjImage prj;
-  Build(image, warnings, prj, &file);
 }
 
 }  // namespace durvane::prj

@@ -15,11 +15,6 @@ namespace durvane::prj {
 // file that is valid but questionable are appended to `warnings`.
 PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings);
 
-// Builds the same bytes as BuildPrj but writes them into `file` as they are made, holding only
-// small buffers: a large model's PRJ file never exists whole in memory. On failure the file's
-// contents are unspecified; the caller discards it.
-void WritePrj(const opt::OptImage& image, std::vector<std::string>& warnings, StagedFile& file);
-
 // The largest PRJ file a conversion produces for an OPT file of `input_bytes` bytes; nodes
 // shared many times over could otherwise make a small file demand an enormous output.
 std::uint64_t MaxPrjBytes(std::uint64_t input_bytes);

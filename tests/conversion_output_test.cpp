@@ -1,5 +1,5 @@
-// The conversion writes its PRJ file piece by piece as it is built; these tests hold it to the
-// bytes the in-memory conversion gives, and to leaving nothing behind when it fails midway.
+// The conversion run on disk: its PRJ file holds the bytes the in-memory conversion gives, and a
+// failure leaves nothing behind.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -38,7 +38,7 @@ void ExpectFileMatchesMemory(const BuiltOpt& model, const char* name) {
   EXPECT_EQ(result.warnings, in_memory.warnings);
 }
 
-TEST(PrjStreaming, WrittenFileEqualsTheInMemoryConversion) {
+TEST(ConversionOutput, WrittenFileEqualsTheInMemoryConversion) {
   ExpectFileMatchesMemory(fixture::SampleModel(), "sample.opt");
   // Several megabytes of output: every polygon block spills many times.
   ExpectFileMatchesMemory(fixture::WorkloadModel(fixture::MediumModelShape(7)), "medium.opt");
@@ -61,7 +61,7 @@ BuiltOpt FailingLate() {
   return b.Build();
 }
 
-TEST(PrjStreaming, FailureAfterWritingBeganLeavesNothingBehind) {
+TEST(ConversionOutput, FailureAfterWritingBeganLeavesNothingBehind) {
   fixture::TempDir in, qel;
   WriteOpt(in.path() / "late.opt", FailingLate());
   try {
@@ -74,7 +74,7 @@ TEST(PrjStreaming, FailureAfterWritingBeganLeavesNothingBehind) {
   EXPECT_TRUE(std::filesystem::is_empty(qel.path()));  // no folder, no temporary file
 }
 
-TEST(PrjStreaming, FailureKeepsAnEarlierOutputAsItWas) {
+TEST(ConversionOutput, FailureKeepsAnEarlierOutputAsItWas) {
   fixture::TempDir in, qel;
   std::filesystem::create_directory(qel.path() / "late");
   const std::byte old[] = {std::byte{42}};
