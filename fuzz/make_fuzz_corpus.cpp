@@ -58,13 +58,13 @@ BuiltOpt TextureGroupModel() {
   OptBuilder b;
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
   const int pairs = PairList(b, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-  TextureSpec spec;
-  spec.name = "PANEL001";
-  spec.layout = TextureLayout::B;
-  const int panel = Texture(b, spec);
-  spec.name = "PANEL002";
-  spec.layout = TextureLayout::A;
-  const int textures = TextureGroup(b, {Ref::To(panel), Ref::To(Texture(b, spec))}, 1);
+  TextureSpec texture;
+  texture.name = "PANEL001";
+  texture.layout = TextureLayout::B;
+  const int panel = Texture(b, texture);
+  texture.name = "PANEL002";
+  texture.layout = TextureLayout::A;
+  const int textures = TextureGroup(b, {Ref::To(panel), Ref::To(Texture(b, texture))}, 1);
   const int polygons =
       PolygonList(b, {{{0, 1, 2, 3}, {0, 1, 2, 3}, {1, 2, 3}, {4, 5, 6, 7, 8, 9}}});
   const int p = b.Node({.type = 0, .child_count = 2},
@@ -96,13 +96,13 @@ std::vector<std::byte> ConvertedPrj(const BuiltOpt& model) {
 
 // A PRJ file without sections FF03 and FF08, with a texture group's four names.
 std::vector<std::byte> PrjWithoutOptionalSections() {
-  PrjSpec spec;
-  spec.Polygon(0, 1).Polygon(1, 5, {.flag = 1, .strings = {"A.BMP", "B.BMP", "C.BMP", "D.BMP"}});
-  spec.ff03.reset();
-  spec.ff08.reset();
-  spec.ff04 = {{0, 9}, {1, 10}};
-  spec.ff05 = {{0, 11}, {1, 12}};
-  return BuildPrjFile(spec);
+  PrjSpec texture;
+  texture.Polygon(0, 1).Polygon(1, 5, {.flag = 1, .strings = {"A.BMP", "B.BMP", "C.BMP", "D.BMP"}});
+  texture.ff03.reset();
+  texture.ff08.reset();
+  texture.ff04 = {{0, 9}, {1, 10}};
+  texture.ff05 = {{0, 11}, {1, 12}};
+  return BuildPrjFile(texture);
 }
 
 }  // namespace

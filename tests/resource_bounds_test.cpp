@@ -149,13 +149,13 @@ TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
 }
 
 TEST(ResourceBounds, HugePrjCountFieldsAreRefusedBeforeTheRecordsAreWalked) {
-  PrjSpec spec;
-  spec.Polygon(0, 1);
-  spec.ff03 = std::vector<PrjRecord>{{0, 2}};
-  spec.ff04 = {{0, 3}};
-  spec.ff05 = {{0, 4}};
-  spec.ff08 = std::vector<PrjRecord>{{0, 5}};
-  const std::vector<std::byte> good = BuildPrjFile(spec);
+  PrjSpec desc;
+  desc.Polygon(0, 1);
+  desc.ff03 = std::vector<PrjRecord>{{0, 2}};
+  desc.ff04 = {{0, 3}};
+  desc.ff05 = {{0, 4}};
+  desc.ff08 = std::vector<PrjRecord>{{0, 5}};
+  const std::vector<std::byte> good = BuildPrjFile(desc);
   const merge::PrjLayout layout = merge::ReadPrjLayout(good);
 
   for (merge::PrjBlockKind kind : merge::kPrjBlockOrder) {

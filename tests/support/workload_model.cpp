@@ -153,9 +153,9 @@ BuiltOpt WorkloadModel(const WorkloadShape& shape) {
         static_cast<int>(((static_cast<std::int64_t>(t) + 1) * shape.textures + n - 1) / n);
     while (static_cast<int>(defined.size()) < defined_after) {
       const int number = static_cast<int>(defined.size());
-      const TextureSpec spec = RandomTexture(random, number, shape.texture_side);
-      const int node = Texture(b, spec);
-      defined.push_back({node, spec.name, spec.layout});
+      const TextureSpec desc = RandomTexture(random, number, shape.texture_side);
+      const int node = Texture(b, desc);
+      defined.push_back({node, desc.name, desc.layout});
       p_children.push_back(Ref::To(node));
     }
     for (int m = 0; m < shape.lists_per_node; ++m) {
