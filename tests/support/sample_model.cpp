@@ -1,6 +1,16 @@
 #include "tests/support/sample_model.h"
 
 namespace durvane::fixture {
+namespace {
+
+// `count` consecutive values from `first`: the payload of a record node.
+std::vector<std::int32_t> Run(std::int32_t first, int count) {
+  std::vector<std::int32_t> values;
+  for (int i = 0; i < count; ++i) values.push_back(first + i);
+  return values;
+}
+
+}  // namespace
 
 BuiltOpt SampleModel() {
   OptBuilder b(0x00A00008);
@@ -16,14 +26,10 @@ BuiltOpt SampleModel() {
                          {{0, 1, 4, -1}, {0, 1, 2, -1}, {11, 12, 13}, {14, 15, 16, 17, 18, 19}},
                      });
   const int group1 = Group(b, {Ref::To(hull), Ref::To(polys1)});
-  const int n22a = RecordNode(b, 22, {101, 102, 103, 104});
-  const int n25a = RecordNode(
-      b, 25,
-      {201, 202, 203, 204, 205, 206, 207, 208, 209, 210, 211, 212, 213, 214, 215, 216, 217, 218});
-  const int n23a = RecordNode(b, 23, {301, 302, 303, 304, 305, 306, 307, 308, 309, 310, 311, 312});
-  const int n28a = RecordNode(
-      b, 28,
-      {400, 401, 402, 403, 404, 405, 406, 407, 408, 409, 410, 411, 412, 413, 414, 415, 416, 417});
+  const int n22a = RecordNode(b, 22, Run(101, 4));
+  const int n25a = RecordNode(b, 25, Run(201, 18));
+  const int n23a = RecordNode(b, 23, Run(301, 12));
+  const int n28a = RecordNode(b, 28, Run(400, 18));
   const int top1 = TopLevelNode(b, {Ref::To(vertices), Ref::To(pairs), Ref::To(group1),
                                     Ref::To(n22a), Ref::To(n25a), Ref::To(n23a), Ref::To(n28a)});
 
@@ -42,14 +48,10 @@ BuiltOpt SampleModel() {
                          {{2, 4, 0, 1}, {2, 0, 3, 1}, {41, 42, 43}, {44, 45, 46, 47, 48, 49}},
                      });
   const int group2 = Group(b, {Ref::To(wings), Ref::To(polys2)});
-  const int n22b = RecordNode(b, 22, {111, 112, 113, 114});
-  const int n25b = RecordNode(
-      b, 25,
-      {221, 222, 223, 224, 225, 226, 227, 228, 229, 230, 231, 232, 233, 234, 235, 236, 237, 238});
-  const int n23b = RecordNode(b, 23, {321, 322, 323, 324, 325, 326, 327, 328, 329, 330, 331, 332});
-  const int n28b = RecordNode(
-      b, 28,
-      {420, 421, 422, 423, 424, 425, 426, 427, 428, 429, 430, 431, 432, 433, 434, 435, 436, 437});
+  const int n22b = RecordNode(b, 22, Run(111, 4));
+  const int n25b = RecordNode(b, 25, Run(221, 18));
+  const int n23b = RecordNode(b, 23, Run(321, 12));
+  const int n28b = RecordNode(b, 28, Run(420, 18));
   const int top2 = TopLevelNode(b, {Ref::To(group2), Ref::Null(), Ref::To(n22b), Ref::To(n25b),
                                     Ref::To(n23b), Ref::To(n28b)});
 
@@ -61,10 +63,8 @@ BuiltOpt SampleModel() {
                          {{0, 1, 2, -1}, {3, 2, 1, -1}, {51, 52, 53}, {54, 55, 56, 57, 58, 59}},
                      });
   const int group3 = Group(b, {Ref::To(cockpit), Ref::To(polys3)});
-  const int n25c = RecordNode(
-      b, 25,
-      {241, 242, 243, 244, 245, 246, 247, 248, 249, 250, 251, 252, 253, 254, 255, 256, 257, 258});
-  const int n23c = RecordNode(b, 23, {341, 342, 343, 344, 345, 346, 347, 348, 349, 350, 351, 352});
+  const int n25c = RecordNode(b, 25, Run(241, 18));
+  const int n23c = RecordNode(b, 23, Run(341, 12));
   const int top3 =
       TopLevelNode(b, {Ref::To(vertices3), Ref::To(group3), Ref::To(n25c), Ref::To(n23c)});
 
