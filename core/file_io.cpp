@@ -147,7 +147,6 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
   return removed;
 }
 
-
 namespace {
 
 // Reads the whole file into `bytes`, any container with data() and resize().
@@ -189,7 +188,7 @@ void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) 
   // Starts writing these bytes to disk now, while the rest of the file is made, so that the
   // fsync before Commit's rename has little left to wait for. Only a hint: Commit still
   // syncs everything.
-  if (data.size() >= kEarlyWritebackBytes) {
+  if (durability_ == Durability::kSync && data.size() >= kEarlyWritebackBytes) {
     ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(data.size()),
                       SYNC_FILE_RANGE_WRITE);
   }
@@ -200,7 +199,7 @@ void StagedFile::Close() {
   FileDescriptor fd(std::exchange(fd_, -1));
   // The flush to disk waits until Commit, so that the disk writes all the set's files at once
   // rather than one after another; here they are only started.
-  ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+  if (durability_ == Durability::kSync) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
   if (fd.Close() != 0) ThrowErrno("write", destination_, errno);
 }
 
@@ -245,16 +244,19 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   }
   if (raw_fd < 0) ThrowErrno("write", destination, EEXIST);
   if (replacing) ::fchmod(raw_fd, old.st_mode & 07777);
-  entries_.push_back({temporary, target, std::make_unique<StagedFile>(raw_fd, destination)});
+  entries_.push_back(
+      {temporary, target, std::make_unique<StagedFile>(raw_fd, destination, durability_)});
   return *entries_.back().file;
 }
 
 void StagedFiles::Commit() {
   for (Entry& e : entries_) e.file->Close();
   // Every file is on disk before any of them replaces its destination.
-  for (const Entry& e : entries_) {
-    FileDescriptor fd(::open(e.temporary.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowErrno("write", e.destination, errno);
+  if (durability_ == Durability::kSync) {
+    for (const Entry& e : entries_) {
+      FileDescriptor fd(::open(e.temporary.c_str(), O_RDONLY | O_CLOEXEC));
+      if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowErrno("write", e.destination, errno);
+    }
   }
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
@@ -273,8 +275,9 @@ std::vector<std::filesystem::path> StagedFiles::destinations() const {
   return out;
 }
 
-void WriteFileAtomically(const std::filesystem::path& destination, ByteSpans pieces) {
-  StagedFiles files;
+void WriteFileAtomically(const std::filesystem::path& destination, ByteSpans pieces,
+                         Durability durability) {
+  StagedFiles files(durability);
   files.Stage(destination, pieces);
   files.Commit();
 }

@@ -24,12 +24,18 @@ std::vector<std::byte> ReadFile(const std::filesystem::path& path);
 // is in use cannot affect the run.
 ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
 
+// Whether writing a file waits for its bytes to reach the disk before it replaces the old one.
+// kSync, the default, keeps either the old file or the new one whole through a power cut or a
+// system crash. kNoSync keeps them whole when the program fails or is killed, but returns as
+// soon as the system holds the bytes: a power cut soon after may leave the new file empty.
+enum class Durability : std::uint8_t { kSync, kNoSync };
+
 // One file of a StagedFiles set, open for writing at any offset until it is closed.
 class StagedFile {
  public:
   // Takes over an open descriptor; made by StagedFiles::Open.
-  StagedFile(int fd, std::filesystem::path destination)
-      : fd_(fd), destination_(std::move(destination)) {}
+  StagedFile(int fd, std::filesystem::path destination, Durability durability)
+      : fd_(fd), destination_(std::move(destination)), durability_(durability) {}
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile();
@@ -43,16 +49,18 @@ class StagedFile {
  private:
   int fd_;
   std::filesystem::path destination_;
+  Durability durability_;
 };
 
 // A set of output files written all or nothing. Stage writes each file in full to a new
-// temporary file beside its destination; Commit then flushes them all to disk and renames them all
-// into place. A set destroyed before Commit removes its temporary files, so a failure leaves no
-// trace. A destination that is a symbolic link is followed: its target is replaced, not the link.
-// A replaced file keeps its permissions; a new one gets the usual mode for new files.
+// temporary file beside its destination; Commit then flushes them all to disk (unless the set
+// is kNoSync) and renames them all into place. A set destroyed before Commit removes its temporary
+// files, so a failure leaves no trace. A destination that is a symbolic link is followed: its
+// target is replaced, not the link. A replaced file keeps its permissions; a new one gets the usual
+// mode for new files.
 class StagedFiles {
  public:
-  StagedFiles() = default;
+  explicit StagedFiles(Durability durability = Durability::kSync) : durability_(durability) {}
   StagedFiles(const StagedFiles&) = delete;
   StagedFiles& operator=(const StagedFiles&) = delete;
   ~StagedFiles();
@@ -72,13 +80,15 @@ class StagedFiles {
     std::filesystem::path destination;
     std::unique_ptr<StagedFile> file;
   };
+  Durability durability_;
   std::vector<Entry> entries_;
   std::vector<std::filesystem::path> swept_folders_;
 };
 
 // Writes one file atomically: after a failure or a crash at any moment the destination holds
 // either its old contents or the new ones, never a mixture.
-void WriteFileAtomically(const std::filesystem::path& destination, ByteSpans pieces);
+void WriteFileAtomically(const std::filesystem::path& destination, ByteSpans pieces,
+                         Durability durability = Durability::kSync);
 
 // Suffix that marks temporary files of unfinished writes.
 inline constexpr const char* kTemporarySuffix = ".durvane-tmp-";

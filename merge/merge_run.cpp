@@ -24,7 +24,8 @@ auto AboutFile(const std::filesystem::path& file, const std::string& context, St
 MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
     : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
-MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second) {
+MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
+                     Durability durability) {
   // Both files are read whole, independently, so the same file on both sides is merged with
   // a copy of itself; the merge shifts the indices in the second file's copy. Reading rather
   // than mapping keeps a file that another program shortens meanwhile from ending the process.
@@ -41,7 +42,7 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
       AboutFile(first, "cannot merge '" + second.string() + "' into it: ", [&] {
         return MergePrjImages(first_bytes, first_layout, second_bytes, second_layout);
       });
-  AboutFile(first, "", [&] { WriteFileAtomically(first, merged.pieces); });
+  AboutFile(first, "", [&] { WriteFileAtomically(first, merged.pieces, durability); });
 
   MergeResult result;
   result.warnings = merged.warnings;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/file_io.h"
 
 namespace durvane::merge {
 
@@ -35,7 +36,9 @@ class MergeFileError : public Error {
 // result replaces `first` atomically. Throws MergeFileError naming the file, section and
 // offset when either file is not valid PRJ input, cannot be read, or the merged counts or
 // indices leave the 32-bit range, and when `first` cannot be written; `first` is then
-// unchanged. `first` and `second` may name the same file.
-MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second);
+// unchanged. `first` and `second` may name the same file. `durability` says whether the merged
+// file reaches the disk before it replaces `first`.
+MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
+                     Durability durability = Durability::kSync);
 
 }  // namespace durvane::merge

@@ -99,7 +99,7 @@ std::string OutputBaseName(const std::string& opt_file_name) {
 
 ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::filesystem::path& opt_folder,
-                               const std::string& opt_file_name) {
+                               const std::string& opt_file_name, Durability durability) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
   const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
@@ -113,7 +113,7 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
   result.warnings = model.warnings;
   result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
   try {
-    StagedFiles files;
+    StagedFiles files(durability);
     const auto pieces = model.prj.Pieces();
     files.Stage(result.prj_path, pieces);
     StageBitmaps(model.textures, files, result);

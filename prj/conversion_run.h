@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "opt/texture_bitmap.h"
 #include "prj/prj_image.h"
 
@@ -39,9 +40,11 @@ std::string OutputBaseName(const std::string& opt_file_name);
 
 // Converts opt_folder/opt_file_name into qel_directory/<base>/: <base>.prj and one BMP per
 // texture. All or nothing: the model is computed in full first, every file is written
-// atomically, and on any failure nothing is created or changed.
+// atomically, and on any failure nothing is created or changed. `durability` says whether the
+// files reach the disk before they replace the old ones.
 ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::filesystem::path& opt_folder,
-                               const std::string& opt_file_name);
+                               const std::string& opt_file_name,
+                               Durability durability = Durability::kSync);
 
 }  // namespace durvane

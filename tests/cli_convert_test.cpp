@@ -23,6 +23,24 @@ TEST(CliConvert, ConvertsTheSampleAndSaysWhatItWrote) {
   EXPECT_EQ(ReadBytes(prj), ConvertToPrj(SampleModel()));
 }
 
+TEST(CliConvert, NoSyncWritesTheSameFilesWithoutTemporaries) {
+  TempDir synced, unsynced;
+  ASSERT_EQ(RunProcess(kDurvane, {"convert", "-o", synced.path().string(), kSample}).exit_status,
+            0);
+  const ProcessResult r =
+      RunProcess(kDurvane, {"convert", "--no-sync", "-o", unsynced.path().string(), kSample});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(synced / "sample")) {
+    const auto name = entry.path().filename();
+    EXPECT_EQ(ReadBytes(unsynced / "sample" / name), ReadBytes(entry.path())) << name;
+    ++files;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(unsynced / "sample"),
+                          std::filesystem::directory_iterator()),
+            static_cast<std::ptrdiff_t>(files));
+}
+
 TEST(CliConvert, OneFailingFileDoesNotStopTheOthers) {
   TempDir qel, in;
   WriteBytes(in / "broken.opt", std::vector<std::byte>(5));

@@ -41,6 +41,18 @@ TEST(MergeCommand, MergesAndSaysWhatItWrote) {
                          std::to_string(merged.size()) + " bytes, top-level indices moved by 2\n");
 }
 
+TEST(MergeCommand, NoSyncMergesTheSame) {
+  fixture::TempDir dir;
+  const std::string a = dir / "a.prj", b = dir / "b.prj", c = dir / "c.prj";
+  fixture::WriteBytes(a, BuildPrjFile(TwoPolygons()));
+  fixture::WriteBytes(c, BuildPrjFile(TwoPolygons()));
+  fixture::WriteBytes(b, BuildPrjFile(TwoPolygons()));
+  ASSERT_EQ(Durvane({"merge", a, b}).exit_status, 0);
+  const auto run = Durvane({"merge", "--no-sync", c, b});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(ReadFile(c), ReadFile(a));
+}
+
 TEST(MergeCommand, AnInvalidFileIsNamedAndTheFirstIsLeftAlone) {
   fixture::TempDir dir;
   const std::string a = dir / "a.prj", b = dir / "b.prj";
@@ -74,7 +86,8 @@ TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
     SCOPED_TRACE(args.size());
     const auto run = Durvane(args);
     EXPECT_EQ(run.exit_status, 2);
-    EXPECT_NE(run.err.find("usage: durvane merge FIRST.prj SECOND.prj"), std::string::npos)
+    EXPECT_NE(run.err.find("usage: durvane merge [--no-sync] FIRST.prj SECOND.prj"),
+              std::string::npos)
         << run.err;
   }
   EXPECT_EQ(Durvane({"merge", "--help"}).exit_status, 0);

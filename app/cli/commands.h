@@ -12,6 +12,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
+// The option of convert and merge that returns without waiting for the written files to reach
+// the disk.
+inline constexpr const char* kNoSyncOption = "--no-sync";
+
 struct Streams {
   std::ostream& out;
   std::ostream& err;

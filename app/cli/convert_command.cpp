@@ -1,4 +1,4 @@
-// durvane convert [-o QEL_DIR] [-j N] FILE.opt...
+// durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -22,9 +22,11 @@ struct ConvertSettings {
   std::filesystem::path qel_directory = ".";
   std::vector<std::filesystem::path> files;
   unsigned jobs = 0;  // 0: one per core
+  Durability durability = Durability::kSync;
 };
 
-constexpr const char* kConvertUsage = "usage: durvane convert [-o QEL_DIR] [-j N] FILE.opt...\n";
+constexpr const char* kConvertUsage =
+    "usage: durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...\n";
 
 // Parses the N of -j N: a whole number from 1 to 1024.
 bool ParseJobs(const std::string& text, unsigned& jobs) {
@@ -67,6 +69,8 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
                         "the number of jobs '" + value + "' is not a whole number from 1 to 1024");
         return false;
       }
+    } else if (!options_done && a == kNoSyncOption) {
+      settings.durability = Durability::kNoSync;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
       return false;
@@ -87,8 +91,8 @@ bool ConvertOne(const std::filesystem::path& file, const ConvertSettings& settin
   try {
     std::filesystem::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
-    const ConversionResult result =
-        RunConversion(settings.qel_directory, folder, file.filename().string());
+    const ConversionResult result = RunConversion(settings.qel_directory, folder,
+                                                  file.filename().string(), settings.durability);
     for (const std::string& w : result.warnings) PrintFileWarning(io, shown, w);
     io.out << "wrote " << result.prj_path.string() << "\n";
     for (const auto& bmp : result.bitmaps) io.out << "wrote " << bmp.string() << "\n";

@@ -8,15 +8,19 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: durvane convert [-o QEL_DIR] [-j N] FILE.opt...\n"
+    "usage: durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...\n"
     "       durvane info [--json] FILE.opt|FILE.prj...\n"
-    "       durvane merge FIRST.prj SECOND.prj\n"
+    "       durvane merge [--no-sync] FIRST.prj SECOND.prj\n"
     "       durvane --help | --version\n"
     "\n"
     "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
     "            texture (QEL_DIR defaults to the current directory); -j N converts\n"
     "            N files at once (default: one per core)\n"
-    "  merge     fold SECOND.prj into FIRST.prj, in place\n";
+    "  merge     fold SECOND.prj into FIRST.prj, in place\n"
+    "\n"
+    "  --no-sync  return once the system holds the written files, without waiting for\n"
+    "             them to reach the disk: faster, but a power cut soon after may leave\n"
+    "             them empty (a failure of durvane itself never does)\n";
 
 }  // namespace
 

@@ -72,9 +72,17 @@ inline QStringList FilesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// The library's conversion with its default durability, and no merge.
+inline auto ConvertOnly() {
+  return [](const std::filesystem::path& qel_directory, const std::filesystem::path& opt_folder,
+            const std::string& opt_file_name) {
+    return RunConversion(qel_directory, opt_folder, opt_file_name);
+  };
+}
+
 // A window over a recorder, with typed access to its controls by object name.
 struct Harness {
-  explicit Harness(Operations operations = {&RunConversion, {}}) {
+  explicit Harness(Operations operations = {ConvertOnly(), {}}) {
     auto recorder = std::make_unique<RecordingFeedback>();
     feedback = recorder.get();
     window = std::make_unique<Durvane>(std::move(operations), std::move(recorder));
