@@ -1,6 +1,7 @@
 #include "core/error.h"
 
 #include <cstdio>
+#include <system_error>
 
 namespace durvane {
 
@@ -15,6 +16,17 @@ void RethrowWithContext(const std::string& context) {
   } catch (const Error& e) {
     throw Error(context + ": " + e.what());
   }
+}
+
+void ThrowFileError(const std::string& action, const std::filesystem::path& path,
+                    const std::string& detail) {
+  throw Error("cannot " + action + " '" + path.string() + "': " + detail);
+}
+
+void ThrowSystemError(const std::string& action, const std::filesystem::path& path, int error) {
+  // generic_category().message is strerror's text without its shared buffer, so threads may
+  // fail at once.
+  ThrowFileError(action, path, std::generic_category().message(error));
 }
 
 std::string Hex(std::uint64_t value) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -29,6 +30,13 @@ class FormatError : public Error {
 // Inside a catch block: rethrows the current Error with "context: " put before its message,
 // keeping its kind and offset. Other exceptions pass unchanged.
 [[noreturn]] void RethrowWithContext(const std::string& context);
+
+// Throws Error "cannot <action> '<path>': <detail>".
+[[noreturn]] void ThrowFileError(const std::string& action, const std::filesystem::path& path,
+                                 const std::string& detail);
+// Throws Error "cannot <action> '<path>': <the system's text for errno value `error`>".
+[[noreturn]] void ThrowSystemError(const std::string& action, const std::filesystem::path& path,
+                                   int error);
 
 // "0x1f": offsets and addresses in messages are shown in hexadecimal.
 std::string Hex(std::uint64_t value);

@@ -12,25 +12,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "core/error.h"
+#include "core/input_file.h"
 
 namespace durvane {
 namespace {
-
-std::string Quoted(const std::filesystem::path& path) {
-  return "'" + path.string() + "'";
-}
-
-[[noreturn]] void ThrowErrno(const std::string& action, const std::filesystem::path& path,
-                             int error) {
-  // generic_category().message is strerror's text without its shared buffer, so threads may
-  // fail at once.
-  throw Error("cannot " + action + " " + Quoted(path) + ": " +
-              std::generic_category().message(error));
-}
 
 // Closes a descriptor on every path out of a scope.
 class FileDescriptor {
@@ -69,12 +57,12 @@ void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
   std::size_t left = data.size();
   while (left > 0) {
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-      ThrowErrno("write", path, EFBIG);
+      ThrowSystemError("write", path, EFBIG);
     }
     const ssize_t n = ::pwrite(fd, p, left, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
-      ThrowErrno("write", path, errno);
+      ThrowSystemError("write", path, errno);
     }
     p += n;
     offset += static_cast<std::uint64_t>(n);
@@ -86,19 +74,6 @@ std::atomic<unsigned> temporary_counter{0};
 
 // Pieces at least this large are sent to disk as soon as they are written.
 constexpr std::size_t kEarlyWritebackBytes = std::size_t{256} << 10;
-
-// Opens a regular file for reading and gives its size. Throws Error naming the path when it is
-// missing, not a regular file or unreadable.
-FileDescriptor OpenInput(const std::filesystem::path& path, std::size_t& size) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) ThrowErrno("open", path, errno);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) ThrowErrno("read", path, errno);
-  if (S_ISDIR(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": it is a directory");
-  if (!S_ISREG(st.st_mode)) throw Error("cannot read " + Quoted(path) + ": not a regular file");
-  size = static_cast<std::size_t>(st.st_size);
-  return fd;
-}
 
 // Parses a decimal number made of digits only (no sign), as the temporary names hold them.
 bool ParseDigits(std::string_view text, unsigned long long& value) {
@@ -152,20 +127,10 @@ namespace {
 // Reads the whole file into `bytes`, any container with data() and resize().
 template <typename Bytes>
 Bytes ReadWhole(const std::filesystem::path& path) {
-  std::size_t size = 0;
-  const FileDescriptor fd = OpenInput(path, size);
-  Bytes bytes(size);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd.get(), bytes.data() + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno("read", path, errno);
-    }
-    if (n == 0) break;  // The file shrank while being read.
-    done += static_cast<std::size_t>(n);
-  }
-  bytes.resize(done);
+  const InputFile file(path);
+  Bytes bytes(file.size());
+  // A file that shrank while being read gives what it still held.
+  bytes.resize(file.ReadSome(0, {bytes.data(), bytes.size()}));
   return bytes;
 }
 
@@ -200,7 +165,7 @@ void StagedFile::Close() {
   // The flush to disk waits until Commit, so that the disk writes all the set's files at once
   // rather than one after another; here they are only started.
   if (durability_ == Durability::kSync) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-  if (fd.Close() != 0) ThrowErrno("write", destination_, errno);
+  if (fd.Close() != 0) ThrowSystemError("write", destination_, errno);
 }
 
 StagedFiles::~StagedFiles() {
@@ -231,7 +196,7 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   struct stat old {};
   const bool replacing = ::stat(target.c_str(), &old) == 0;
   if (replacing && S_ISDIR(old.st_mode)) {
-    throw Error("cannot write " + Quoted(destination) + ": it is a directory");
+    ThrowFileError("write", destination, "it is a directory");
   }
 
   std::filesystem::path temporary;
@@ -240,9 +205,9 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
     temporary = dir / ("." + target.filename().string() + kTemporarySuffix +
                        std::to_string(::getpid()) + "-" + std::to_string(temporary_counter++));
     raw_fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw_fd < 0 && errno != EEXIST) ThrowErrno("write", destination, errno);
+    if (raw_fd < 0 && errno != EEXIST) ThrowSystemError("write", destination, errno);
   }
-  if (raw_fd < 0) ThrowErrno("write", destination, EEXIST);
+  if (raw_fd < 0) ThrowSystemError("write", destination, EEXIST);
   if (replacing) ::fchmod(raw_fd, old.st_mode & 07777);
   entries_.push_back(
       {temporary, target, std::make_unique<StagedFile>(raw_fd, destination, durability_)});
@@ -255,7 +220,7 @@ void StagedFiles::Commit() {
   if (durability_ == Durability::kSync) {
     for (const Entry& e : entries_) {
       FileDescriptor fd(::open(e.temporary.c_str(), O_RDONLY | O_CLOEXEC));
-      if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowErrno("write", e.destination, errno);
+      if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowSystemError("write", e.destination, errno);
     }
   }
   for (std::size_t i = 0; i < entries_.size(); ++i) {
@@ -263,7 +228,7 @@ void StagedFiles::Commit() {
     if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {
       const int error = errno;
       entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i));
-      ThrowErrno("replace", e.destination, error);
+      ThrowSystemError("replace", e.destination, error);
     }
   }
   entries_.clear();
