@@ -6,11 +6,11 @@
 
 namespace durvane {
 
-void ByteView::ThrowOutside(std::uint64_t offset, std::uint64_t count,
-                            std::string_view what) const {
+void ThrowPastEnd(std::uint64_t file_size, std::uint64_t offset, std::uint64_t count,
+                  std::string_view what) {
   std::string message(what);
   message += " needs " + std::to_string(count) + " byte" + (count == 1 ? "" : "s");
-  message += ", but the file ends at " + Hex(bytes_.size());
+  message += ", but the file ends at " + Hex(file_size);
   throw FormatError(offset, message);
 }
 

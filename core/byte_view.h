@@ -11,6 +11,10 @@
 
 namespace durvane {
 
+// Throws FormatError "<what> needs <count> bytes, but the file ends at <file_size>" at `offset`.
+[[noreturn]] void ThrowPastEnd(std::uint64_t file_size, std::uint64_t offset, std::uint64_t count,
+                               std::string_view what);
+
 class ByteView {
  public:
   ByteView() = default;
@@ -50,7 +54,9 @@ class ByteView {
   std::int32_t LongUnchecked(std::uint64_t offset) const { return LoadI32(bytes_.data() + offset); }
 
   [[noreturn]] void ThrowOutside(std::uint64_t offset, std::uint64_t count,
-                                 std::string_view what) const;
+                                 std::string_view what) const {
+    ThrowPastEnd(size(), offset, count, what);
+  }
 
  private:
   std::span<const std::byte> bytes_;

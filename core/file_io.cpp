@@ -148,6 +148,18 @@ StagedFile::~StagedFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+void StagedFile::Reserve(std::uint64_t size) {
+  if (size == 0) return;
+  if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    ThrowSystemError("write", destination_, EFBIG);
+  }
+  // File systems that cannot reserve space get the bytes as they are written.
+  if (::fallocate(fd_, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
+      errno != ENOSYS) {
+    ThrowSystemError("write", destination_, errno);
+  }
+}
+
 void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) {
   WriteAllAt(fd_, offset, data, destination_);
   // Starts writing these bytes to disk now, while the rest of the file is made, so that the
@@ -174,6 +186,9 @@ StagedFiles::~StagedFiles() {
 
 void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans pieces) {
   StagedFile& file = Open(destination);
+  std::uint64_t size = 0;
+  for (std::span<const std::byte> piece : pieces) size += piece.size();
+  file.Reserve(size);
   std::uint64_t offset = 0;
   for (std::span<const std::byte> piece : pieces) {
     file.WriteAt(offset, piece);

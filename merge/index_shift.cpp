@@ -17,8 +17,18 @@ bool FitsLong(std::int64_t value) {
   return value >= kLongMin && value <= kLongMax;
 }
 
-void AddAt(std::byte* p, std::int32_t shift) {
-  StoreI32(p, static_cast<std::int32_t>(std::int64_t{LoadI32(p)} + shift));
+[[noreturn]] void ThrowOverflow(PrjBlockKind kind, std::int32_t index, std::int32_t shift) {
+  const std::int64_t shifted = std::int64_t{index} + shift;
+  throw ShiftOverflowError(std::string(BlockName(kind)) + ": the second file's top-level index " +
+                           std::to_string(index) + " plus the shift " + std::to_string(shift) +
+                           " gives " + std::to_string(shifted) + ", outside the range of a Long");
+}
+
+void AddAt(std::byte* p, PrjBlockKind kind, std::int32_t shift) {
+  const std::int32_t index = LoadI32(p);
+  const std::int64_t shifted = std::int64_t{index} + shift;
+  if (!FitsLong(shifted)) ThrowOverflow(kind, index, shift);
+  StoreI32(p, static_cast<std::int32_t>(shifted));
 }
 
 }  // namespace
@@ -50,27 +60,35 @@ void CheckShiftedIndices(const PrjLayout& layout, std::int32_t shift) {
     const PrjBlock& block = layout[kind];
     if (block.record_count == 0) continue;
     for (std::int32_t index : {block.min_index, block.max_index}) {
-      const std::int64_t shifted = std::int64_t{index} + shift;
-      if (!FitsLong(shifted)) {
-        throw Error(std::string(BlockName(kind)) + ": the second file's top-level index " +
-                    std::to_string(index) + " plus the shift " + std::to_string(shift) + " gives " +
-                    std::to_string(shifted) + ", outside the range of a Long");
-      }
+      if (!FitsLong(std::int64_t{index} + shift)) ThrowOverflow(kind, index, shift);
     }
   }
 }
 
+std::uint64_t ShiftRecords(std::span<std::byte> records, PrjBlockKind kind, std::int32_t shift,
+                           bool whole) {
+  const ByteView view(records);
+  const std::uint64_t size = records.size();
+  std::uint64_t at = 0;
+  if (const std::uint32_t fixed = BlockRecordBytes(kind); fixed != 0) {
+    for (; size - at >= fixed; at += fixed) AddAt(records.data() + at, kind, shift);
+  } else {
+    while (at < size && (whole || size - at >= kMaxFF02RecordBytes)) {
+      const std::uint64_t length = FF02RecordBytes(view, at);
+      AddAt(records.data() + at, kind, shift);
+      at += length;
+    }
+  }
+  if (whole && at != size) {
+    throw FormatError(at, std::string(BlockName(kind)) + ": a record runs past the block's end");
+  }
+  return at;
+}
+
 void ShiftTopLevelIndices(std::span<std::byte> bytes, const PrjLayout& layout, std::int32_t shift) {
-  const ByteView view(bytes);
   for (PrjBlockKind kind : kPrjBlockOrder) {
     const PrjBlock& block = layout[kind];
-    std::uint64_t at = block.records_offset;
-    const std::uint32_t fixed = BlockRecordBytes(kind);
-    for (std::int64_t r = 0; r < block.record_count; ++r) {
-      view.Require(at, 4, "the top-level index");
-      AddAt(bytes.data() + at, shift);
-      at += fixed != 0 ? fixed : FF02RecordBytes(view, at);
-    }
+    ShiftRecords(bytes.subspan(block.records_offset, block.records_bytes()), kind, shift, true);
   }
 }
 

@@ -1,6 +1,12 @@
 #include "merge/merge_run.h"
 
-#include "core/file_io.h"
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "core/file_window.h"
+#include "core/input_file.h"
+#include "merge/index_shift.h"
 #include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
 
@@ -19,6 +25,45 @@ auto AboutFile(const std::filesystem::path& file, const std::string& context, St
   }
 }
 
+// The bytes moved per read and write: small enough to stay in the processor's cache, and
+// larger than any record, so that every piece holds at least one.
+constexpr std::size_t kCopyBytes = std::size_t{256} << 10;
+static_assert(kCopyBytes >= kMaxFF02RecordBytes);
+
+// Copies the records of `block` from `file` into `out` from offset `out_at` on, raising their
+// top-level indices by `shift` when given, and returns the offset after them. The records
+// were validated when the layout was read; a piece that no longer splits into records means
+// another program changed the file since. Throws MergeFileError about `file` when reading it
+// fails, ShiftOverflowError, and Error when writing fails.
+std::uint64_t CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind,
+                          std::optional<std::int32_t> shift, std::span<std::byte> buffer,
+                          StagedFile& out, std::uint64_t out_at) {
+  std::uint64_t at = block.records_offset;
+  while (at < block.end) {
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), block.end - at));
+    const std::span<std::byte> piece = buffer.first(size);
+    AboutFile(file.path(), "", [&] { file.ReadExactly(at, piece); });
+    std::uint64_t used = size;
+    if (shift) {
+      try {
+        used = ShiftRecords(piece, kind, *shift, at + size == block.end);
+      } catch (const FormatError&) {
+        used = 0;
+      }
+    }
+    if (used == 0) {
+      throw MergeFileError(file.path(),
+                           "cannot read '" + file.path().string() +
+                               "': another program changed it while it was being read");
+    }
+    out.WriteAt(out_at, piece.first(used));
+    at += used;
+    out_at += used;
+  }
+  return out_at;
+}
+
 }  // namespace
 
 MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
@@ -26,29 +71,47 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability) {
-  // Both files are read whole, independently, so the same file on both sides is merged with
-  // a copy of itself; the merge shifts the indices in the second file's copy. Reading rather
-  // than mapping keeps a file that another program shortens meanwhile from ending the process.
-  const ByteBuffer first_file = AboutFile(first, "", [&] { return ReadFileBuffer(first); });
-  ByteBuffer second_file = AboutFile(second, "", [&] { return ReadFileBuffer(second); });
-  const std::span<const std::byte> first_bytes = first_file;
-  const std::span<std::byte> second_bytes(second_file.data(), second_file.size());
-  const PrjLayout first_layout =
-      AboutFile(first, "not a valid PRJ file: ", [&] { return ReadPrjLayout(first_bytes); });
-  const PrjLayout second_layout =
-      AboutFile(second, "not a valid PRJ file: ", [&] { return ReadPrjLayout(second_bytes); });
+  // Both files are read piece by piece, twice: once to validate them and find their blocks,
+  // then to copy their records into the merged file, so that no file is ever held whole in
+  // memory. The same file on both sides is simply read twice as much. A file another program
+  // changes meanwhile is refused before the merged file replaces `first`.
+  const InputFile first_file = AboutFile(first, "", [&] { return InputFile(first); });
+  const InputFile second_file = AboutFile(second, "", [&] { return InputFile(second); });
+  const PrjLayout first_layout = AboutFile(
+      first, "not a valid PRJ file: ", [&] { return ReadPrjLayout(FileWindow(first_file)); });
+  const PrjLayout second_layout = AboutFile(
+      second, "not a valid PRJ file: ", [&] { return ReadPrjLayout(FileWindow(second_file)); });
+  const MergePlan plan = AboutFile(first, "cannot merge '" + second.string() + "' into it: ", [&] {
+    return PlanMerge(first_layout, second_layout);
+  });
 
-  const MergedPrj merged =
-      AboutFile(first, "cannot merge '" + second.string() + "' into it: ", [&] {
-        return MergePrjImages(first_bytes, first_layout, second_bytes, second_layout);
-      });
-  AboutFile(first, "", [&] { WriteFileAtomically(first, merged.pieces, durability); });
+  AboutFile(first, "", [&] {
+    StagedFiles files(durability);
+    StagedFile& out = files.Open(first);
+    out.Reserve(plan.size());
+    std::vector<std::byte> buffer(kCopyBytes);
+    std::uint64_t at = 0;
+    for (const MergePlan::Block& block : plan.blocks) {
+      out.WriteAt(at, plan.Header(block));
+      at += block.header_bytes;
+      if (block.from_first) {
+        at = CopyRecords(first_file, *block.from_first, block.kind, std::nullopt, buffer, out, at);
+      }
+      if (block.from_second) {
+        at = CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer, out,
+                         at);
+      }
+    }
+    AboutFile(first, "", [&] { first_file.CheckUnchanged(); });
+    AboutFile(second, "", [&] { second_file.CheckUnchanged(); });
+    files.Commit();
+  });
 
   MergeResult result;
-  result.warnings = merged.warnings;
-  result.index_shift = merged.index_shift;
-  result.polygon_count = merged.polygon_count;
-  result.bytes_written = merged.size();
+  result.warnings = plan.warnings;
+  result.index_shift = plan.index_shift;
+  result.polygon_count = plan.polygon_count;
+  result.bytes_written = plan.size();
   return result;
 }
 

@@ -40,10 +40,12 @@ std::string Plural(std::int64_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-// Walks the blocks in file order; `at` is where the next block must begin.
+// Walks the blocks in file order; `at` is where the next block must begin. View is ByteView
+// for a file in memory or FileWindow for one read as the walk goes.
+template <typename View>
 class LayoutWalk {
  public:
-  explicit LayoutWalk(std::span<const std::byte> bytes) : view_(bytes) {
+  LayoutWalk(const View& view, IndexReads reads) : view_(view), reads_(reads) {
     layout_.file_size = view_.size();
   }
 
@@ -157,8 +159,14 @@ class LayoutWalk {
                                  Hex(static_cast<std::uint64_t>(count) * length) +
                                  " bytes, but the file ends at " + Hex(view_.size()));
     }
-    for (std::int64_t r = 0; r < count; ++r) {
-      NoteIndex(block, view_.LongUnchecked(at_), r);
+    if (reads_ == IndexReads::kAll || !traits.per_polygon) {
+      for (std::int64_t r = 0; r < count; ++r) {
+        NoteIndex(block, view_.LongUnchecked(at_), r);
+        at_ += length;
+      }
+    } else if (count > 0) {
+      at_ += static_cast<std::uint64_t>(count - 1) * length;
+      block.min_index = block.max_index = block.last_index = view_.LongUnchecked(at_);
       at_ += length;
     }
   }
@@ -182,7 +190,8 @@ class LayoutWalk {
     block.last_index = index;
   }
 
-  ByteView view_;
+  const View& view_;
+  IndexReads reads_;
   PrjLayout layout_;
   std::uint64_t at_ = 0;
   std::int32_t polygon_count_ = 0;
@@ -207,12 +216,18 @@ bool BlockIsPerPolygon(PrjBlockKind kind) {
 }
 
 PrjLayout ReadPrjLayout(std::span<const std::byte> bytes) {
-  return LayoutWalk(bytes).Run();
+  const ByteView view(bytes);
+  return LayoutWalk<ByteView>(view, IndexReads::kAll).Run();
+}
+
+PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads) {
+  return LayoutWalk<FileWindow>(file, reads).Run();
 }
 
 PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes) {
   PrjLayoutScan scan;
-  LayoutWalk walk(bytes);
+  const ByteView view(bytes);
+  LayoutWalk<ByteView> walk(view, IndexReads::kAll);
   try {
     scan.layout = walk.Run();
   } catch (const FormatError& e) {
@@ -222,7 +237,8 @@ PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes) {
   return scan;
 }
 
-std::uint64_t FF02RecordBytes(const ByteView& view, std::uint64_t offset) {
+template <typename View>
+std::uint64_t FF02RecordBytes(const View& view, std::uint64_t offset) {
   view.Require(offset, 4, "the top-level index");
   std::uint64_t at = offset + 4;
   const std::uint8_t flag = view.Byte(at, "the flag");
@@ -243,5 +259,8 @@ std::uint64_t FF02RecordBytes(const ByteView& view, std::uint64_t offset) {
   view.Require(at, prj::kFF02TailBytes, "the 40-byte tail");
   return at + prj::kFF02TailBytes - offset;
 }
+
+template std::uint64_t FF02RecordBytes(const ByteView&, std::uint64_t);
+template std::uint64_t FF02RecordBytes(const FileWindow&, std::uint64_t);
 
 }  // namespace durvane::merge

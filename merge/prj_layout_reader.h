@@ -12,6 +12,8 @@
 #include <string_view>
 
 #include "core/byte_view.h"
+#include "core/file_window.h"
+#include "prj/prj_layout.h"
 
 namespace durvane::merge {
 
@@ -88,6 +90,14 @@ struct PrjLayout {
 // The count fields after the FF01, FF02 and FF07 tags are not checked. Throws FormatError
 // naming the section and the offset of the first thing that breaks this layout.
 PrjLayout ReadPrjLayout(std::span<const std::byte> bytes);
+// Which top-level indices the walk reads. kAll fills every block's index range. With
+// kStructureOnly the leading block and sections FF01, FF02 and FF07 note only their last
+// record's index (and FF02 all of them, since its walk reads every record anyway): enough for
+// IndexShift, for a caller that checks the other indices as it copies them.
+enum class IndexReads : std::uint8_t { kAll, kStructureOnly };
+
+// The same walk over a file read piece by piece as the walk goes.
+PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads = IndexReads::kAll);
 
 // The blocks of a PRJ file as far as the layout walk got, and what stopped it: for describing
 // files that may be invalid. A block the walk did not finish is not `complete`.
@@ -99,7 +109,14 @@ PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes);
 
 // The length of the FF02 record at `offset`: the top-level index, a flag byte, a string (a
 // length byte and that many bytes), three more strings when the flag is 1, and a 40-byte
-// tail. Throws FormatError when the record runs past the end of `view`.
-std::uint64_t FF02RecordBytes(const ByteView& view, std::uint64_t offset);
+// tail. Throws FormatError when the record runs past the end of `view`. View is ByteView or
+// FileWindow.
+template <typename View>
+std::uint64_t FF02RecordBytes(const View& view, std::uint64_t offset);
+extern template std::uint64_t FF02RecordBytes(const ByteView&, std::uint64_t);
+extern template std::uint64_t FF02RecordBytes(const FileWindow&, std::uint64_t);
+
+// The longest FF02 record: four strings of 255 bytes.
+inline constexpr std::uint32_t kMaxFF02RecordBytes = 4 + 1 + 4 * (1 + 255) + prj::kFF02TailBytes;
 
 }  // namespace durvane::merge

@@ -51,34 +51,29 @@ std::span<const std::byte> Records(std::span<const std::byte> bytes, const PrjBl
 
 }  // namespace
 
-std::uint64_t MergedPrj::size() const {
-  std::uint64_t total = 0;
-  for (auto piece : pieces) total += piece.size();
+std::uint64_t MergePlan::size() const {
+  std::uint64_t total = headers.size();
+  for (const Block& block : blocks) {
+    if (block.from_first) total += block.from_first->records_bytes();
+    if (block.from_second) total += block.from_second->records_bytes();
+  }
   return total;
 }
 
 std::vector<std::byte> MergedPrj::Flatten() const {
   std::vector<std::byte> out;
-  out.reserve(size());
+  out.reserve(plan.size());
   for (auto piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
   return out;
 }
 
-MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
-                         std::span<std::byte> second, const PrjLayout& second_layout) {
-  MergedPrj merged;
-  merged.index_shift = IndexShift(first_layout);
-  CheckShiftedIndices(second_layout, merged.index_shift);
+MergePlan PlanMerge(const PrjLayout& first_layout, const PrjLayout& second_layout) {
+  MergePlan plan;
+  plan.index_shift = IndexShift(first_layout);
+  CheckShiftedIndices(second_layout, plan.index_shift);
 
-  // Every count is summed and checked before anything changes.
-  merged.headers.resize(kMaxHeaderBytes);
+  plan.headers.resize(kMaxHeaderBytes);
   std::size_t header_at = 0;
-  struct BlockPlan {
-    std::span<const std::byte> header;
-    const PrjBlock* from_first;
-    const PrjBlock* from_second;
-  };
-  std::vector<BlockPlan> plan;
   for (PrjBlockKind kind : kPrjBlockOrder) {
     const PrjBlock& a = first_layout[kind];
     const PrjBlock& b = second_layout[kind];
@@ -86,22 +81,30 @@ MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& firs
     if (!a.present && b.record_count == 0) continue;
     const std::int32_t count =
         SummedCount(kind, a.present ? a.count_field : 0, AddedCount(second_layout, kind));
-    std::byte* header = merged.headers.data() + header_at;
+    std::byte* header = plan.headers.data() + header_at;
     std::size_t header_bytes = 4;
     if (kind != PrjBlockKind::kLeading) {
       StoreI32(header, BlockTag(kind));
       header_bytes = prj::kSectionHeaderBytes;
     }
     StoreI32(header + header_bytes - 4, count);
-    plan.push_back({{header, header_bytes}, a.present ? &a : nullptr, b.present ? &b : nullptr});
+    plan.blocks.push_back(
+        {kind, header_at, header_bytes, a.present ? &a : nullptr, b.present ? &b : nullptr});
     header_at += header_bytes;
-    if (kind == PrjBlockKind::kLeading) merged.polygon_count = count;
-    NoteStrayCountField(first_layout, kind, merged.warnings);
+    if (kind == PrjBlockKind::kLeading) plan.polygon_count = count;
+    NoteStrayCountField(first_layout, kind, plan.warnings);
   }
+  plan.headers.resize(header_at);
+  return plan;
+}
 
-  ShiftTopLevelIndices(second, second_layout, merged.index_shift);
-  for (const BlockPlan& block : plan) {
-    merged.pieces.push_back(block.header);
+MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
+                         std::span<std::byte> second, const PrjLayout& second_layout) {
+  MergedPrj merged;
+  merged.plan = PlanMerge(first_layout, second_layout);
+  ShiftTopLevelIndices(second, second_layout, merged.plan.index_shift);
+  for (const MergePlan::Block& block : merged.plan.blocks) {
+    merged.pieces.push_back(merged.plan.Header(block));
     if (block.from_first && block.from_first->records_bytes() > 0) {
       merged.pieces.push_back(Records(first, *block.from_first));
     }

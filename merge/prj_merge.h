@@ -13,8 +13,40 @@
 
 namespace durvane::merge {
 
+// How two valid PRJ files merge: the merged file is, block by block, the block's new header,
+// the first file's records of that block, then the second file's with their top-level indices
+// raised by `index_shift`. Every count and shifted index has been checked.
+struct MergePlan {
+  struct Block {
+    PrjBlockKind kind;
+    std::size_t header_offset;  // into `headers`
+    std::size_t header_bytes;
+    const PrjBlock* from_first;   // null when the first file lacks the section
+    const PrjBlock* from_second;  // likewise for the second
+  };
+  std::vector<std::byte> headers;  // the new count fields and section headers
+  std::vector<Block> blocks;
+  std::int32_t index_shift = 0;
+  std::int32_t polygon_count = 0;  // of the merged file
+  std::vector<std::string> warnings;
+
+  std::span<const std::byte> Header(const Block& block) const {
+    return std::span<const std::byte>(headers).subspan(block.header_offset, block.header_bytes);
+  }
+  // The merged file's size.
+  std::uint64_t size() const;
+};
+
+// Plans the merge of `second` into `first`, two valid PRJ files laid out as their layouts say
+// (see ReadPrjLayout), which must outlive the plan. Each block of the result is the first
+// file's block with its count field raised by the second file's count, followed by the
+// second file's records; a section the first file lacks gets a new header when the second
+// file brings records for it. Throws Error when a summed count or a shifted index leaves the
+// signed 32-bit range.
+MergePlan PlanMerge(const PrjLayout& first, const PrjLayout& second);
+
 // A merged file as pieces that, written back to back, are the file. The pieces point into
-// the two input buffers and into `headers`; the inputs must outlive them.
+// the two input buffers and into the plan's headers; the inputs must outlive them.
 struct MergedPrj {
   MergedPrj() = default;
   // Moving keeps the pieces valid; a copy would point into the original's headers.
@@ -23,24 +55,16 @@ struct MergedPrj {
   MergedPrj(const MergedPrj&) = delete;
   MergedPrj& operator=(const MergedPrj&) = delete;
 
-  std::vector<std::byte> headers;  // the new count fields and section headers
+  MergePlan plan;
   std::vector<std::span<const std::byte>> pieces;
-  std::int32_t index_shift = 0;
-  std::int32_t polygon_count = 0;  // of the merged file
-  std::vector<std::string> warnings;
 
-  std::uint64_t size() const;
   // The whole file as one buffer.
   std::vector<std::byte> Flatten() const;
 };
 
-// Merges `second` into `first`, two valid PRJ files laid out as their layouts say (see
-// ReadPrjLayout). Each block of the result is the first file's block with its count field
-// raised by the second file's count, followed by the second file's records; a section the
-// first file lacks gets a new header when the second file brings records for it. The second
-// file's top-level indices are raised by IndexShift in place, in `second`. Throws Error, with
-// both buffers unchanged, when a summed count or a shifted index leaves the signed 32-bit
-// range.
+// Merges `second` into `first`, two PRJ files in memory, as PlanMerge plans. The second
+// file's top-level indices are raised in place, in `second`. Throws Error, with both buffers
+// unchanged, when PlanMerge does.
 MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
                          std::span<std::byte> second, const PrjLayout& second_layout);
 

@@ -33,7 +33,7 @@ Merged Merge(const std::vector<std::byte>& first, std::vector<std::byte> second)
   const PrjLayout a = ReadPrjLayout(first);
   const PrjLayout b = ReadPrjLayout(second);
   const MergedPrj m = MergePrjImages(first, a, second, b);
-  return {m.Flatten(), m.index_shift, m.warnings};
+  return {m.Flatten(), m.plan.index_shift, m.plan.warnings};
 }
 
 Merged Merge(const PrjSpec& first, const PrjSpec& second) {
