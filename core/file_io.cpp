@@ -72,8 +72,11 @@ void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
 
 std::atomic<unsigned> temporary_counter{0};
 
+// Files at least this large get their disk space reserved before they are written.
+constexpr std::uint64_t kReserveBytes = std::uint64_t{1} << 20;
+
 // Pieces at least this large are sent to disk as soon as they are written.
-constexpr std::size_t kEarlyWritebackBytes = std::size_t{256} << 10;
+constexpr std::size_t kEarlyWritebackBytes = std::size_t{128} << 10;
 
 // Parses a decimal number made of digits only (no sign), as the temporary names hold them.
 bool ParseDigits(std::string_view text, unsigned long long& value) {
@@ -149,7 +152,8 @@ StagedFile::~StagedFile() {
 }
 
 void StagedFile::Reserve(std::uint64_t size) {
-  if (size == 0) return;
+  // Small files are placed quickly at the rename anyway.
+  if (size < kReserveBytes) return;
   if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     ThrowSystemError("write", destination_, EFBIG);
   }

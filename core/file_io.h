@@ -40,8 +40,9 @@ class StagedFile {
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile();
 
-  // Reserves disk space for a file of `size` bytes, so that a full disk shows before any
-  // byte is written and the file system need not place the blocks at the rename.
+  // Reserves disk space for a file of `size` bytes when it is large, so that a full disk shows
+  // before any byte is written and the file system need not place the blocks at the rename,
+  // where replacing a file would otherwise wait for it.
   void Reserve(std::uint64_t size);
   // Writes `data` at file offset `offset`. Throws Error naming the destination on failure.
   void WriteAt(std::uint64_t offset, std::span<const std::byte> data);
