@@ -72,7 +72,8 @@ void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
 
 std::atomic<unsigned> temporary_counter{0};
 
-// Files at least this large get their disk space reserved before they are written.
+// Files at least this large that replace another get their disk space reserved before they
+// are written.
 constexpr std::uint64_t kReserveBytes = std::uint64_t{1} << 20;
 
 // Pieces at least this large are sent to disk as soon as they are written.
@@ -152,8 +153,8 @@ StagedFile::~StagedFile() {
 }
 
 void StagedFile::Reserve(std::uint64_t size) {
-  // Small files are placed quickly at the rename anyway.
-  if (size < kReserveBytes) return;
+  // New files and small ones are not waited for at the rename.
+  if (!replacing_ || size < kReserveBytes) return;
   if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     ThrowSystemError("write", destination_, EFBIG);
   }
@@ -228,8 +229,8 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   }
   if (raw_fd < 0) ThrowSystemError("write", destination, EEXIST);
   if (replacing) ::fchmod(raw_fd, old.st_mode & 07777);
-  entries_.push_back(
-      {temporary, target, std::make_unique<StagedFile>(raw_fd, destination, durability_)});
+  entries_.push_back({temporary, target,
+                      std::make_unique<StagedFile>(raw_fd, destination, durability_, replacing)});
   return *entries_.back().file;
 }
 

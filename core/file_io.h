@@ -34,15 +34,18 @@ enum class Durability : std::uint8_t { kSync, kNoSync };
 class StagedFile {
  public:
   // Takes over an open descriptor; made by StagedFiles::Open.
-  StagedFile(int fd, std::filesystem::path destination, Durability durability)
-      : fd_(fd), destination_(std::move(destination)), durability_(durability) {}
+  StagedFile(int fd, std::filesystem::path destination, Durability durability, bool replacing)
+      : fd_(fd),
+        destination_(std::move(destination)),
+        durability_(durability),
+        replacing_(replacing) {}
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile();
 
-  // Reserves disk space for a file of `size` bytes when it is large, so that a full disk shows
-  // before any byte is written and the file system need not place the blocks at the rename,
-  // where replacing a file would otherwise wait for it.
+  // Reserves disk space for a file of `size` bytes when it is large and replaces another. A
+  // file system may place the blocks of a file that replaces another at the rename, making
+  // the rename wait for them; reserved blocks are placed already.
   void Reserve(std::uint64_t size);
   // Writes `data` at file offset `offset`. Throws Error naming the destination on failure.
   void WriteAt(std::uint64_t offset, std::span<const std::byte> data);
@@ -54,6 +57,7 @@ class StagedFile {
   int fd_;
   std::filesystem::path destination_;
   Durability durability_;
+  bool replacing_;
 };
 
 // A set of output files written all or nothing. Stage writes each file in full to a new
