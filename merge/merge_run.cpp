@@ -71,19 +71,25 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability) {
-  // Both files are read piece by piece, twice: once to validate them and find their blocks,
-  // then to copy their records into the merged file, so that no file is ever held whole in
-  // memory. The same file on both sides is simply read twice as much. A file another program
-  // changes meanwhile is refused before the merged file replaces `first`.
+  // Both files are read piece by piece through a small buffer, so that no file is ever held
+  // whole in memory: first their layouts are walked (which reads the section headers and the
+  // FF02 records), then their records are copied into the merged file. The same file on both
+  // sides is simply read twice. A file another program changes meanwhile is refused before the
+  // merged file replaces `first`.
   const InputFile first_file = AboutFile(first, "", [&] { return InputFile(first); });
   const InputFile second_file = AboutFile(second, "", [&] { return InputFile(second); });
-  const PrjLayout first_layout = AboutFile(
-      first, "not a valid PRJ file: ", [&] { return ReadPrjLayout(FileWindow(first_file)); });
-  const PrjLayout second_layout = AboutFile(
-      second, "not a valid PRJ file: ", [&] { return ReadPrjLayout(FileWindow(second_file)); });
-  const MergePlan plan = AboutFile(first, "cannot merge '" + second.string() + "' into it: ", [&] {
-    return PlanMerge(first_layout, second_layout);
+  const PrjLayout first_layout = AboutFile(first, "not a valid PRJ file: ", [&] {
+    return ReadPrjLayout(FileWindow(first_file), IndexReads::kStructureOnly);
   });
+  const PrjLayout second_layout = AboutFile(second, "not a valid PRJ file: ", [&] {
+    return ReadPrjLayout(FileWindow(second_file), IndexReads::kStructureOnly);
+  });
+  const std::string cannot_merge = "cannot merge '" + second.string() + "' into it: ";
+  const MergePlan plan =
+      AboutFile(first, cannot_merge, [&] { return PlanMerge(first_layout, second_layout); });
+
+  // The validating walks read the indices only where the plan needs them; the copy checks
+  // every other index of the second file as it shifts it, before anything replaces `first`.
 
   AboutFile(first, "", [&] {
     StagedFiles files(durability);
@@ -98,8 +104,12 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
         at = CopyRecords(first_file, *block.from_first, block.kind, std::nullopt, buffer, out, at);
       }
       if (block.from_second) {
-        at = CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer, out,
-                         at);
+        try {
+          at = CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer,
+                           out, at);
+        } catch (const ShiftOverflowError& e) {
+          throw MergeFileError(first, cannot_merge + e.what());
+        }
       }
     }
     AboutFile(first, "", [&] { first_file.CheckUnchanged(); });
