@@ -6,11 +6,75 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace durvane {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// Large blocks a thread has finished with, kept for its next buffers: a run that converts
+// file after file then reuses memory it has already touched rather than asking the system for
+// fresh pages (zeroed, mapped and later unmapped again) for every file. Bounded, so that an
+// idle program holds little.
+class BlockCache {
+ public:
+  static constexpr std::size_t kMaxBytes = std::size_t{64} << 20;
+  static constexpr std::size_t kMaxBlocks = 8;
+
+  ~BlockCache() {
+    for (const Block& b : blocks_) std::free(b.data);
+    gone = true;
+  }
+  // Set once the thread's cache is destroyed: buffers outliving it free their blocks.
+  static thread_local bool gone;
+
+  // A kept block of at least `bytes` bytes (the smallest such), or null.
+  std::byte* Take(std::size_t& bytes) {
+    auto best = blocks_.end();
+    for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+      if (it->bytes >= bytes && (best == blocks_.end() || it->bytes < best->bytes)) best = it;
+    }
+    if (best == blocks_.end()) return nullptr;
+    std::byte* p = best->data;
+    bytes = best->bytes;
+    held_ -= best->bytes;
+    blocks_.erase(best);
+    return p;
+  }
+  // Keeps a huge-page block, or frees it when the cache is full.
+  void Give(std::byte* p, std::size_t bytes) {
+    if (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks) {
+      // The oldest blocks make room; a block larger than the whole cache is freed.
+      while (!blocks_.empty() && (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks)) {
+        held_ -= blocks_.front().bytes;
+        std::free(blocks_.front().data);
+        blocks_.erase(blocks_.begin());
+      }
+      if (bytes > kMaxBytes) {
+        std::free(p);
+        return;
+      }
+    }
+    blocks_.push_back({p, bytes});
+    held_ += bytes;
+  }
+
+ private:
+  struct Block {
+    std::byte* data;
+    std::size_t bytes;
+  };
+  std::vector<Block> blocks_;
+  std::size_t held_ = 0;
+};
+
+thread_local bool BlockCache::gone = false;
+
+BlockCache& ThreadBlockCache() {
+  thread_local BlockCache cache;
+  return cache;
+}
 
 // Memory for `bytes` bytes. Large blocks are aligned to and rounded up to huge pages, and the
 // kernel is advised to use huge pages for them (where it does not, the advice costs nothing).
@@ -18,6 +82,7 @@ std::byte* Allocate(std::size_t& bytes) {
   void* p = nullptr;
   if (bytes >= kHugePage) {
     bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (std::byte* kept = ThreadBlockCache().Take(bytes)) return kept;
     p = std::aligned_alloc(kHugePage, bytes);
     if (p != nullptr) ::madvise(p, bytes, MADV_HUGEPAGE);
   } else {
@@ -28,6 +93,14 @@ std::byte* Allocate(std::size_t& bytes) {
 }
 
 }  // namespace
+
+void ByteBuffer::Free::operator()(std::byte* p) const {
+  if (kByteBufferKeepsBlocks && capacity >= kHugePage && !BlockCache::gone) {
+    ThreadBlockCache().Give(p, capacity);
+  } else {
+    std::free(p);
+  }
+}
 
 ByteBuffer::ByteBuffer(const ByteBuffer& other) {
   resize(other.size_);
@@ -61,7 +134,8 @@ void ByteBuffer::reserve(std::size_t bytes) {
 void ByteBuffer::Grow(std::size_t at_least) {
   // Growing by half again keeps appends amortised constant.
   std::size_t capacity = std::max(at_least, capacity_ + capacity_ / 2);
-  std::unique_ptr<std::byte[], Free> grown(Allocate(capacity));
+  std::byte* block = Allocate(capacity);
+  std::unique_ptr<std::byte[], Free> grown(block, Free{capacity});
   if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
   data_ = std::move(grown);
   capacity_ = capacity;

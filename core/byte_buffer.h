@@ -12,6 +12,20 @@
 
 namespace durvane {
 
+// Whether a thread keeps the large blocks of its released buffers for its next ones. Not under
+// AddressSanitizer, which can then catch every use of a released buffer.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kByteBufferKeepsBlocks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kByteBufferKeepsBlocks = false;
+#else
+inline constexpr bool kByteBufferKeepsBlocks = true;
+#endif
+#else
+inline constexpr bool kByteBufferKeepsBlocks = true;
+#endif
+
 class ByteBuffer {
  public:
   ByteBuffer() = default;
@@ -48,8 +62,10 @@ class ByteBuffer {
   }
 
  private:
+  // Frees a block of `capacity` bytes, or keeps a large one for the thread's next buffer.
   struct Free {
-    void operator()(std::byte* p) const { std::free(p); }
+    std::size_t capacity;
+    void operator()(std::byte* p) const;
   };
   void Grow(std::size_t at_least);
 

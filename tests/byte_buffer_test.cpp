@@ -28,6 +28,28 @@ TEST(ByteBuffer, GrowingPastHugePageSizesKeepsTheBytes) {
   }
 }
 
+TEST(ByteBuffer, ALargeBlockIsReusedByTheThreadsNextLargeBuffer) {
+  if (!kByteBufferKeepsBlocks) GTEST_SKIP() << "blocks are freed at once in this build";
+  const std::byte* first = nullptr;
+  {
+    ByteBuffer a(20'000'000);
+    std::memset(a.data(), 1, a.size());
+    first = a.data();
+  }
+  // A smaller large buffer takes the kept block (the only one this large), whole; its bytes
+  // are the caller's to write.
+  ByteBuffer b(19'000'000);
+  EXPECT_EQ(b.data(), first);
+  EXPECT_GE(b.capacity(), 20'000'000u);
+  EXPECT_EQ(b.size(), 19'000'000u);
+  // Two buffers alive at once never share a block.
+  ByteBuffer c(19'000'000);
+  EXPECT_NE(c.data(), b.data());
+  std::memset(b.data(), 2, b.size());
+  std::memset(c.data(), 3, c.size());
+  EXPECT_EQ(b[18'999'999], B(2));
+}
+
 TEST(ByteBuffer, CopiesAreIndependentAndMovesEmptyTheSource) {
   ByteBuffer a(4);
   std::memcpy(a.data(), "abcd", 4);
