@@ -12,6 +12,8 @@ namespace durvane {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Blocks at least this large are kept for reuse; the allocator serves smaller ones well.
+constexpr std::size_t kKeptBlock = std::size_t{256} << 10;
 
 // Large blocks a thread has finished with, kept for its next buffers: a run that converts
 // file after file then reuses memory it has already touched rather than asking the system for
@@ -20,7 +22,7 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 class BlockCache {
  public:
   static constexpr std::size_t kMaxBytes = std::size_t{64} << 20;
-  static constexpr std::size_t kMaxBlocks = 8;
+  static constexpr std::size_t kMaxBlocks = 16;
 
   ~BlockCache() {
     for (const Block& b : blocks_) std::free(b.data);
@@ -42,7 +44,7 @@ class BlockCache {
     blocks_.erase(best);
     return p;
   }
-  // Keeps a huge-page block, or frees it when the cache is full.
+  // Keeps a block, making room by freeing the oldest; a block larger than the cache is freed.
   void Give(std::byte* p, std::size_t bytes) {
     if (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks) {
       // The oldest blocks make room; a block larger than the whole cache is freed.
@@ -76,15 +78,20 @@ BlockCache& ThreadBlockCache() {
   return cache;
 }
 
-// Memory for `bytes` bytes. Large blocks are aligned to and rounded up to huge pages, and the
-// kernel is advised to use huge pages for them (where it does not, the advice costs nothing).
+std::size_t RoundUp(std::size_t bytes, std::size_t unit) {
+  return (bytes + unit - 1) / unit * unit;
+}
+
+// Memory for `bytes` bytes, rounded up to what the block holds. Huge blocks are aligned to and
+// rounded up to huge pages, and the kernel is advised to use huge pages for them (where it
+// does not, the advice costs nothing).
 std::byte* Allocate(std::size_t& bytes) {
   void* p = nullptr;
-  if (bytes >= kHugePage) {
-    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  if (bytes >= kKeptBlock) {
+    bytes = RoundUp(bytes, bytes >= kHugePage ? kHugePage : kKeptBlock);
     if (std::byte* kept = ThreadBlockCache().Take(bytes)) return kept;
-    p = std::aligned_alloc(kHugePage, bytes);
-    if (p != nullptr) ::madvise(p, bytes, MADV_HUGEPAGE);
+    p = std::aligned_alloc(bytes >= kHugePage ? kHugePage : 64, bytes);
+    if (p != nullptr && bytes >= kHugePage) ::madvise(p, bytes, MADV_HUGEPAGE);
   } else {
     p = std::malloc(bytes == 0 ? 1 : bytes);
   }
@@ -95,7 +102,7 @@ std::byte* Allocate(std::size_t& bytes) {
 }  // namespace
 
 void ByteBuffer::Free::operator()(std::byte* p) const {
-  if (kByteBufferKeepsBlocks && capacity >= kHugePage && !BlockCache::gone) {
+  if (kByteBufferKeepsBlocks && capacity >= kKeptBlock && !BlockCache::gone) {
     ThreadBlockCache().Give(p, capacity);
   } else {
     std::free(p);
