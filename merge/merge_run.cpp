@@ -1,7 +1,9 @@
 #include "merge/merge_run.h"
 
 #include <algorithm>
+#include <exception>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "core/file_window.h"
@@ -69,49 +71,96 @@ std::uint64_t CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlock
 MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
     : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
+// Runs `first_step` here and `second_step` on another thread at once, and returns when both
+// have ended. An exception of `first_step` is rethrown before one of `second_step`, so that a
+// run reports the same error however the two steps overlap.
+template <typename FirstStep, typename SecondStep>
+void RunSideBySide(FirstStep first_step, SecondStep second_step) {
+  std::exception_ptr second_error;
+  {
+    std::jthread other([&] {
+      try {
+        second_step();
+      } catch (...) {
+        second_error = std::current_exception();
+      }
+    });
+    first_step();  // an exception joins `other` on its way out
+  }
+  if (second_error) std::rethrow_exception(second_error);
+}
+
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability) {
-  // Both files are read piece by piece through a small buffer, so that no file is ever held
+  // Both files are read piece by piece through small buffers, so that no file is ever held
   // whole in memory: first their layouts are walked (which reads the section headers and the
-  // FF02 records), then their records are copied into the merged file. The same file on both
-  // sides is simply read twice. A file another program changes meanwhile is refused before the
-  // merged file replaces `first`.
+  // FF02 records), then their records are copied into the merged file. Each step handles the
+  // two files side by side, on two threads. The same file on both sides is simply read twice.
+  // A file another program changes meanwhile is refused before the merged file replaces
+  // `first`.
   const InputFile first_file = AboutFile(first, "", [&] { return InputFile(first); });
   const InputFile second_file = AboutFile(second, "", [&] { return InputFile(second); });
-  const PrjLayout first_layout = AboutFile(first, "not a valid PRJ file: ", [&] {
-    return ReadPrjLayout(FileWindow(first_file), IndexReads::kStructureOnly);
-  });
-  const PrjLayout second_layout = AboutFile(second, "not a valid PRJ file: ", [&] {
-    return ReadPrjLayout(FileWindow(second_file), IndexReads::kStructureOnly);
-  });
+  PrjLayout first_layout, second_layout;
+  RunSideBySide(
+      [&] {
+        first_layout = AboutFile(first, "not a valid PRJ file: ", [&] {
+          return ReadPrjLayout(FileWindow(first_file), IndexReads::kStructureOnly);
+        });
+      },
+      [&] {
+        second_layout = AboutFile(second, "not a valid PRJ file: ", [&] {
+          return ReadPrjLayout(FileWindow(second_file), IndexReads::kStructureOnly);
+        });
+      });
   const std::string cannot_merge = "cannot merge '" + second.string() + "' into it: ";
   const MergePlan plan =
       AboutFile(first, cannot_merge, [&] { return PlanMerge(first_layout, second_layout); });
 
+  // Where each block's pieces go in the merged file.
+  struct Placed {
+    std::uint64_t header, first_records, second_records;
+  };
+  std::vector<Placed> places;
+  std::uint64_t end = 0;
+  for (const MergePlan::Block& block : plan.blocks) {
+    Placed at{end, end + block.header_bytes, 0};
+    at.second_records =
+        at.first_records + (block.from_first ? block.from_first->records_bytes() : 0);
+    end = at.second_records + (block.from_second ? block.from_second->records_bytes() : 0);
+    places.push_back(at);
+  }
+
   // The validating walks read the indices only where the plan needs them; the copy checks
   // every other index of the second file as it shifts it, before anything replaces `first`.
-
   AboutFile(first, "", [&] {
     StagedFiles files(durability);
     StagedFile& out = files.Open(first);
     out.Reserve(plan.size());
-    std::vector<std::byte> buffer(kCopyBytes);
-    std::uint64_t at = 0;
-    for (const MergePlan::Block& block : plan.blocks) {
-      out.WriteAt(at, plan.Header(block));
-      at += block.header_bytes;
-      if (block.from_first) {
-        at = CopyRecords(first_file, *block.from_first, block.kind, std::nullopt, buffer, out, at);
-      }
-      if (block.from_second) {
-        try {
-          at = CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer,
-                           out, at);
-        } catch (const ShiftOverflowError& e) {
-          throw MergeFileError(first, cannot_merge + e.what());
-        }
-      }
-    }
+    RunSideBySide(
+        [&] {
+          std::vector<std::byte> buffer(kCopyBytes);
+          for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
+            const MergePlan::Block& block = plan.blocks[i];
+            out.WriteAt(places[i].header, plan.Header(block));
+            if (block.from_first) {
+              CopyRecords(first_file, *block.from_first, block.kind, std::nullopt, buffer, out,
+                          places[i].first_records);
+            }
+          }
+        },
+        [&] {
+          std::vector<std::byte> buffer(kCopyBytes);
+          for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
+            const MergePlan::Block& block = plan.blocks[i];
+            if (!block.from_second) continue;
+            try {
+              CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer,
+                          out, places[i].second_records);
+            } catch (const ShiftOverflowError& e) {
+              throw MergeFileError(first, cannot_merge + e.what());
+            }
+          }
+        });
     AboutFile(first, "", [&] { first_file.CheckUnchanged(); });
     AboutFile(second, "", [&] { second_file.CheckUnchanged(); });
     files.Commit();

@@ -86,7 +86,8 @@ TEST_F(MergeFault, ReadOnlyFolderLeavesBothFilesWhole) {
 }
 
 TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLeftover) {
-  // SIGKILL arrives when the merged file's temporary copy holds its first 1024 bytes.
+  // SIGKILL arrives when a write would take the merged file's temporary copy past 1024 bytes
+  // (the two files' records are written side by side, so not necessarily in order).
   const auto outcome = RunInChild({.file_size_limit = kSmallFileLimit, .kill_at_limit = true},
                                   [&] { return Merge(); });
   ASSERT_EQ(outcome.signal, SIGKILL) << outcome.report;
@@ -94,7 +95,7 @@ TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLef
   const std::vector<std::string> left = ListTree(dir_.path());
   ASSERT_EQ(left.size(), 3u);
   EXPECT_EQ(left[0].rfind(".first.prj" + std::string(kTemporarySuffix), 0), 0u) << left[0];
-  EXPECT_EQ(std::filesystem::file_size(dir_ / left[0]), kSmallFileLimit);
+  EXPECT_LE(std::filesystem::file_size(dir_ / left[0]), kSmallFileLimit);
 
   EXPECT_EQ(Merge(), "ok");
   EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"first.prj", "second.prj"}));
