@@ -64,9 +64,11 @@ void InputFile::ReadExactly(std::uint64_t offset, std::span<std::byte> buffer) c
 }
 
 void InputFile::CheckUnchanged() const {
-  if (!(Stat() == opened_)) {
-    ThrowFileError("read", path_, "another program changed it while it was being read");
-  }
+  if (!(Stat() == opened_)) ThrowChanged();
+}
+
+void InputFile::ThrowChanged() const {
+  ThrowFileError("read", path_, "another program changed it while it was being read");
 }
 
 }  // namespace durvane

@@ -32,6 +32,9 @@ class InputFile {
   // Throws Error when the file's size, modification or change time differs from when it was
   // opened: another program wrote it meanwhile, so what was read may not be one version.
   void CheckUnchanged() const;
+  // Throws the Error CheckUnchanged throws, for a reader that found the file's contents
+  // no longer as they were.
+  [[noreturn]] void ThrowChanged() const;
 
  private:
   struct Identity {

@@ -54,22 +54,13 @@ std::uint64_t CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlock
         used = 0;
       }
     }
-    if (used == 0) {
-      throw MergeFileError(file.path(),
-                           "cannot read '" + file.path().string() +
-                               "': another program changed it while it was being read");
-    }
+    if (used == 0) AboutFile(file.path(), "", [&] { file.ThrowChanged(); });
     out.WriteAt(out_at, piece.first(used));
     at += used;
     out_at += used;
   }
   return out_at;
 }
-
-}  // namespace
-
-MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
-    : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
 // Runs `first_step` here and `second_step` on another thread at once, and returns when both
 // have ended. An exception of `first_step` is rethrown before one of `second_step`, so that a
@@ -89,6 +80,11 @@ void RunSideBySide(FirstStep first_step, SecondStep second_step) {
   }
   if (second_error) std::rethrow_exception(second_error);
 }
+
+}  // namespace
+
+MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
+    : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability) {
