@@ -5,7 +5,10 @@
 namespace durvane {
 
 FileWindow::FileWindow(const InputFile& file, std::size_t window_bytes)
-    : file_(file), size_(file.size()), window_(std::max<std::size_t>(window_bytes, 8)) {}
+    : file_(file),
+      size_(file.size()),
+      window_(static_cast<std::size_t>(
+          std::clamp<std::uint64_t>(file.size(), 8, std::max<std::size_t>(window_bytes, 8)))) {}
 
 const std::byte* FileWindow::Slide(std::uint64_t offset, std::size_t count) const {
   // Unchecked reads are checked here too, so that no read leaves the file.

@@ -16,8 +16,8 @@ namespace durvane {
 
 class FileWindow {
  public:
-  // A window of `window_bytes` over `file`, which must outlive it. Reads may ask for at most
-  // `window_bytes` at once.
+  // A window of `window_bytes` (or the whole file, when smaller) over `file`, which must
+  // outlive it.
   explicit FileWindow(const InputFile& file, std::size_t window_bytes = kDefaultWindowBytes);
 
   static constexpr std::size_t kDefaultWindowBytes = std::size_t{256} << 10;

@@ -62,11 +62,21 @@ std::uint64_t CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlock
   return out_at;
 }
 
-// Runs `first_step` here and `second_step` on another thread at once, and returns when both
-// have ended. An exception of `first_step` is rethrown before one of `second_step`, so that a
-// run reports the same error however the two steps overlap.
+// Files together at least this large are merged on two threads; smaller ones are done sooner
+// than a thread starts.
+constexpr std::uint64_t kSideBySideBytes = std::uint64_t{4} << 20;
+
+// Runs `first_step` and `second_step`: at once, `second_step` on another thread, when
+// `side_by_side`, else one after the other. Returns when both have ended. An exception of
+// `first_step` is rethrown before one of `second_step`, so that a run reports the same error
+// however the two steps overlap.
 template <typename FirstStep, typename SecondStep>
-void RunSideBySide(FirstStep first_step, SecondStep second_step) {
+void RunSideBySide(bool side_by_side, FirstStep first_step, SecondStep second_step) {
+  if (!side_by_side) {
+    first_step();
+    second_step();
+    return;
+  }
   std::exception_ptr second_error;
   {
     std::jthread other([&] {
@@ -96,8 +106,10 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
   // `first`.
   const InputFile first_file = AboutFile(first, "", [&] { return InputFile(first); });
   const InputFile second_file = AboutFile(second, "", [&] { return InputFile(second); });
+  const bool side_by_side = first_file.size() + second_file.size() >= kSideBySideBytes;
   PrjLayout first_layout, second_layout;
   RunSideBySide(
+      side_by_side,
       [&] {
         first_layout = AboutFile(first, "not a valid PRJ file: ", [&] {
           return ReadPrjLayout(FileWindow(first_file), IndexReads::kStructureOnly);
@@ -132,9 +144,13 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
     StagedFiles files(durability);
     StagedFile& out = files.Open(first);
     out.Reserve(plan.size());
+    // Larger than any record, and no larger than the files need.
+    const auto buffer_bytes = static_cast<std::size_t>(std::min<std::uint64_t>(
+        kCopyBytes, std::max<std::uint64_t>(kMaxFF02RecordBytes, plan.size())));
     RunSideBySide(
+        side_by_side,
         [&] {
-          std::vector<std::byte> buffer(kCopyBytes);
+          std::vector<std::byte> buffer(buffer_bytes);
           for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
             const MergePlan::Block& block = plan.blocks[i];
             out.WriteAt(places[i].header, plan.Header(block));
@@ -145,7 +161,7 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
           }
         },
         [&] {
-          std::vector<std::byte> buffer(kCopyBytes);
+          std::vector<std::byte> buffer(buffer_bytes);
           for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
             const MergePlan::Block& block = plan.blocks[i];
             if (!block.from_second) continue;
