@@ -15,6 +15,7 @@
 #include "merge/merge_run.h"
 #include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
+#include "tests/support/child_process.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -94,6 +95,28 @@ TEST(StreamingMerge, AnIndexThatOverflowsBeforeTheLastRecordIsRefused) {
                               "of a Long");
   }
   EXPECT_EQ(fixture::ReadBytes(first_path), first);
+  EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));
+}
+
+TEST(StreamingMerge, AFullDiskLeavesBothLargeFilesAsTheyWere) {
+  // The merged file replaces a large first file, so its space is reserved before it is
+  // written, on two threads; a disk that cannot hold it stops the merge either way, and both
+  // files stay as they were.
+  TempDir dir;
+  const auto first = BuildPrjFile(ManyPolygons(9000, 5));
+  const auto second = BuildPrjFile(ManyPolygons(9000, 6));
+  const auto a = dir / "a.prj", b = dir / "b.prj";
+  fixture::WriteBytes(a, first);
+  fixture::WriteBytes(b, second);
+  const std::uint64_t limit = first.size() + second.size() / 2;
+  const auto outcome = fixture::RunInChild({.file_size_limit = limit}, [&] {
+    MergePrj(a, b, Durability::kNoSync);
+    return std::string("merged");
+  });
+  EXPECT_EQ(outcome.report,
+            "error: '" + a.string() + "': cannot write '" + a.string() + "': File too large");
+  EXPECT_EQ(fixture::ReadBytes(a), first);
+  EXPECT_EQ(fixture::ReadBytes(b), second);
   EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));
 }
 
