@@ -86,8 +86,9 @@ TEST_F(MergeFault, ReadOnlyFolderLeavesBothFilesWhole) {
 }
 
 TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLeftover) {
-  // SIGKILL arrives when a write would take the merged file's temporary copy past 1024 bytes
-  // (the two files' records are written side by side, so not necessarily in order).
+  // SIGKILL arrives when a write would take the merged file's temporary copy past 1024 bytes.
+  // The first file's records and the second's are written in separate passes, not in file
+  // order, so the copy may hold less.
   const auto outcome = RunInChild({.file_size_limit = kSmallFileLimit, .kill_at_limit = true},
                                   [&] { return Merge(); });
   ASSERT_EQ(outcome.signal, SIGKILL) << outcome.report;
