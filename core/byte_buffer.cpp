@@ -46,17 +46,14 @@ class BlockCache {
   }
   // Keeps a block, making room by freeing the oldest; a block larger than the cache is freed.
   void Give(std::byte* p, std::size_t bytes) {
-    if (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks) {
-      // The oldest blocks make room; a block larger than the whole cache is freed.
-      while (!blocks_.empty() && (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks)) {
-        held_ -= blocks_.front().bytes;
-        std::free(blocks_.front().data);
-        blocks_.erase(blocks_.begin());
-      }
-      if (bytes > kMaxBytes) {
-        std::free(p);
-        return;
-      }
+    if (bytes > kMaxBytes) {
+      std::free(p);
+      return;
+    }
+    while (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks) {
+      held_ -= blocks_.front().bytes;
+      std::free(blocks_.front().data);
+      blocks_.erase(blocks_.begin());
     }
     blocks_.push_back({p, bytes});
     held_ += bytes;

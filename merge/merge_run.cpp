@@ -33,13 +33,13 @@ constexpr std::size_t kCopyBytes = std::size_t{256} << 10;
 static_assert(kCopyBytes >= kMaxFF02RecordBytes);
 
 // Copies the records of `block` from `file` into `out` from offset `out_at` on, raising their
-// top-level indices by `shift` when given, and returns the offset after them. The records
+// top-level indices by `shift` when given. The records
 // were validated when the layout was read; a piece that no longer splits into records means
 // another program changed the file since. Throws MergeFileError about `file` when reading it
 // fails, ShiftOverflowError, and Error when writing fails.
-std::uint64_t CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind,
-                          std::optional<std::int32_t> shift, std::span<std::byte> buffer,
-                          StagedFile& out, std::uint64_t out_at) {
+void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind,
+                 std::optional<std::int32_t> shift, std::span<std::byte> buffer, StagedFile& out,
+                 std::uint64_t out_at) {
   std::uint64_t at = block.records_offset;
   while (at < block.end) {
     const auto size =
@@ -59,7 +59,6 @@ std::uint64_t CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlock
     at += used;
     out_at += used;
   }
-  return out_at;
 }
 
 // Files together at least this large are merged on two threads; smaller ones are done sooner
@@ -124,20 +123,6 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
   const MergePlan plan =
       AboutFile(first, cannot_merge, [&] { return PlanMerge(first_layout, second_layout); });
 
-  // Where each block's pieces go in the merged file.
-  struct Placed {
-    std::uint64_t header, first_records, second_records;
-  };
-  std::vector<Placed> places;
-  std::uint64_t end = 0;
-  for (const MergePlan::Block& block : plan.blocks) {
-    Placed at{end, end + block.header_bytes, 0};
-    at.second_records =
-        at.first_records + (block.from_first ? block.from_first->records_bytes() : 0);
-    end = at.second_records + (block.from_second ? block.from_second->records_bytes() : 0);
-    places.push_back(at);
-  }
-
   // The validating walks read the indices only where the plan needs them; the copy checks
   // every other index of the second file as it shifts it, before anything replaces `first`.
   AboutFile(first, "", [&] {
@@ -151,23 +136,21 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
         side_by_side,
         [&] {
           std::vector<std::byte> buffer(buffer_bytes);
-          for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
-            const MergePlan::Block& block = plan.blocks[i];
-            out.WriteAt(places[i].header, plan.Header(block));
+          for (const MergePlan::Block& block : plan.blocks) {
+            out.WriteAt(block.header_at, plan.Header(block));
             if (block.from_first) {
               CopyRecords(first_file, *block.from_first, block.kind, std::nullopt, buffer, out,
-                          places[i].first_records);
+                          block.first_records_at);
             }
           }
         },
         [&] {
           std::vector<std::byte> buffer(buffer_bytes);
-          for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
-            const MergePlan::Block& block = plan.blocks[i];
+          for (const MergePlan::Block& block : plan.blocks) {
             if (!block.from_second) continue;
             try {
               CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer,
-                          out, places[i].second_records);
+                          out, block.second_records_at);
             } catch (const ShiftOverflowError& e) {
               throw MergeFileError(first, cannot_merge + e.what());
             }

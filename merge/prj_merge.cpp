@@ -51,15 +51,6 @@ std::span<const std::byte> Records(std::span<const std::byte> bytes, const PrjBl
 
 }  // namespace
 
-std::uint64_t MergePlan::size() const {
-  std::uint64_t total = headers.size();
-  for (const Block& block : blocks) {
-    if (block.from_first) total += block.from_first->records_bytes();
-    if (block.from_second) total += block.from_second->records_bytes();
-  }
-  return total;
-}
-
 std::vector<std::byte> MergedPrj::Flatten() const {
   std::vector<std::byte> out;
   out.reserve(plan.size());
@@ -88,8 +79,12 @@ MergePlan PlanMerge(const PrjLayout& first_layout, const PrjLayout& second_layou
       header_bytes = prj::kSectionHeaderBytes;
     }
     StoreI32(header + header_bytes - 4, count);
-    plan.blocks.push_back(
-        {kind, header_at, header_bytes, a.present ? &a : nullptr, b.present ? &b : nullptr});
+    MergePlan::Block& block = plan.blocks.emplace_back(
+        MergePlan::Block{kind, header_at, header_bytes, a.present ? &a : nullptr,
+                         b.present ? &b : nullptr, plan.merged_size, 0, 0});
+    block.first_records_at = block.header_at + header_bytes;
+    block.second_records_at = block.first_records_at + (a.present ? a.records_bytes() : 0);
+    plan.merged_size = block.second_records_at + (b.present ? b.records_bytes() : 0);
     header_at += header_bytes;
     if (kind == PrjBlockKind::kLeading) plan.polygon_count = count;
     NoteStrayCountField(first_layout, kind, plan.warnings);

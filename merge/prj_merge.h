@@ -23,18 +23,21 @@ struct MergePlan {
     std::size_t header_bytes;
     const PrjBlock* from_first;   // null when the first file lacks the section
     const PrjBlock* from_second;  // likewise for the second
+    // Where the block's header, the first file's records and the second's go in the result.
+    std::uint64_t header_at, first_records_at, second_records_at;
   };
   std::vector<std::byte> headers;  // the new count fields and section headers
   std::vector<Block> blocks;
   std::int32_t index_shift = 0;
   std::int32_t polygon_count = 0;  // of the merged file
+  std::uint64_t merged_size = 0;
   std::vector<std::string> warnings;
 
   std::span<const std::byte> Header(const Block& block) const {
     return std::span<const std::byte>(headers).subspan(block.header_offset, block.header_bytes);
   }
   // The merged file's size.
-  std::uint64_t size() const;
+  std::uint64_t size() const { return merged_size; }
 };
 
 // Plans the merge of `second` into `first`, two valid PRJ files laid out as their layouts say
