@@ -9,9 +9,22 @@
 #include "core/error.h"
 
 namespace durvane {
+namespace {
+
+// Why a file that is not a regular file cannot be read as one.
+const char* KindOf(std::uint32_t mode) {
+  if (S_ISFIFO(mode)) return "it is a FIFO (named pipe), not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  return "not a regular file";
+}
+
+}  // namespace
 
 InputFile::InputFile(std::filesystem::path path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK so that a FIFO or a device is refused below rather than waited on; on a regular
+  // file it changes nothing, and it is cleared once the file is known to be one.
+  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd_ < 0) ThrowSystemError("open", path_, errno);
   try {
     opened_ = Stat();
@@ -22,8 +35,10 @@ InputFile::InputFile(std::filesystem::path path) : path_(std::move(path)) {
   if (!S_ISREG(opened_.mode)) {
     ::close(fd_);
     ThrowFileError("read", path_,
-                   S_ISDIR(opened_.mode) ? "it is a directory" : "not a regular file");
+                   S_ISDIR(opened_.mode) ? "it is a directory" : KindOf(opened_.mode));
   }
+  const int flags = ::fcntl(fd_, F_GETFL);
+  if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
   size_ = opened_.size;
 }
 

@@ -94,6 +94,16 @@ std::string OutputBaseName(const std::string& opt_file_name) {
   if (lowered.empty()) {
     throw Error("the file name " + Quoted(opt_file_name) + " has nothing before \".opt\"");
   }
+  // The base name becomes a folder inside the QEL directory: it must be one path component
+  // that names a new folder there, never the QEL directory itself or one outside it.
+  if (lowered == "." || lowered == "..") {
+    throw Error("the file name " + Quoted(opt_file_name) + " would give the output folder \"" +
+                lowered + "\", which is not a folder inside the QEL directory");
+  }
+  if (lowered.find_first_of("/\\") != std::string::npos) {
+    throw Error("the file name " + Quoted(opt_file_name) +
+                " holds a folder separator, so it cannot name an output folder");
+  }
   return lowered;
 }
 

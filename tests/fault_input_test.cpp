@@ -2,9 +2,15 @@
 // file (or two files of one name) given twice to `durvane convert`.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 #include <string>
 
 #include "core/error.h"
+#include "core/file_io.h"
+#include "merge/merge_run.h"
 #include "prj/conversion_run.h"
 #include "tests/support/child_process.h"
 #include "tests/support/prj_bytes.h"
@@ -56,6 +62,70 @@ TEST_F(ConversionInputFault, UnreadableInput) {
   EXPECT_EQ(outcome.report,
             "error: cannot open '" + (in_ / "model.opt").string() + "': Permission denied");
   EXPECT_TRUE(ListTree(qel_).empty());
+}
+
+// A FIFO, a device or a socket is refused at once, never opened for a blocking read. Each run
+// happens in a child that an alarm kills, so that a read that waits fails the test instead of
+// hanging it.
+TEST_F(ConversionInputFault, InputThatIsNotARegularFileIsRefusedAtOnce) {
+  const std::filesystem::path fifo = in_ / "pipe.opt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  WriteBytes(in_ / "good.prj", ConvertToPrj(SampleModel()));
+  const std::filesystem::path good_prj = in_ / "good.prj";
+  const std::string fifo_error =
+      "cannot read '" + fifo.string() + "': it is a FIFO (named pipe), not a regular file";
+  struct Case {
+    const char* what;
+    std::function<void()> run;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"read a FIFO", [&] { ReadFile(fifo); }, fifo_error},
+      {"read a device", [] { ReadFile("/dev/zero"); },
+       "cannot read '/dev/zero': it is a device, not a regular file"},
+      {"convert a FIFO", [&] { RunConversion(qel_, in_, "pipe.opt"); }, fifo_error},
+      {"merge into a FIFO", [&] { merge::MergePrj(fifo, good_prj); }, fifo_error},
+      {"merge a FIFO in", [&] { merge::MergePrj(good_prj, fifo); }, fifo_error},
+  };
+  for (const Case& c : cases) {
+    const auto outcome = RunInChild({}, [&] {
+      ::alarm(10);
+      try {
+        c.run();
+      } catch (const Error& e) {
+        return std::string(e.what());
+      }
+      return std::string("no error");
+    });
+    EXPECT_TRUE(outcome.exited) << c.what << ": still waiting after 10 s";
+    EXPECT_NE(outcome.report.find(c.expected), std::string::npos)
+        << c.what << ": " << outcome.report;
+  }
+  EXPECT_TRUE(ListTree(qel_).empty());
+  EXPECT_EQ(ReadBytes(good_prj), ConvertToPrj(SampleModel()));
+}
+
+// An OPT file name whose base name is not a single folder name inside the QEL directory is
+// refused before anything is created, inside or outside the QEL directory.
+TEST_F(ConversionInputFault, NameThatLeavesTheQelDirectoryIsRefused) {
+  std::filesystem::create_directory(in_ / "sub");
+  struct Case {
+    std::string name;   // as handed to the conversion
+    std::string shown;  // what the error must say
+  };
+  const Case cases[] = {
+      {"...opt", "would give the output folder \"..\""},
+      {"..OPT", "would give the output folder \".\""},
+      {"sub/x.opt", "holds a folder separator"},
+      {"back\\slash.opt", "holds a folder separator"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(in_ / c.name, SampleModel().bytes);
+    const std::string result = Convert(c.name);
+    EXPECT_NE(result.find(c.shown), std::string::npos) << c.name << ": " << result;
+  }
+  EXPECT_TRUE(ListTree(qel_).empty());
+  EXPECT_EQ(ListTree(tmp_.path()).size(), ListTree(in_).size() + 2);  // "in", "qel" and in's files
 }
 
 class ConvertCommandTwice : public ConversionInputFault {

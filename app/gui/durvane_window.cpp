@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
+#include <QPointer>
 #include <exception>
 #include <new>
 #include <optional>
@@ -46,6 +47,28 @@ class BusyCursor {
   ~BusyCursor() { QApplication::restoreOverrideCursor(); }
   BusyCursor(const BusyCursor&) = delete;
   BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Keeps the window from acting on input while a run lasts. Clicks and keys given meanwhile
+// are queued by the system and would otherwise be replayed after the run, starting it again
+// or switching the mode: they are delivered while every control is still disabled, which
+// drops them, before the controls are enabled again.
+class InertWhileRunning {
+ public:
+  explicit InertWhileRunning(QWidget& window) : window_(window), focus_(window.focusWidget()) {
+    window_.setEnabled(false);
+  }
+  ~InertWhileRunning() {
+    QCoreApplication::processEvents();
+    window_.setEnabled(true);
+    if (focus_) focus_->setFocus();
+  }
+  InertWhileRunning(const InertWhileRunning&) = delete;
+  InertWhileRunning& operator=(const InertWhileRunning&) = delete;
+
+ private:
+  QWidget& window_;
+  QPointer<QWidget> focus_;
 };
 
 }  // namespace
@@ -164,11 +187,20 @@ void Durvane::FollowFolder(FolderList& folder, DriveList& drive, FileList& files
 }
 
 void Durvane::OnWriteClicked() {
+  // One press runs one operation. The second click of a double click comes after a short run
+  // has ended, so it is told apart by its time.
+  if (last_run_press_.isValid() &&
+      last_run_press_.elapsed() < QApplication::doubleClickInterval()) {
+    return;
+  }
+  last_run_press_.start();
+
   QString summary;
   std::optional<QString> failure;
   QStringList warnings;
   {
     const BusyCursor busy;
+    const InertWhileRunning inert(*this);
     try {
       if (opcreate_.isChecked()) {
         warnings = CreateNew(summary);

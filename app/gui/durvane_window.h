@@ -4,6 +4,7 @@
 // lists in step and hands plain paths to the operations.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -48,6 +49,9 @@ class Durvane : public QWidget {
 
   Operations operations_;
   std::unique_ptr<UserFeedback> feedback_;
+  // Since the press that started the last run: a press within the double-click interval of it
+  // is the second click of a double click, not a request for another run.
+  QElapsedTimer last_run_press_;
 
   QLabel label1_{this};
   DriveList prjdrive_{this};

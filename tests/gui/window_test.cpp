@@ -1,11 +1,15 @@
 // The window: its start state, the mode switch, the list ripple and the button's runs.
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 
@@ -414,7 +418,131 @@ class WindowTest : public QObject {
     QCOMPARE(h.feedback->errors[0].summary, QString("Converting 'a.opt' failed."));
   }
 
+  // Two clicks on the button 120 ms apart are one press, in each mode, whether the run ends
+  // before the second click or lasts past it; input given during a run is dropped, never
+  // acted on afterwards.
+  void doubleClickRunsOnce_data() {
+    QTest::addColumn<bool>("merge_mode");
+    QTest::addColumn<int>("run_ms");
+    QTest::newRow("create new, short run") << false << 0;
+    QTest::newRow("create new, slow run") << false << 300;
+    QTest::newRow("merge, short run") << true << 0;
+    QTest::newRow("merge, slow run") << true << 300;
+  }
+  void doubleClickRunsOnce() {
+    QFETCH(bool, merge_mode);
+    QFETCH(int, run_ms);
+    WriteFile(top_ + "/one/a.prj");
+    WriteFile(top_ + "/two/b.prj");
+    WriteFile(top_ + "/two/m.opt");
+    int runs = 0;
+    // A slow run stands still for run_ms while the system queues the second click.
+    Harness* harness = nullptr;
+    auto run = [&] {
+      ++runs;
+      if (run_ms > 0) {
+        QTest::qSleep(120);
+        PostClick(harness->prjwriter());
+        QTest::qSleep(run_ms - 120);
+      }
+    };
+    Harness h({[&](auto&&...) -> ConversionResult {
+                 run();
+                 return {};
+               },
+               [&](auto&&...) -> merge::MergeResult {
+                 run();
+                 return {};
+               }});
+    harness = &h;
+    QVERIFY(h.Show());
+    if (merge_mode) {
+      h.ChooseMerge(top_ + "/one/a.prj", top_ + "/two/b.prj");
+    } else {
+      QVERIFY(h.optdirectory().SetPath(top_ + "/two"));
+      Harness::ClickName(h.optfile(), "m.opt");
+    }
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    if (run_ms == 0) {
+      QTest::qWait(120);
+      QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    }
+    QTest::qWait(50);
+    QCOMPARE(runs, 1);
+    QCOMPARE(h.feedback->Beeps(), 1);
+    QVERIFY(h.prjwriter().isEnabled());
+
+    // A double click as the system delivers it (press, release, press, double click, release)
+    // is one press too.
+    QTest::qWait(QApplication::doubleClickInterval() + 20);
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    QTest::mouseDClick(&h.prjwriter(), Qt::LeftButton);  // the second press and the double click
+    QTest::mouseRelease(&h.prjwriter(), Qt::LeftButton);
+    QTest::qWait(50);
+    QCOMPARE(runs, 2);
+    QCOMPARE(h.feedback->Beeps(), 2);
+  }
+
+  // Clicks and keys on every control during a run are dropped: the mode, the lists and the
+  // selection are as they were, and no second run starts.
+  void inputDuringRunIsDropped() {
+    WriteFile(top_ + "/two/m.opt");
+    WriteFile(top_ + "/two/n.opt");
+    WriteFile(top_ + "/two/sub/x.opt");
+    int runs = 0;
+    Harness* harness = nullptr;
+    Harness h({[&](auto&&...) -> ConversionResult {
+                 ++runs;
+                 Harness& w = *harness;
+                 for (QWidget* control : std::initializer_list<QWidget*>{
+                          &w.opmerge(), &w.prjwriter(), &w.optfile(), &w.optdirectory(),
+                          &w.prjdirectory(), &w.optdrive(), &w.prjdrive()}) {
+                   PostClick(*control);
+                 }
+                 PostKey(w.optfile(), Qt::Key_Down);
+                 PostKey(w.prjwriter(), Qt::Key_Space);
+                 PostKey(w.opmerge(), Qt::Key_Space);
+                 return {};
+               },
+               {}});
+    harness = &h;
+    QVERIFY(h.Show());
+    QVERIFY(h.optdirectory().SetPath(top_ + "/two"));
+    Harness::ClickName(h.optfile(), "m.opt");
+    h.Write();
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QCOMPARE(runs, 1);
+    QVERIFY(h.opcreate().isChecked());
+    QCOMPARE(h.optfile().SelectedName(), QString("m.opt"));
+    QCOMPARE(h.optdirectory().Path(), top_ + "/two");
+    QCOMPARE(h.feedback->events, QStringList{"beep"});
+  }
+
  private:
+  // Queues a click at the middle of `control` (of its viewport for lists), as the system does
+  // with a click given while the window's thread is busy.
+  static void PostClick(QWidget& control) {
+    auto* area = qobject_cast<QAbstractScrollArea*>(&control);
+    QWidget* target = area ? area->viewport() : &control;
+    const QPointF at = QRectF(target->rect()).center();
+    const QPointF global = target->mapToGlobal(at);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      // The queue takes ownership of the event.
+      QCoreApplication::postEvent(
+          target,
+          std::make_unique<QMouseEvent>(
+              type, at, global, Qt::LeftButton,
+              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier)
+              .release());
+    }
+  }
+  static void PostKey(QWidget& control, int key) {
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+      QCoreApplication::postEvent(&control,
+                                  std::make_unique<QKeyEvent>(type, key, Qt::NoModifier).release());
+    }
+  }
+
   QString start_folder_;
   std::unique_ptr<QTemporaryDir> root_;  // fresh for every test
   QString top_;
