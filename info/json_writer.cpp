@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/printable_text.h"
+
 namespace durvane::info {
 
 void JsonWriter::BeforeValue() {
@@ -51,8 +53,27 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
 JsonWriter& JsonWriter::String(std::string_view value) {
   BeforeValue();
   out_ += '"';
-  for (char ch : value) {
-    const auto c = static_cast<unsigned char>(ch);
+  while (!value.empty()) {
+    const auto c = static_cast<unsigned char>(value[0]);
+    const std::size_t length = Utf8SequenceLength(value);
+    if (length != 1) {
+      // JSON text is UTF-8: a byte that is not part of valid UTF-8 becomes U+FFFD (callers
+      // that must keep such bytes give them in another field), and C1 controls are escaped.
+      if (length == 0) {
+        out_ += "\\ufffd";
+        value.remove_prefix(1);
+      } else if (c == 0xC2 && static_cast<unsigned char>(value[1]) < 0xA0) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(value[1]));
+        out_ += buf;
+        value.remove_prefix(2);
+      } else {
+        out_.append(value.substr(0, length));
+        value.remove_prefix(length);
+      }
+      continue;
+    }
+    value.remove_prefix(1);
     switch (c) {
       case '"':
         out_ += "\\\"";
@@ -67,8 +88,7 @@ JsonWriter& JsonWriter::String(std::string_view value) {
         out_ += "\\t";
         break;
       default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Names are raw bytes, not UTF-8: every byte outside ASCII becomes one code point.
+        if (c < 0x20 || c == 0x7F) {
           char buf[8];
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
           out_ += buf;

@@ -1,5 +1,7 @@
 #include "info/report_common.h"
 
+#include "core/printable_text.h"
+
 namespace durvane::info {
 
 void AppendVerdictText(std::string& out, const std::vector<std::string>& warnings,
@@ -15,7 +17,10 @@ void AppendVerdictText(std::string& out, const std::vector<std::string>& warning
 
 void BeginJsonReport(JsonWriter& j, const std::string& file, std::string_view kind,
                      std::uint64_t bytes, bool valid) {
-  j.BeginObject().Key("file").String(file).Key("kind").String(kind);
+  j.BeginObject().Key("file").String(file);
+  // A name that is not UTF-8 cannot be given exactly as a JSON string: its bytes follow.
+  if (!IsValidUtf8(file)) j.Key("file_hex").String(HexBytes(file));
+  j.Key("kind").String(kind);
   j.Key("bytes").UnsignedNumber(bytes).Key("valid").Bool(valid);
 }
 

@@ -25,7 +25,8 @@ int RunConvertCommand(const std::vector<std::string>& args, Streams io);
 int RunInfoCommand(const std::vector<std::string>& args, Streams io);
 int RunMergeCommand(const std::vector<std::string>& args, Streams io);
 
-// "durvane: error: 'file': message" on stderr.
+// "durvane: error: 'file': message" on stderr, with control bytes and bytes that are not
+// UTF-8 written as \xNN, so that no name can drive the terminal.
 void PrintFileError(Streams io, const std::string& file, const std::string& message);
 void PrintFileWarning(Streams io, const std::string& file, const std::string& message);
 void PrintUsageError(Streams io, const std::string& message);

@@ -13,6 +13,7 @@
 
 #include "app/cli/commands.h"
 #include "core/error.h"
+#include "core/printable_text.h"
 #include "prj/conversion_run.h"
 
 namespace durvane::cli {
@@ -94,8 +95,9 @@ bool ConvertOne(const std::filesystem::path& file, const ConvertSettings& settin
     const ConversionResult result = RunConversion(settings.qel_directory, folder,
                                                   file.filename().string(), settings.durability);
     for (const std::string& w : result.warnings) PrintFileWarning(io, shown, w);
-    io.out << "wrote " << result.prj_path.string() << "\n";
-    for (const auto& bmp : result.bitmaps) io.out << "wrote " << bmp.string() << "\n";
+    io.out << "wrote " << PrintableText(result.prj_path.string()) << "\n";
+    for (const auto& bmp : result.bitmaps)
+      io.out << "wrote " << PrintableText(bmp.string()) << "\n";
     return true;
   } catch (const std::bad_alloc&) {
     PrintFileError(io, shown, "out of memory");

@@ -5,6 +5,7 @@
 
 #include "app/cli/commands.h"
 #include "core/file_io.h"
+#include "core/printable_text.h"
 #include "info/opt_report.h"
 #include "info/opt_report_format.h"
 #include "info/prj_report.h"
@@ -35,11 +36,13 @@ bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) 
   }
   if (kind == FileKind::kOpt) {
     const info::OptReport report = info::DescribeOpt(bytes);
-    io.out << (json ? info::OptReportJson(file, report) : info::OptReportText(file, report));
+    io.out << (json ? info::OptReportJson(file, report)
+                    : info::OptReportText(PrintableText(file), report));
     return report.valid();
   }
   const info::PrjReport report = info::DescribePrj(bytes);
-  io.out << (json ? info::PrjReportJson(file, report) : info::PrjReportText(file, report));
+  io.out << (json ? info::PrjReportJson(file, report)
+                  : info::PrjReportText(PrintableText(file), report));
   return report.valid();
 }
 

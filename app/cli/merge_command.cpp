@@ -6,6 +6,7 @@
 
 #include "app/cli/commands.h"
 #include "core/error.h"
+#include "core/printable_text.h"
 #include "merge/merge_run.h"
 
 namespace durvane::cli {
@@ -48,9 +49,9 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   try {
     const merge::MergeResult result = merge::MergePrj(first, second, durability);
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);
-    io.out << "merged " << second << " into " << first << ": " << result.polygon_count
-           << " polygons, " << result.bytes_written << " bytes, top-level indices moved by "
-           << result.index_shift << "\n";
+    io.out << "merged " << PrintableText(second) << " into " << PrintableText(first) << ": "
+           << result.polygon_count << " polygons, " << result.bytes_written
+           << " bytes, top-level indices moved by " << result.index_shift << "\n";
     return kExitOk;
   } catch (const merge::MergeFileError& e) {
     PrintFileError(io, e.file().string(), e.detail());
