@@ -4,6 +4,7 @@
 #include "info/json_writer.h"
 #include "info/report_common.h"
 #include "merge/prj_layout_reader.h"
+#include "opt/opt_signature.h"
 
 namespace durvane::info {
 
@@ -13,6 +14,9 @@ PrjReport DescribePrj(std::span<const std::byte> bytes) {
   report.file_bytes = bytes.size();
   const merge::PrjLayoutScan scan = merge::ScanPrjLayout(bytes);
   report.error = scan.error;
+  if (report.error && opt::LooksLikeOpt(bytes, bytes.size())) {
+    report.error = "not a PRJ file: it looks like an OPT file; " + *report.error;
+  }
   const std::int32_t polygons = scan.layout.polygon_count();
   for (PrjBlockKind kind : merge::kPrjBlockOrder) {
     const merge::PrjBlock& b = scan.layout[kind];

@@ -11,6 +11,7 @@
 #include "merge/index_shift.h"
 #include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
+#include "opt/opt_signature.h"
 
 namespace durvane::merge {
 namespace {
@@ -90,6 +91,31 @@ void RunSideBySide(bool side_by_side, FirstStep first_step, SecondStep second_st
   if (second_error) std::rethrow_exception(second_error);
 }
 
+// The start of what is said about a file whose layout is not a PRJ file's: an OPT file given
+// by mistake is named as one first.
+std::string NotAPrjFile(const InputFile& file) {
+  std::vector<std::byte> head(
+      static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), std::uint64_t{64} << 10)));
+  try {
+    head.resize(file.ReadSome(0, head));
+  } catch (const Error&) {
+    head.clear();
+  }
+  return opt::LooksLikeOpt(head, file.size())
+             ? "not a PRJ file: it looks like an OPT file, which 'durvane convert' turns into "
+               "one; "
+             : "not a valid PRJ file: ";
+}
+
+// Walks the layout of `file` for the merge. Throws MergeFileError about it.
+PrjLayout ReadMergeLayout(const InputFile& file) {
+  try {
+    return ReadPrjLayout(FileWindow(file), IndexReads::kStructureOnly);
+  } catch (const Error& e) {
+    throw MergeFileError(file.path(), NotAPrjFile(file) + e.what());
+  }
+}
+
 }  // namespace
 
 MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
@@ -108,17 +134,8 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
   const bool side_by_side = first_file.size() + second_file.size() >= kSideBySideBytes;
   PrjLayout first_layout, second_layout;
   RunSideBySide(
-      side_by_side,
-      [&] {
-        first_layout = AboutFile(first, "not a valid PRJ file: ", [&] {
-          return ReadPrjLayout(FileWindow(first_file), IndexReads::kStructureOnly);
-        });
-      },
-      [&] {
-        second_layout = AboutFile(second, "not a valid PRJ file: ", [&] {
-          return ReadPrjLayout(FileWindow(second_file), IndexReads::kStructureOnly);
-        });
-      });
+      side_by_side, [&] { first_layout = ReadMergeLayout(first_file); },
+      [&] { second_layout = ReadMergeLayout(second_file); });
   const std::string cannot_merge = "cannot merge '" + second.string() + "' into it: ";
   const MergePlan plan =
       AboutFile(first, cannot_merge, [&] { return PlanMerge(first_layout, second_layout); });
