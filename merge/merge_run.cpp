@@ -1,6 +1,7 @@
 #include "merge/merge_run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <optional>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "core/file_window.h"
 #include "core/input_file.h"
 #include "merge/index_shift.h"
+#include "merge/merge_chain.h"
 #include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
 #include "opt/opt_signature.h"
@@ -34,12 +36,12 @@ constexpr std::size_t kCopyBytes = std::size_t{256} << 10;
 static_assert(kCopyBytes >= kMaxFF02RecordBytes);
 
 // Copies the records of `block` from `file` into `out` from offset `out_at` on, raising their
-// top-level indices by `shift` when given. The records
+// top-level indices by `*shift` unless `shift` is null. The records
 // were validated when the layout was read; a piece that no longer splits into records means
 // another program changed the file since. Throws MergeFileError about `file` when reading it
 // fails, ShiftOverflowError, and Error when writing fails.
 void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind,
-                 std::optional<std::int32_t> shift, std::span<std::byte> buffer, StagedFile& out,
+                 const std::int32_t* shift, std::span<std::byte> buffer, StagedFile& out,
                  std::uint64_t out_at) {
   std::uint64_t at = block.records_offset;
   while (at < block.end) {
@@ -66,29 +68,31 @@ void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind
 // than a thread starts.
 constexpr std::uint64_t kSideBySideBytes = std::uint64_t{4} << 20;
 
-// Runs `first_step` and `second_step`: at once, `second_step` on another thread, when
-// `side_by_side`, else one after the other. Returns when both have ended. An exception of
-// `first_step` is rethrown before one of `second_step`, so that a run reports the same error
-// however the two steps overlap.
-template <typename FirstStep, typename SecondStep>
-void RunSideBySide(bool side_by_side, FirstStep first_step, SecondStep second_step) {
-  if (!side_by_side) {
-    first_step();
-    second_step();
-    return;
-  }
-  std::exception_ptr second_error;
-  {
-    std::jthread other([&] {
+// Runs `step(i)` for every file i from 0 to count - 1: on two threads, each taking the next
+// file not yet taken, when `side_by_side`, else one after the other. Returns when all have
+// ended. Of the exceptions thrown, the one of the lowest file is rethrown, so that a run
+// reports the same error however the steps overlap.
+template <typename Step>
+void ForEachFile(std::size_t count, bool side_by_side, Step step) {
+  std::vector<std::exception_ptr> errors(count);
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i = next++; i < count; i = next++) {
       try {
-        second_step();
+        step(i);
       } catch (...) {
-        second_error = std::current_exception();
+        errors[i] = std::current_exception();
       }
-    });
-    first_step();  // an exception joins `other` on its way out
+    }
+  };
+  {
+    std::optional<std::jthread> other;
+    if (side_by_side && count > 1) other.emplace(work);
+    work();
   }
-  if (second_error) std::rethrow_exception(second_error);
+  for (const std::exception_ptr& e : errors) {
+    if (e) std::rethrow_exception(e);
+  }
 }
 
 // The start of what is said about a file whose layout is not a PRJ file's: an OPT file given
@@ -123,66 +127,76 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability) {
-  // Both files are read piece by piece through small buffers, so that no file is ever held
+  return MergePrjFiles(first, std::span(&second, 1), durability);
+}
+
+MergeResult MergePrjFiles(const std::filesystem::path& first,
+                          std::span<const std::filesystem::path> others, Durability durability) {
+  // Every file is read piece by piece through small buffers, so that no file is ever held
   // whole in memory: first their layouts are walked (which reads the section headers and the
   // FF02 records), then their records are copied into the merged file. Each step handles the
-  // two files side by side, on two threads. The same file on both sides is simply read twice.
-  // A file another program changes meanwhile is refused before the merged file replaces
-  // `first`.
-  const InputFile first_file = AboutFile(first, "", [&] { return InputFile(first); });
-  const InputFile second_file = AboutFile(second, "", [&] { return InputFile(second); });
-  const bool side_by_side = first_file.size() + second_file.size() >= kSideBySideBytes;
-  PrjLayout first_layout, second_layout;
-  RunSideBySide(
-      side_by_side, [&] { first_layout = ReadMergeLayout(first_file); },
-      [&] { second_layout = ReadMergeLayout(second_file); });
-  const std::string cannot_merge = "cannot merge '" + second.string() + "' into it: ";
-  const MergePlan plan =
-      AboutFile(first, cannot_merge, [&] { return PlanMerge(first_layout, second_layout); });
+  // files side by side, on two threads. A file named twice is simply read twice. A file
+  // another program changes meanwhile is refused before the merged file replaces `first`.
+  std::vector<std::filesystem::path> paths{first};
+  paths.insert(paths.end(), others.begin(), others.end());
+  std::vector<std::optional<InputFile>> inputs(paths.size());
+  std::uint64_t total_bytes = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    AboutFile(paths[i], "", [&] { inputs[i].emplace(paths[i]); });
+    total_bytes += inputs[i]->size();
+  }
+  const bool side_by_side = total_bytes >= kSideBySideBytes;
+  std::vector<PrjLayout> layouts(paths.size());
+  ForEachFile(paths.size(), side_by_side,
+              [&](std::size_t i) { layouts[i] = ReadMergeLayout(*inputs[i]); });
+  auto cannot_merge = [&](std::size_t i) {
+    return "cannot merge '" + paths[i].string() + "' into it: ";
+  };
+  MergeChainPlan plan;
+  try {
+    plan = PlanMergeChain(layouts);
+  } catch (const MergeChainError& e) {
+    throw MergeFileError(first, cannot_merge(e.file()) + e.what());
+  }
 
   // The validating walks read the indices only where the plan needs them; the copy checks
-  // every other index of the second file as it shifts it, before anything replaces `first`.
+  // every other index of the later files as it shifts them, before anything replaces `first`.
   AboutFile(first, "", [&] {
     StagedFiles files(durability);
     StagedFile& out = files.Open(first);
-    out.Reserve(plan.size());
+    out.Reserve(plan.merged_size);
     // Larger than any record, and no larger than the files need.
     const auto buffer_bytes = static_cast<std::size_t>(std::min<std::uint64_t>(
-        kCopyBytes, std::max<std::uint64_t>(kMaxFF02RecordBytes, plan.size())));
-    RunSideBySide(
-        side_by_side,
-        [&] {
-          std::vector<std::byte> buffer(buffer_bytes);
-          for (const MergePlan::Block& block : plan.blocks) {
-            out.WriteAt(block.header_at, plan.Header(block));
-            if (block.from_first) {
-              CopyRecords(first_file, *block.from_first, block.kind, std::nullopt, buffer, out,
-                          block.first_records_at);
-            }
+        kCopyBytes, std::max<std::uint64_t>(kMaxFF02RecordBytes, plan.merged_size)));
+    ForEachFile(paths.size(), side_by_side, [&](std::size_t file) {
+      std::vector<std::byte> buffer(buffer_bytes);
+      // The first file's records are copied as they are.
+      const std::int32_t* shift = file == 0 ? nullptr : &plan.shifts[file];
+      for (const MergeChainPlan::Block& block : plan.blocks) {
+        if (file == 0) out.WriteAt(block.header_at, block.header);
+        for (const MergeChainPlan::Source& source : block.sources) {
+          if (source.file != file) continue;
+          try {
+            CopyRecords(*inputs[file], *source.block, block.kind, shift, buffer, out,
+                        source.records_at);
+          } catch (const ShiftOverflowError& e) {
+            throw MergeFileError(first, cannot_merge(file) + e.what());
           }
-        },
-        [&] {
-          std::vector<std::byte> buffer(buffer_bytes);
-          for (const MergePlan::Block& block : plan.blocks) {
-            if (!block.from_second) continue;
-            try {
-              CopyRecords(second_file, *block.from_second, block.kind, plan.index_shift, buffer,
-                          out, block.second_records_at);
-            } catch (const ShiftOverflowError& e) {
-              throw MergeFileError(first, cannot_merge + e.what());
-            }
-          }
-        });
-    AboutFile(first, "", [&] { first_file.CheckUnchanged(); });
-    AboutFile(second, "", [&] { second_file.CheckUnchanged(); });
+        }
+      }
+    });
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      AboutFile(paths[i], "", [&] { inputs[i]->CheckUnchanged(); });
+    }
     files.Commit();
   });
 
   MergeResult result;
   result.warnings = plan.warnings;
-  result.index_shift = plan.index_shift;
+  result.index_shifts.assign(plan.shifts.begin() + 1, plan.shifts.end());
+  result.index_shift = result.index_shifts.empty() ? 0 : result.index_shifts.front();
   result.polygon_count = plan.polygon_count;
-  result.bytes_written = plan.size();
+  result.bytes_written = plan.merged_size;
   return result;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,10 @@ namespace durvane::merge {
 
 struct MergeResult {
   std::vector<std::string> warnings;
-  std::int32_t index_shift = 0;     // added to every top-level index of the second file
-  std::int32_t polygon_count = 0;   // of the merged file
-  std::uint64_t bytes_written = 0;  // the merged file's size
+  std::int32_t index_shift = 0;            // added to every top-level index of the second file
+  std::vector<std::int32_t> index_shifts;  // of each file folded in, in order
+  std::int32_t polygon_count = 0;          // of the merged file
+  std::uint64_t bytes_written = 0;         // the merged file's size
 };
 
 // A merge failed because of one of its two files. what() is "'file': detail".
@@ -40,5 +42,14 @@ class MergeFileError : public Error {
 // file reaches the disk before it replaces `first`.
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability = Durability::kSync);
+
+// Folds every file of `others` into `first`, in order, in one pass: the result is the file that
+// merging them one at a time would give, but each file is read once and `first` is replaced
+// once. Every file is checked before anything is written; any bad file, or a count or index
+// leaving the 32-bit range at any step, refuses the whole merge with `first` unchanged and the
+// message naming that file. A file may be named several times.
+MergeResult MergePrjFiles(const std::filesystem::path& first,
+                          std::span<const std::filesystem::path> others,
+                          Durability durability = Durability::kSync);
 
 }  // namespace durvane::merge

@@ -78,10 +78,8 @@ TEST(MergeCommand, AnInvalidFileIsNamedAndTheFirstIsLeftAlone) {
 }
 
 TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
-  const std::vector<std::vector<std::string>> cases = {{"merge"},
-                                                       {"merge", "a.prj"},
-                                                       {"merge", "a.prj", "b.prj", "c.prj"},
-                                                       {"merge", "-x", "a", "b"}};
+  const std::vector<std::vector<std::string>> cases = {
+      {"merge"}, {"merge", "a.prj"}, {"merge", "-x", "a", "b"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args.size());
     const auto run = Durvane(args);

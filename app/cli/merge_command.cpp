@@ -1,4 +1,4 @@
-// durvane merge [--no-sync] FIRST.prj SECOND.prj
+// durvane merge [--no-sync] FIRST.prj SECOND.prj [MORE.prj...]
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -12,7 +12,8 @@
 namespace durvane::cli {
 namespace {
 
-constexpr const char* kMergeUsage = "usage: durvane merge [--no-sync] FIRST.prj SECOND.prj\n";
+constexpr const char* kMergeUsage =
+    "usage: durvane merge [--no-sync] FIRST.prj SECOND.prj [MORE.prj...]\n";
 
 }  // namespace
 
@@ -37,21 +38,26 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
       files.push_back(a);
     }
   }
-  if (files.size() != 2) {
-    PrintUsageError(
-        io, files.size() < 2 ? "merge needs two PRJ files" : "merge takes exactly two PRJ files");
+  if (files.size() < 2) {
+    PrintUsageError(io, "merge needs two PRJ files");
     io.err << kMergeUsage;
     return kExitUsage;
   }
 
   const std::string& first = files[0];
-  const std::string& second = files[1];
+  const std::vector<std::filesystem::path> others(files.begin() + 1, files.end());
   try {
-    const merge::MergeResult result = merge::MergePrj(first, second, durability);
+    const merge::MergeResult result = merge::MergePrjFiles(first, others, durability);
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);
-    io.out << "merged " << PrintableText(second) << " into " << PrintableText(first) << ": "
+    std::string folded, shifts;
+    for (std::size_t i = 0; i < others.size(); ++i) {
+      const char* separator = i == 0 ? "" : i + 1 == others.size() ? " and " : ", ";
+      folded += separator + PrintableText(others[i].string());
+      shifts += separator + std::to_string(result.index_shifts[i]);
+    }
+    io.out << "merged " << folded << " into " << PrintableText(first) << ": "
            << result.polygon_count << " polygons, " << result.bytes_written
-           << " bytes, top-level indices moved by " << result.index_shift << "\n";
+           << " bytes, top-level indices moved by " << shifts << "\n";
     return kExitOk;
   } catch (const merge::MergeFileError& e) {
     PrintFileError(io, e.file().string(), e.detail());
