@@ -10,6 +10,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools fonts-dejavu-core
   clang libclang-rt-14-dev
   python3 time
+  # scripts/package.sh and scripts/check-packages.sh: manual pages, Debian packages and
+  # their checks
+  help2man dpkg-dev file lintian desktop-file-utils appstream shared-mime-info
+  bash-completion man-db
 )
 if [ "${DURVANE_NO_GUI:-0}" = 1 ]; then
   # The longer name first: the shorter one is a substring of it.

@@ -151,10 +151,16 @@ TEST(CliInfo, PrjCountsThatDisagreeWithTheRecords) {
 TEST(CliInfo, UsageErrors) {
   EXPECT_EQ(RunProcess(kDurvane, {"info"}).exit_status, 2);
   EXPECT_EQ(RunProcess(kDurvane, {"info", "--xml", kSample}).exit_status, 2);
-  const ProcessResult unknown = RunProcess(kDurvane, {"info", "model.txt"});
-  EXPECT_EQ(unknown.exit_status, 2);
-  EXPECT_NE(unknown.err.find("name it .opt or .prj"), std::string::npos);
   EXPECT_EQ(RunProcess(kDurvane, {"info", "/nonexistent/x.opt"}).exit_status, 1);
+}
+
+TEST(CliInfo, AFileOfAnotherKindFailsAndTheOthersAreStillExplained) {
+  const ProcessResult r = RunProcess(kDurvane, {"info", "model.txt", kSample});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err,
+            "durvane: error: 'model.txt': not explained: the file name ends neither in \".opt\" "
+            "nor in \".prj\"\n");
+  EXPECT_NE(r.out.find("NodeCount 3"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/cli/commands.h"
+#include "app/cli/help_texts.h"
 #include "core/error.h"
 #include "core/printable_text.h"
 #include "prj/conversion_run.h"
@@ -25,9 +26,6 @@ struct ConvertSettings {
   unsigned jobs = 0;  // 0: one per core
   Durability durability = Durability::kSync;
 };
-
-constexpr const char* kConvertUsage =
-    "usage: durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...\n";
 
 // Parses the N of -j N: a whole number from 1 to 1024.
 bool ParseJobs(const std::string& text, unsigned& jobs) {
@@ -210,13 +208,9 @@ bool DropRepeatedOutputFolders(ConvertSettings& settings, Streams io) {
 }  // namespace
 
 int RunConvertCommand(const std::vector<std::string>& args, Streams io) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    io.out << kConvertUsage;
-    return kExitOk;
-  }
   ConvertSettings settings;
   if (!ParseConvertArgs(args, settings, io)) {
-    io.err << kConvertUsage;
+    io.err << CommandUsage("convert");
     return kExitUsage;
   }
   unsigned jobs = settings.jobs;

@@ -4,6 +4,8 @@
 #include <ostream>
 
 #include "app/cli/commands.h"
+#include "app/cli/file_kind.h"
+#include "app/cli/help_texts.h"
 #include "core/file_io.h"
 #include "core/printable_text.h"
 #include "info/opt_report.h"
@@ -12,18 +14,6 @@
 
 namespace durvane::cli {
 namespace {
-
-constexpr const char* kInfoUsage = "usage: durvane info [--json] FILE.opt|FILE.prj...\n";
-
-enum class FileKind { kOpt, kPrj, kUnknown };
-
-FileKind KindOf(const std::filesystem::path& file) {
-  std::string ext = file.extension().string();
-  for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (ext == ".opt") return FileKind::kOpt;
-  if (ext == ".prj") return FileKind::kPrj;
-  return FileKind::kUnknown;
-}
 
 // Prints the report of one file; returns true when the file is valid.
 bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
@@ -50,16 +40,16 @@ bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) 
 
 int RunInfoCommand(const std::vector<std::string>& args, Streams io) {
   bool json = false;
+  bool options_done = false;
   std::vector<std::string> files;
   for (const std::string& a : args) {
-    if (a == "--json") {
+    if (!options_done && a == "--") {
+      options_done = true;
+    } else if (!options_done && a == "--json") {
       json = true;
-    } else if (a == "--help" || a == "-h") {
-      io.out << kInfoUsage;
-      return kExitOk;
-    } else if (a.size() > 1 && a[0] == '-') {
+    } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
-      io.err << kInfoUsage;
+      io.err << CommandUsage("info");
       return kExitUsage;
     } else {
       files.push_back(a);
@@ -67,17 +57,20 @@ int RunInfoCommand(const std::vector<std::string>& args, Streams io) {
   }
   if (files.empty()) {
     PrintUsageError(io, "no file given");
-    io.err << kInfoUsage;
+    io.err << CommandUsage("info");
     return kExitUsage;
   }
-  for (const std::string& f : files) {
-    if (KindOf(f) == FileKind::kUnknown) {
-      PrintUsageError(io, "cannot tell what kind of file '" + f + "' is: name it .opt or .prj");
-      return kExitUsage;
-    }
-  }
   bool all_valid = true;
-  for (const std::string& f : files) all_valid = DescribeOne(f, KindOf(f), json, io) && all_valid;
+  for (const std::string& f : files) {
+    const FileKind kind = KindOf(f);
+    if (kind == FileKind::kOther) {
+      PrintFileError(io, f,
+                     "not explained: the file name ends neither in \".opt\" nor in \".prj\"");
+      all_valid = false;
+      continue;
+    }
+    all_valid = DescribeOne(f, kind, json, io) && all_valid;
+  }
   return all_valid ? kExitOk : kExitFailed;
 }
 

@@ -1,27 +1,53 @@
-// durvane: converts OPT models to PRJ files and merges PRJ files.
+// durvane: converts OPT models to PRJ files, merges PRJ files and explains both.
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cli/commands.h"
+#include "app/cli/help_texts.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...\n"
-    "       durvane info [--json] FILE.opt|FILE.prj...\n"
-    "       durvane merge [--no-sync] FIRST.prj SECOND.prj [MORE.prj...]\n"
-    "       durvane --help | --version\n"
-    "\n"
-    "  convert   convert each OPT file into QEL_DIR/<name>/: <name>.prj and one BMP per\n"
-    "            texture (QEL_DIR defaults to the current directory); -j N converts\n"
-    "            N files at once (default: one per core)\n"
-    "  merge     fold SECOND.prj (and each further file, in order) into FIRST.prj,\n"
-    "            in place\n"
-    "\n"
-    "  --no-sync  return once the system holds the written files, without waiting for\n"
-    "             them to reach the disk: faster, but a power cut soon after may leave\n"
-    "             them empty (a failure of durvane itself never does)\n";
+using durvane::cli::Streams;
+
+struct Command {
+  std::string_view name;
+  int (*run)(const std::vector<std::string>& args, Streams io);
+};
+
+constexpr Command kCommands[] = {
+    {"convert", durvane::cli::RunConvertCommand},
+    {"info", durvane::cli::RunInfoCommand},
+    {"merge", durvane::cli::RunMergeCommand},
+};
+
+// Whether -h or --help comes before the end of the options.
+bool AsksForHelp(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "-h" || a == "--help") return true;
+  }
+  return false;
+}
+
+// durvane help [COMMAND]
+int RunHelp(const std::vector<std::string>& args, Streams io) {
+  using namespace durvane::cli;
+  if (args.empty()) {
+    io.out << MainHelp();
+    return kExitOk;
+  }
+  const CommandHelp* command = args.size() == 1 ? FindCommandHelp(args[0]) : nullptr;
+  if (!command) {
+    PrintUsageError(io, args.size() == 1 ? "unknown command '" + args[0] + "'"
+                                         : "help takes at most one command");
+    io.err << MainUsage();
+    return kExitUsage;
+  }
+  io.out << CommandHelpText(*command);
+  return kExitOk;
+}
 
 }  // namespace
 
@@ -30,23 +56,30 @@ int main(int argc, char** argv) {
   const Streams io{std::cout, std::cerr};
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::cerr << kUsage;
+    std::cerr << MainUsage();
     return kExitUsage;
   }
-  const std::string command = args.front();
+  const std::string name = args.front();
   args.erase(args.begin());
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
+  if (name == "--help" || name == "-h") {
+    std::cout << MainHelp();
     return kExitOk;
   }
-  if (command == "--version") {
+  if (name == "help") return RunHelp(args, io);
+  if (name == "--version") {
     std::cout << "durvane " << DURVANE_VERSION << "\n";
     return kExitOk;
   }
-  if (command == "convert") return RunConvertCommand(args, io);
-  if (command == "info") return RunInfoCommand(args, io);
-  if (command == "merge") return RunMergeCommand(args, io);
-  PrintUsageError(io, "unknown command '" + command + "'");
-  std::cerr << kUsage;
+  for (const Command& command : kCommands) {
+    if (command.name != name) continue;
+    if (AsksForHelp(args)) {
+      const CommandHelp* help = FindCommandHelp(name);
+      std::cout << (help ? CommandHelpText(*help) : MainHelp());
+      return kExitOk;
+    }
+    return command.run(args, io);
+  }
+  PrintUsageError(io, "unknown command '" + name + "'");
+  std::cerr << MainUsage();
   return kExitUsage;
 }

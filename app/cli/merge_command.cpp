@@ -5,23 +5,14 @@
 #include <ostream>
 
 #include "app/cli/commands.h"
+#include "app/cli/file_kind.h"
+#include "app/cli/help_texts.h"
 #include "core/error.h"
 #include "core/printable_text.h"
 #include "merge/merge_run.h"
 
 namespace durvane::cli {
-namespace {
-
-constexpr const char* kMergeUsage =
-    "usage: durvane merge [--no-sync] FIRST.prj SECOND.prj [MORE.prj...]\n";
-
-}  // namespace
-
 int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    io.out << kMergeUsage;
-    return kExitOk;
-  }
   std::vector<std::string> files;
   bool options_done = false;
   Durability durability = Durability::kSync;
@@ -32,7 +23,7 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
       durability = Durability::kNoSync;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
-      io.err << kMergeUsage;
+      io.err << CommandUsage("merge");
       return kExitUsage;
     } else {
       files.push_back(a);
@@ -40,12 +31,18 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   }
   if (files.size() < 2) {
     PrintUsageError(io, "merge needs two PRJ files");
-    io.err << kMergeUsage;
+    io.err << CommandUsage("merge");
     return kExitUsage;
   }
 
   const std::string& first = files[0];
   const std::vector<std::filesystem::path> others(files.begin() + 1, files.end());
+  for (const std::string& f : files) {
+    if (KindOf(f) != FileKind::kPrj) {
+      PrintFileError(io, f, "not merged: the file name does not end in \".prj\"");
+      return kExitFailed;
+    }
+  }
   try {
     const merge::MergeResult result = merge::MergePrjFiles(first, others, durability);
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);

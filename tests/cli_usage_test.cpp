@@ -1,0 +1,113 @@
+// The rules every durvane command follows: its own help, usage errors (exit 2), files that
+// fail (exit 1), and '--'.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/cli/help_texts.h"
+#include "tests/support/prj_fixture.h"
+#include "tests/support/run_process.h"
+#include "tests/support/sample_model.h"
+#include "tests/support/temp_dir.h"
+
+namespace durvane {
+namespace {
+
+using namespace fixture;
+
+const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
+
+TEST(CliUsage, EveryCommandPrintsItsOwnHelp) {
+  for (const cli::CommandHelp& command : cli::CommandHelps()) {
+    const std::string name(command.name);
+    SCOPED_TRACE(name);
+    const std::string help = cli::CommandHelpText(command);
+    EXPECT_EQ(help.rfind("Usage: " + std::string(command.usage) + "\n", 0), 0u) << help;
+    const std::vector<std::vector<std::string>> asks = {
+        {name, "--help"}, {name, "-h"}, {"help", name}, {name, "x.opt", "--no-such", "--help"}};
+    for (const auto& args : asks) {
+      const ProcessResult r = RunProcess(kDurvane, args);
+      EXPECT_EQ(r.exit_status, 0) << args.back();
+      EXPECT_EQ(r.out, help) << args.back();
+      EXPECT_EQ(r.err, "");
+    }
+    // After '--', --help is a file name.
+    EXPECT_EQ(RunProcess(kDurvane, {name, "--", "--help", "--help"}).exit_status, 1);
+  }
+}
+
+TEST(CliUsage, TheMainHelpDescribesEveryCommand) {
+  const ProcessResult r = RunProcess(kDurvane, {"--help"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(RunProcess(kDurvane, {"help"}).out, r.out);
+  for (const cli::CommandHelp& command : cli::CommandHelps()) {
+    const std::string name(command.name);
+    EXPECT_NE(r.out.find(std::string(command.usage) + "\n"), std::string::npos) << name;
+    // The command's entry begins with its description.
+    const std::string start(command.description.substr(0, command.description.find(' ', 40)));
+    EXPECT_NE(r.out.find("\n  " + name + std::string(10 - name.size(), ' ') + start),
+              std::string::npos)
+        << name;
+  }
+}
+
+// One command line and what it must give.
+struct UsageCase {
+  std::vector<std::string> args;
+  int exit_status;
+  std::string error;  // a piece of stderr
+};
+
+TEST(CliUsage, OneRuleForEveryCommand) {
+  TempDir dir, qel;
+  // Files whose content fits the command but whose extension does not.
+  WriteBytes(dir / "model.txt", SampleModel().bytes);
+  PrjSpec prj;
+  prj.Polygon(0, 1);
+  prj.ff04 = {{0, 2}};
+  prj.ff05 = {{0, 3}};
+  WriteBytes(dir / "first.prj", BuildPrjFile(prj));
+  WriteBytes(dir / "second.dat", BuildPrjFile(prj));
+  const std::string model_txt = (dir / "model.txt").string();
+  const std::string first = (dir / "first.prj").string();
+  const std::string second_dat = (dir / "second.dat").string();
+  const std::string out = qel.path().string();
+
+  const std::vector<UsageCase> cases = {
+      // Usage errors: the command line itself is wrong.
+      {{}, 2, "Usage: durvane convert"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+      {{"help", "frobnicate"}, 2, "unknown command 'frobnicate'"},
+      {{"help", "convert", "merge"}, 2, "help takes at most one command"},
+      {{"convert", "-o", out}, 2, "Usage: durvane convert"},
+      {{"convert", "-o", out, "--bogus", model_txt}, 2, "unknown option '--bogus'"},
+      {{"convert", "-o"}, 2, "needs a folder"},
+      {{"info"}, 2, "Usage: durvane info"},
+      {{"info", "--bogus", model_txt}, 2, "unknown option '--bogus'"},
+      {{"merge", first}, 2, "Usage: durvane merge"},
+      {{"merge", "--bogus", first, first}, 2, "unknown option '--bogus'"},
+      // A file of another extension fails, whatever it holds.
+      {{"convert", "-o", out, model_txt}, 1, "'" + model_txt + "': the file name"},
+      {{"info", model_txt}, 1, "'" + model_txt + "': not explained"},
+      {{"merge", first, second_dat}, 1, "'" + second_dat + "': not merged"},
+      {{"merge", second_dat, first}, 1, "'" + second_dat + "': not merged"},
+      // '--' ends the options: what follows is a file, here one that does not exist.
+      {{"convert", "-o", out, "--", "-x.opt"}, 1, "'-x.opt'"},
+      {{"info", "--", "-x.opt"}, 1, "'-x.opt'"},
+      {{"merge", "--", first, "-x.prj"}, 1, "'-x.prj'"},
+  };
+  for (const UsageCase& c : cases) {
+    std::string line;
+    for (const std::string& a : c.args) line += a + " ";
+    SCOPED_TRACE(line);
+    const ProcessResult r = RunProcess(kDurvane, c.args);
+    EXPECT_EQ(r.exit_status, c.exit_status) << r.err;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+  }
+  // None of these wrote a file.
+  EXPECT_TRUE(std::filesystem::is_empty(qel.path()));
+  EXPECT_EQ(ReadBytes(dir / "first.prj"), BuildPrjFile(prj));
+}
+
+}  // namespace
+}  // namespace durvane
