@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
 #include "opt/texture_export.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/workload_model.h"
 
 namespace {
@@ -50,7 +50,7 @@ std::vector<std::byte> Prj(std::uint64_t seed) {
 void BM_MergeValidation(benchmark::State& state) {
   const std::vector<std::byte> prj = Prj(1);
   for (auto _ : state) {
-    merge::PrjLayout layout = merge::ReadPrjLayout(prj);
+    prj::PrjLayout layout = prj::ReadPrjLayout(prj);
     benchmark::DoNotOptimize(&layout);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -60,9 +60,9 @@ BENCHMARK(BM_MergeValidation)->Unit(benchmark::kMillisecond);
 
 void BM_MergeSplice(benchmark::State& state) {
   const std::vector<std::byte> first = Prj(1);
-  const merge::PrjLayout first_layout = merge::ReadPrjLayout(first);
+  const prj::PrjLayout first_layout = prj::ReadPrjLayout(first);
   const std::vector<std::byte> second_original = Prj(2);
-  const merge::PrjLayout second_layout = merge::ReadPrjLayout(second_original);
+  const prj::PrjLayout second_layout = prj::ReadPrjLayout(second_original);
   std::vector<std::byte> second = second_original;
   for (auto _ : state) {
     state.PauseTiming();

@@ -6,12 +6,14 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
 #include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/prj_fixture.h"
 
 namespace durvane::merge {
 namespace {
+
+using namespace prj;
 
 using fixture::BuildPrjFile;
 using fixture::PrjNameRecord;

@@ -5,12 +5,12 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/sample_model.h"
 
-namespace durvane::merge {
+namespace durvane::prj {
 namespace {
 
 using fixture::BuildPrjFile;
@@ -240,4 +240,4 @@ TEST(PrjLayoutReader, EveryShorterPrefixIsRefused) {
 }
 
 }  // namespace
-}  // namespace durvane::merge
+}  // namespace durvane::prj
