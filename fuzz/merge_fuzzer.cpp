@@ -20,8 +20,8 @@
 #include "core/file_io.h"
 #include "core/little_endian.h"
 #include "merge/merge_run.h"
-#include "merge/prj_merge.h"
 #include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 
 namespace {
 
@@ -37,7 +37,8 @@ std::optional<std::vector<std::byte>> MergeValidPair(const std::vector<std::byte
                                                      const durvane::prj::PrjLayout& first_layout,
                                                      std::vector<std::byte>& second,
                                                      const durvane::prj::PrjLayout& second_layout) {
-  using namespace durvane::merge;
+  using durvane::fixture::MergePrjImages;
+  using namespace durvane::prj;
   const std::vector<std::byte> second_before = second;
   std::vector<std::byte> merged;
   try {

@@ -87,12 +87,4 @@ std::uint64_t ShiftRecords(std::span<std::byte> records, prj::PrjBlockKind kind,
   return at;
 }
 
-void ShiftTopLevelIndices(std::span<std::byte> bytes, const prj::PrjLayout& layout,
-                          std::int32_t shift) {
-  for (prj::PrjBlockKind kind : prj::kPrjBlockOrder) {
-    const prj::PrjBlock& block = layout[kind];
-    ShiftRecords(bytes.subspan(block.records_offset, block.records_bytes()), kind, shift, true);
-  }
-}
-
 }  // namespace durvane::merge

@@ -27,11 +27,6 @@ class ShiftOverflowError : public Error {
 // `layout` would leave the signed 32-bit range. Reads only the layout's index ranges.
 void CheckShiftedIndices(const prj::PrjLayout& layout, std::int32_t shift);
 
-// Adds `shift` to the top-level index that opens every record of `bytes`, a file laid out as
-// `layout`. The caller has checked the sums with CheckShiftedIndices.
-void ShiftTopLevelIndices(std::span<std::byte> bytes, const prj::PrjLayout& layout,
-                          std::int32_t shift);
-
 // Adds `shift` to the top-level index of each record at the start of `records`, records of
 // block `kind` back to back, and returns the bytes those records take. With `whole` the
 // records must fill `records` exactly; otherwise `records` is a piece of the block and the

@@ -9,7 +9,7 @@
 #include "core/file_window.h"
 #include "core/input_file.h"
 #include "merge/index_shift.h"
-#include "merge/prj_merge.h"
+#include "merge/merge_plan.h"
 #include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {

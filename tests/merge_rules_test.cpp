@@ -6,8 +6,8 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_merge.h"
 #include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 
 namespace durvane::merge {
@@ -16,6 +16,8 @@ namespace {
 using namespace prj;
 
 using fixture::BuildPrjFile;
+using fixture::MergedPrj;
+using fixture::MergePrjImages;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
 using fixture::PrjSpec;

@@ -13,8 +13,8 @@
 #include "core/file_io.h"
 #include "core/little_endian.h"
 #include "merge/merge_run.h"
-#include "merge/prj_merge.h"
 #include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,6 +24,7 @@ namespace {
 using namespace prj;
 
 using fixture::BuildPrjFile;
+using fixture::MergePrjImages;
 using fixture::PrjRecord;
 using fixture::PrjSpec;
 using fixture::TempDir;

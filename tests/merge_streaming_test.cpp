@@ -13,9 +13,9 @@
 #include "core/file_window.h"
 #include "core/input_file.h"
 #include "merge/merge_run.h"
-#include "merge/prj_merge.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,6 +25,7 @@ namespace {
 using namespace prj;
 
 using fixture::BuildPrjFile;
+using fixture::MergePrjImages;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
 using fixture::PrjSpec;

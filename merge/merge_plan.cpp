@@ -1,4 +1,4 @@
-#include "merge/prj_merge.h"
+#include "merge/merge_plan.h"
 
 #include <limits>
 
@@ -45,18 +45,7 @@ void NoteStrayCountField(const prj::PrjLayout& first, prj::PrjBlockKind kind,
                      " polygons; its merged count field disagrees with its records too");
 }
 
-std::span<const std::byte> Records(std::span<const std::byte> bytes, const prj::PrjBlock& block) {
-  return bytes.subspan(block.records_offset, block.records_bytes());
-}
-
 }  // namespace
-
-std::vector<std::byte> MergedPrj::Flatten() const {
-  std::vector<std::byte> out;
-  out.reserve(plan.size());
-  for (auto piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
-  return out;
-}
 
 MergePlan PlanMerge(const prj::PrjLayout& first_layout, const prj::PrjLayout& second_layout) {
   MergePlan plan;
@@ -91,23 +80,6 @@ MergePlan PlanMerge(const prj::PrjLayout& first_layout, const prj::PrjLayout& se
   }
   plan.headers.resize(header_at);
   return plan;
-}
-
-MergedPrj MergePrjImages(std::span<const std::byte> first, const prj::PrjLayout& first_layout,
-                         std::span<std::byte> second, const prj::PrjLayout& second_layout) {
-  MergedPrj merged;
-  merged.plan = PlanMerge(first_layout, second_layout);
-  ShiftTopLevelIndices(second, second_layout, merged.plan.index_shift);
-  for (const MergePlan::Block& block : merged.plan.blocks) {
-    merged.pieces.push_back(merged.plan.Header(block));
-    if (block.from_first && block.from_first->records_bytes() > 0) {
-      merged.pieces.push_back(Records(first, *block.from_first));
-    }
-    if (block.from_second && block.from_second->records_bytes() > 0) {
-      merged.pieces.push_back(Records(second, *block.from_second));
-    }
-  }
-  return merged;
 }
 
 }  // namespace durvane::merge

@@ -1,5 +1,5 @@
-// The merge of two PRJ files in memory: block by block, the first file's records followed by
-// the second file's, with the count fields summed.
+// The plan of a merge of two PRJ files: block by block, where the first file's records and the
+// second file's go, and the new count fields, which are the sums.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
 #include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {
@@ -47,28 +46,5 @@ struct MergePlan {
 // file brings records for it. Throws Error when a summed count or a shifted index leaves the
 // signed 32-bit range.
 MergePlan PlanMerge(const prj::PrjLayout& first, const prj::PrjLayout& second);
-
-// A merged file as pieces that, written back to back, are the file. The pieces point into
-// the two input buffers and into the plan's headers; the inputs must outlive them.
-struct MergedPrj {
-  MergedPrj() = default;
-  // Moving keeps the pieces valid; a copy would point into the original's headers.
-  MergedPrj(MergedPrj&&) = default;
-  MergedPrj& operator=(MergedPrj&&) = default;
-  MergedPrj(const MergedPrj&) = delete;
-  MergedPrj& operator=(const MergedPrj&) = delete;
-
-  MergePlan plan;
-  std::vector<std::span<const std::byte>> pieces;
-
-  // The whole file as one buffer.
-  std::vector<std::byte> Flatten() const;
-};
-
-// Merges `second` into `first`, two PRJ files in memory, as PlanMerge plans. The second
-// file's top-level indices are raised in place, in `second`. Throws Error, with both buffers
-// unchanged, when PlanMerge does.
-MergedPrj MergePrjImages(std::span<const std::byte> first, const prj::PrjLayout& first_layout,
-                         std::span<std::byte> second, const prj::PrjLayout& second_layout);
 
 }  // namespace durvane::merge
