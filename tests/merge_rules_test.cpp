@@ -275,5 +275,25 @@ TEST(PrjMerge, WarnsWhenAPolygonCountFieldOfTheFirstFileDisagrees) {
   EXPECT_EQ(ReadPrjLayout(m.bytes)[Kind::kFF01].count_field, 11);
 }
 
+TEST(PrjMerge, AddsTheSecondFilesPolygonCountNotItsOwnCountFields) {
+  // The second file has 2 polygons; its FF01, FF02 and FF07 count fields say otherwise.
+  struct Case {
+    std::size_t block;  // index into count_fields, in file order
+    std::int32_t count_field;
+  };
+  for (const Case& c : {Case{1, 7}, Case{2, 0}, Case{6, -4}, Case{6, kLongMax}}) {
+    SCOPED_TRACE(testing::Message() << "block " << c.block << ", count " << c.count_field);
+    PrjSpec second = ExampleSecond();
+    second.count_fields[c.block] = c.count_field;
+    const Merged m = Merge(ExampleFirst(), second);
+    EXPECT_TRUE(m.warnings.empty());
+    const PrjLayout layout = ReadPrjLayout(m.bytes);
+    for (Kind k : {Kind::kLeading, Kind::kFF01, Kind::kFF02, Kind::kFF07}) {
+      EXPECT_EQ(layout[k].count_field, 5) << BlockName(k);
+    }
+    EXPECT_EQ(m.bytes, BuildPrjFile(Combined(ExampleFirst(), ExampleSecond(), 2)));
+  }
+}
+
 }  // namespace
 }  // namespace durvane::merge
