@@ -51,7 +51,7 @@ void DescribeAsOpt(std::span<const std::byte> input, std::size_t size) {
   const durvane::info::OptReport report = durvane::info::DescribeOpt(input);
   Check(report.file_bytes == size, "file size");
   Check(report.valid() == report.counts.has_value(), "a valid file has counts, an invalid none");
-  Check(report.entries.size() <= static_cast<std::size_t>(report.NodeCount),
+  Check(report.entries.size() <= static_cast<std::size_t>(report.node_count),
         "more entries than NodeCount");
 
   Check(!durvane::info::OptReportText("fuzz.opt", report).empty(), "empty text report");

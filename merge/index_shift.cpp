@@ -19,10 +19,10 @@ bool FitsLong(std::int64_t value) {
 
 [[noreturn]] void ThrowOverflow(prj::PrjBlockKind kind, std::int32_t index, std::int32_t shift) {
   const std::int64_t shifted = std::int64_t{index} + shift;
-  throw ShiftOverflowError(std::string(prj::BlockName(kind)) +
-                           ": the second file's top-level index " + std::to_string(index) +
-                           " plus the shift " + std::to_string(shift) + " gives " +
-                           std::to_string(shifted) + ", outside the range of a Long");
+  throw ShiftOverflowError(
+      std::string(prj::BlockName(kind)) + ": the second file's top-level index " +
+      std::to_string(index) + " plus the shift " + std::to_string(shift) + " gives " +
+      std::to_string(shifted) + ", outside the range of a 32-bit signed value");
 }
 
 void AddAt(std::byte* p, prj::PrjBlockKind kind, std::int32_t shift) {
@@ -51,7 +51,7 @@ std::int32_t IndexShift(const prj::PrjLayout& first) {
                                                    : "largest among the first file's records";
     throw Error("the top-level index " + std::to_string(*last) + ", " + source +
                 ", leaves no index to move the second file's records to: " + std::to_string(shift) +
-                " is beyond the largest Long");
+                " is beyond the largest 32-bit signed value");
   }
   return static_cast<std::int32_t>(shift);
 }

@@ -27,7 +27,7 @@ std::int32_t SummedCount(prj::PrjBlockKind kind, std::int32_t first, std::int64_
       sum > std::numeric_limits<std::int32_t>::max()) {
     throw Error(std::string(prj::BlockName(kind)) + ": the merged count " + std::to_string(first) +
                 " + " + std::to_string(added) + " = " + std::to_string(sum) +
-                " is outside the range of a Long");
+                " is outside the range of a 32-bit signed value");
   }
   return static_cast<std::int32_t>(sum);
 }

@@ -235,7 +235,8 @@ void ExpectMergeRefused(const PrjSpec& a, const PrjSpec& b, const std::string& f
 TEST(PrjMerge, IndicesAndCountsBeyondTheLongRangeAreRefused) {
   PrjSpec last_max;
   last_max.Polygon(kLongMax, 0);
-  ExpectMergeRefused(last_max, ExampleSecond(), "2147483648 is beyond the largest Long");
+  ExpectMergeRefused(last_max, ExampleSecond(),
+                     "2147483648 is beyond the largest 32-bit signed value");
   PrjSpec no_polygons;
   no_polygons.ff04 = {{kLongMax, 0}};
   ExpectMergeRefused(no_polygons, ExampleSecond(), "largest among the first file's records");

@@ -95,7 +95,7 @@ TEST(StreamingMerge, AnIndexThatOverflowsBeforeTheLastRecordIsRefused) {
     EXPECT_EQ(e.detail(), "cannot merge '" + second_path.string() +
                               "' into it: section FF01: the second file's top-level index "
                               "2147483646 plus the shift 2 gives 2147483648, outside the range "
-                              "of a Long");
+                              "of a 32-bit signed value");
   }
   EXPECT_EQ(fixture::ReadBytes(first_path), first);
   EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));

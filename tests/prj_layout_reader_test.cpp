@@ -116,9 +116,9 @@ TEST(PrjLayoutReader, MatchesTheBlocksOfAConvertedFile) {
     offset += pieces[i].size();
     EXPECT_EQ(layout.blocks[i].end, offset);
   }
-  EXPECT_EQ(layout.polygon_count(), model.prj.PolygonCount);
-  EXPECT_EQ(layout[Kind::kFF03].record_count, model.prj.FF03Count);
-  EXPECT_EQ(layout[Kind::kFF08].record_count, model.prj.FF08Count);
+  EXPECT_EQ(layout.polygon_count(), model.prj.polygon_count);
+  EXPECT_EQ(layout[Kind::kFF03].record_count, model.prj.ff03_count);
+  EXPECT_EQ(layout[Kind::kFF08].record_count, model.prj.ff08_count);
 }
 
 // ---- Refusals ----
