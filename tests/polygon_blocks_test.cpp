@@ -26,7 +26,7 @@ std::vector<std::byte> SinkBytes(const ByteSink& s) {
   return {s.bytes().begin(), s.bytes().end()};
 }
 
-TEST(LeadingBlock, WorkedExampleTriangle) {
+TEST(LeadingBlock, ATriangleTakesItsCornersInOrderAndRepeatsTheFirst) {
   OptBuilder b;
   const int verts = VertexList(b, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
   const int polys = PolygonList(b, {{{2, 0, 1, -1}, {0, 0, 0, -1}}});
@@ -220,7 +220,7 @@ class SectionFF02 : public ::testing::Test {
 
 TEST_F(SectionFF02, TextureNodesAndReferencesGiveOneName) {
   OptBuilder b;
-  TextureSpec b_layout;
+  TextureDesc b_layout;
   b_layout.name = "LAYOUTB1";
   b_layout.layout = TextureLayout::B;
   const auto ff02 = Convert(b, {Ref::To(TextureReference(b, "REF00001")), Polygon(),
@@ -232,7 +232,7 @@ TEST_F(SectionFF02, TextureNodesAndReferencesGiveOneName) {
 TEST_F(SectionFF02, TextureGroupsNameOneOrFourTextures) {
   OptBuilder b;
   auto tex = [&](const char* name) {
-    TextureSpec t;
+    TextureDesc t;
     t.name = name;
     return Ref::To(Texture(b, t));
   };

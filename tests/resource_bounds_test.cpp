@@ -149,7 +149,7 @@ TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
 }
 
 TEST(ResourceBounds, HugePrjCountFieldsAreRefusedBeforeTheRecordsAreWalked) {
-  PrjSpec desc;
+  PrjLayoutDesc desc;
   desc.Polygon(0, 1);
   desc.ff03 = std::vector<PrjRecord>{{0, 2}};
   desc.ff04 = {{0, 3}};
