@@ -58,7 +58,7 @@ BuiltOpt TextureGroupModel() {
   OptBuilder b;
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}});
   const int pairs = PairList(b, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-  TextureSpec texture;
+  TextureDesc texture;
   texture.name = "PANEL001";
   texture.layout = TextureLayout::B;
   const int panel = Texture(b, texture);
@@ -96,7 +96,7 @@ std::vector<std::byte> ConvertedPrj(const BuiltOpt& model) {
 
 // A PRJ file without sections FF03 and FF08, with a texture group's four names.
 std::vector<std::byte> PrjWithoutOptionalSections() {
-  PrjSpec texture;
+  PrjLayoutDesc texture;
   texture.Polygon(0, 1).Polygon(1, 5, {.flag = 1, .strings = {"A.BMP", "B.BMP", "C.BMP", "D.BMP"}});
   texture.ff03.reset();
   texture.ff08.reset();

@@ -4,11 +4,18 @@
 #include <limits>
 
 #include "core/little_endian.h"
-#include "merge/prj_merge.h"
+#include "merge/merge_plan.h"
 #include "prj/prj_layout.h"
 
 namespace durvane::merge {
 namespace {
+
+using prj::BlockName;
+using prj::BlockTag;
+using prj::kPrjBlockOrder;
+using prj::PrjBlock;
+using prj::PrjBlockKind;
+using prj::PrjLayout;
 
 // The index `index` of a file's record once it is raised by `shift`, or nullopt-free: the
 // caller has checked the ranges it reads, and an index the walk did not read is 0.

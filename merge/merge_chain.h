@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/error.h"
-#include "merge/prj_layout_reader.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {
 
@@ -18,12 +18,12 @@ namespace durvane::merge {
 // are raised by shifts[i] (0 for file 0).
 struct MergeChainPlan {
   struct Source {
-    std::size_t file;          // index into the layouts
-    const PrjBlock* block;     // in that file's layout, with records
-    std::uint64_t records_at;  // where its records go in the result
+    std::size_t file;            // index into the layouts
+    const prj::PrjBlock* block;  // in that file's layout, with records
+    std::uint64_t records_at;    // where its records go in the result
   };
   struct Block {
-    PrjBlockKind kind;
+    prj::PrjBlockKind kind;
     std::vector<std::byte> header;  // the count field, after the tag for a section
     std::uint64_t header_at;
     std::vector<Source> sources;
@@ -49,6 +49,6 @@ class MergeChainError : public Error {
 // Plans folding layouts[1], layouts[2], ... into layouts[0], which must outlive the plan.
 // Step i is planned by PlanMerge on the layout the result of the steps before it would have, so
 // counts, new sections, shifts and refusals are those of merging the files one at a time.
-MergeChainPlan PlanMergeChain(std::span<const PrjLayout> layouts);
+MergeChainPlan PlanMergeChain(std::span<const prj::PrjLayout> layouts);
 
 }  // namespace durvane::merge

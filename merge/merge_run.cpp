@@ -11,12 +11,19 @@
 #include "core/input_file.h"
 #include "merge/index_shift.h"
 #include "merge/merge_chain.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "merge/merge_plan.h"
 #include "opt/opt_signature.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {
 namespace {
+
+using prj::IndexReads;
+using prj::kMaxFF02RecordBytes;
+using prj::PrjBlock;
+using prj::PrjBlockKind;
+using prj::PrjLayout;
+using prj::ReadPrjLayout;
 
 // Runs `step`, turning any Error it throws into a MergeFileError about `file`.
 template <typename Step>
@@ -33,7 +40,7 @@ auto AboutFile(const std::filesystem::path& file, const std::string& context, St
 // The bytes moved per read and write: small enough to stay in the processor's cache, and
 // larger than any record, so that every piece holds at least one.
 constexpr std::size_t kCopyBytes = std::size_t{256} << 10;
-static_assert(kCopyBytes >= kMaxFF02RecordBytes);
+static_assert(kCopyBytes >= prj::kMaxFF02RecordBytes);
 
 // Copies the records of `block` from `file` into `out` from offset `out_at` on, raising their
 // top-level indices by `*shift` unless `shift` is null. The records

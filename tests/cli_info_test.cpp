@@ -69,7 +69,7 @@ TEST(CliInfo, AnInvalidOptStillPrintsItsFactsAndExitsWithOne) {
 
 TEST(CliInfo, NamesTexturesWhoseNameCannotBeAFileName) {
   OptBuilder b;
-  TextureSpec bad;
+  TextureDesc bad;
   bad.name = std::string("a/b\0\0\0\0\0", 8);
   const int group = Group(b, {Ref::To(Texture(b, bad))});
   b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(group)}))});
@@ -117,13 +117,13 @@ TEST(CliInfo, DescribesConvertedAndMergedPrjFiles) {
 }
 
 TEST(CliInfo, PrjCountsThatDisagreeWithTheRecords) {
-  PrjSpec desc;
+  PrjLayoutDesc desc;
   desc.Polygon(0, 1).Polygon(1, 2);
   desc.ff04 = {{0, 3}, {1, 4}};
   desc.ff05 = {{0, 5}, {1, 6}};
   TempDir dir;
   // FF01's count field is never read: the file is valid, with a warning.
-  PrjSpec ff01 = desc;
+  PrjLayoutDesc ff01 = desc;
   ff01.count_fields[1] = 7;
   WriteBytes(dir / "ff01.prj", BuildPrjFile(ff01));
   const ProcessResult warned = RunProcess(kDurvane, {"info", (dir / "ff01.prj").string()});
@@ -133,7 +133,7 @@ TEST(CliInfo, PrjCountsThatDisagreeWithTheRecords) {
             std::string::npos)
       << warned.out;
   // FF04's count field says how many records to step over: three where two are is invalid.
-  PrjSpec ff04 = desc;
+  PrjLayoutDesc ff04 = desc;
   ff04.count_fields[4] = 3;
   WriteBytes(dir / "ff04.prj", BuildPrjFile(ff04));
   const ProcessResult invalid = RunProcess(kDurvane, {"info", (dir / "ff04.prj").string()});

@@ -62,7 +62,7 @@ TEST(CliUsage, OneRuleForEveryCommand) {
   TempDir dir, qel;
   // Files whose content fits the command but whose extension does not.
   WriteBytes(dir / "model.txt", SampleModel().bytes);
-  PrjSpec prj;
+  PrjLayoutDesc prj;
   prj.Polygon(0, 1);
   prj.ff04 = {{0, 2}};
   prj.ff05 = {{0, 3}};

@@ -13,14 +13,14 @@ namespace durvane {
 namespace {
 
 using fixture::BuildPrjFile;
-using fixture::PrjSpec;
+using fixture::PrjLayoutDesc;
 
 fixture::ProcessResult Durvane(const std::vector<std::string>& args) {
   return fixture::RunProcess(DURVANE_BIN_DIR "/durvane", args);
 }
 
-PrjSpec TwoPolygons() {
-  PrjSpec s;
+PrjLayoutDesc TwoPolygons() {
+  PrjLayoutDesc s;
   s.Polygon(0, 1).Polygon(1, 2);
   s.ff04 = {{0, 3}, {1, 4}};
   s.ff05 = {{0, 5}, {1, 6}};

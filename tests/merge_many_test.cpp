@@ -15,14 +15,14 @@ namespace durvane::merge {
 namespace {
 
 using fixture::BuildPrjFile;
+using fixture::PrjLayoutDesc;
 using fixture::PrjRecord;
-using fixture::PrjSpec;
 using fixture::ReadBytes;
 using fixture::TempDir;
 using fixture::WriteBytes;
 
-PrjSpec Model(int polygons, std::int32_t first_index, std::uint8_t seed) {
-  PrjSpec s;
+PrjLayoutDesc Model(int polygons, std::int32_t first_index, std::uint8_t seed) {
+  PrjLayoutDesc s;
   for (int p = 0; p < polygons; ++p) {
     s.Polygon(first_index + p / 2, static_cast<std::uint8_t>(seed + p),
               {.index = 0, .strings = {std::string(static_cast<std::size_t>(p % 7), 'N')}});
@@ -33,14 +33,14 @@ PrjSpec Model(int polygons, std::int32_t first_index, std::uint8_t seed) {
 }
 
 // No polygon, no FF03 or FF08 section.
-PrjSpec Bare() {
-  PrjSpec s;
+PrjLayoutDesc Bare() {
+  PrjLayoutDesc s;
   s.ff03.reset();
   s.ff08.reset();
   return s;
 }
 
-PrjSpec WithNodeSections(PrjSpec s) {
+PrjLayoutDesc WithNodeSections(PrjLayoutDesc s) {
   s.ff03 = std::vector<PrjRecord>{{2, 9}, {0, 8}};
   s.ff08 = std::vector<PrjRecord>{{5, 7}};
   return s;
@@ -48,12 +48,12 @@ PrjSpec WithNodeSections(PrjSpec s) {
 
 struct Chain {
   const char* what;
-  std::vector<PrjSpec> files;  // the first, then the files folded into it
-  std::vector<int> order;      // which files, by index into `files`, in argument order
+  std::vector<PrjLayoutDesc> files;  // the first, then the files folded into it
+  std::vector<int> order;            // which files, by index into `files`, in argument order
 };
 
 TEST(ManyFileMerge, GivesWhatMergingOneAtATimeGives) {
-  PrjSpec stray_counts = Model(3, 0, 40);
+  PrjLayoutDesc stray_counts = Model(3, 0, 40);
   stray_counts.count_fields[1] = 17;  // FF01 count field disagreeing with the polygon count
   const Chain chains[] = {
       {"three models", {Model(4, 0, 1), Model(3, 0, 20), Model(5, 2, 30)}, {0, 1, 2}},

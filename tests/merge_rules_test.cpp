@@ -6,17 +6,21 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 
 namespace durvane::merge {
 namespace {
 
+using namespace prj;
+
 using fixture::BuildPrjFile;
+using fixture::MergedPrj;
+using fixture::MergePrjImages;
+using fixture::PrjLayoutDesc;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
-using fixture::PrjSpec;
 using Kind = PrjBlockKind;
 using Records = std::vector<PrjRecord>;
 
@@ -36,16 +40,16 @@ Merged Merge(const std::vector<std::byte>& first, std::vector<std::byte> second)
   return {m.Flatten(), m.plan.index_shift, m.plan.warnings};
 }
 
-Merged Merge(const PrjSpec& first, const PrjSpec& second) {
+Merged Merge(const PrjLayoutDesc& first, const PrjLayoutDesc& second) {
   return Merge(BuildPrjFile(first), BuildPrjFile(second));
 }
 
 // What a merge must give, described record by record: each block holds the first file's
 // records and then the second file's with their indices shifted. An optional section the
 // first file lacks appears only when the second file has records for it.
-PrjSpec Combined(const PrjSpec& a, const PrjSpec& b, std::int32_t shift) {
-  PrjSpec out = a;
-  const PrjSpec s = fixture::ShiftedIndices(b, shift);
+PrjLayoutDesc Combined(const PrjLayoutDesc& a, const PrjLayoutDesc& b, std::int32_t shift) {
+  PrjLayoutDesc out = a;
+  const PrjLayoutDesc s = fixture::ShiftedIndices(b, shift);
   auto append = [](auto& to, const auto& from) { to.insert(to.end(), from.begin(), from.end()); };
   append(out.leading, s.leading);
   append(out.ff01, s.ff01);
@@ -53,7 +57,7 @@ PrjSpec Combined(const PrjSpec& a, const PrjSpec& b, std::int32_t shift) {
   append(out.ff04, s.ff04);
   append(out.ff05, s.ff05);
   append(out.ff07, s.ff07);
-  for (auto section : {&PrjSpec::ff03, &PrjSpec::ff08}) {
+  for (auto section : {&PrjLayoutDesc::ff03, &PrjLayoutDesc::ff08}) {
     const auto& from = s.*section;
     auto& to = out.*section;
     if (to && from) append(*to, *from);
@@ -62,10 +66,10 @@ PrjSpec Combined(const PrjSpec& a, const PrjSpec& b, std::int32_t shift) {
   return out;
 }
 
-// First file of the worked example: 3 polygons, the last with top-level index 1, two records
+// The first file of most merges below: 3 polygons, the last with top-level index 1, two records
 // in each of FF03, FF04 and FF05.
-PrjSpec ExampleFirst() {
-  PrjSpec s;
+PrjLayoutDesc ExampleFirst() {
+  PrjLayoutDesc s;
   s.Polygon(0, 10).Polygon(0, 20).Polygon(1, 30);
   s.ff03 = Records{{0, 1}, {1, 2}};
   s.ff04 = {{0, 3}, {1, 4}};
@@ -73,8 +77,8 @@ PrjSpec ExampleFirst() {
   return s;
 }
 
-PrjSpec ExampleSecond() {
-  PrjSpec s;
+PrjLayoutDesc ExampleSecond() {
+  PrjLayoutDesc s;
   s.Polygon(0, 40, {.flag = 1, .strings = {"W1.BMP", "W2.BMP", "", "W4.BMP"}});
   s.Polygon(1, 50);
   s.ff03 = Records{{1, 7}};
@@ -83,7 +87,7 @@ PrjSpec ExampleSecond() {
   return s;
 }
 
-TEST(PrjMerge, WorkedExampleSumsCountsAndShiftsTheSecondFilesIndices) {
+TEST(PrjMerge, SumsCountsAndShiftsTheSecondFilesIndices) {
   const Merged m = Merge(ExampleFirst(), ExampleSecond());
   EXPECT_EQ(m.index_shift, 2);
   const PrjLayout layout = ReadPrjLayout(m.bytes);
@@ -102,7 +106,7 @@ TEST(PrjMerge, WorkedExampleSumsCountsAndShiftsTheSecondFilesIndices) {
 }
 
 TEST(PrjMerge, IndexShiftComesFromTheLastPolygonRecordAlone) {
-  PrjSpec first;
+  PrjLayoutDesc first;
   first.Polygon(5, 0).Polygon(2, 0);  // the last polygon, not the largest index, counts
   first.ff04 = {{9, 0}};
   first.ff05 = {{12, 0}};
@@ -112,13 +116,13 @@ TEST(PrjMerge, IndexShiftComesFromTheLastPolygonRecordAlone) {
 }
 
 TEST(PrjMerge, WithoutPolygonsTheShiftPassesTheLargestIndexOfAnySection) {
-  PrjSpec first;
+  PrjLayoutDesc first;
   first.ff04 = {{4, 0}};
   first.ff08 = Records{{7, 0}, {-1, 0}};
   EXPECT_EQ(Merge(first, ExampleSecond()).index_shift, 8);
 
   // No record at all: the second file's indices stay as they are.
-  const PrjSpec empty;
+  const PrjLayoutDesc empty;
   const Merged m = Merge(empty, ExampleSecond());
   EXPECT_EQ(m.index_shift, 0);
   EXPECT_EQ(m.bytes, BuildPrjFile(ExampleSecond()));
@@ -130,13 +134,13 @@ TEST(PrjMerge, OptionalSectionsOnEitherSide) {
   for (const auto& first_ff03 : kinds) {
     for (const auto& second_ff03 : kinds) {
       for (const auto& ff08 : kinds) {
-        PrjSpec a = ExampleFirst();
-        PrjSpec b = ExampleSecond();
+        PrjLayoutDesc a = ExampleFirst();
+        PrjLayoutDesc b = ExampleSecond();
         a.ff03 = first_ff03;
         b.ff03 = second_ff03;
         a.ff08 = ff08;
         b.ff08 = second_ff03;  // FF08 takes the mirror combinations
-        const PrjSpec expected = Combined(a, b, 2);
+        const PrjLayoutDesc expected = Combined(a, b, 2);
         SCOPED_TRACE("first FF03 " + std::to_string(a.ff03 ? int(a.ff03->size()) : -1) +
                      ", second FF03 " + std::to_string(b.ff03 ? int(b.ff03->size()) : -1) +
                      ", first FF08 " + std::to_string(a.ff08 ? int(a.ff08->size()) : -1));
@@ -151,10 +155,10 @@ TEST(PrjMerge, OptionalSectionsOnEitherSide) {
 }
 
 TEST(PrjMerge, ANewFF03SectionGoesAfterAllFF02RecordsAndANewFF08AtTheEnd) {
-  PrjSpec a = ExampleFirst();
+  PrjLayoutDesc a = ExampleFirst();
   a.ff03.reset();
   a.ff08.reset();
-  PrjSpec b = ExampleSecond();
+  PrjLayoutDesc b = ExampleSecond();
   b.ff08 = Records{{0, 3}};
   const Merged m = Merge(a, b);
   const PrjLayout layout = ReadPrjLayout(m.bytes);
@@ -168,11 +172,11 @@ TEST(PrjMerge, ANewFF03SectionGoesAfterAllFF02RecordsAndANewFF08AtTheEnd) {
 }
 
 TEST(PrjMerge, FF02RecordsOfEveryShapeAreCarriedWhole) {
-  PrjSpec a;
+  PrjLayoutDesc a;
   a.Polygon(0, 1, {.flag = 1, .strings = {"", "", "", ""}});
   a.Polygon(1, 2, {.flag = 0, .strings = {"ABCDEFGH.BM"}});
   a.Polygon(2, 3, {.flag = 0x80, .strings = {std::string(255, 'z')}});
-  PrjSpec b;
+  PrjLayoutDesc b;
   b.Polygon(0, 4, {.flag = 2, .strings = {""}});
   b.Polygon(0, 5, {.flag = 1, .strings = {"a", "bb", std::string(1, '\x01'), "dddd"}});
   b.ff03.reset();
@@ -184,14 +188,14 @@ TEST(PrjMerge, FF02RecordsOfEveryShapeAreCarriedWhole) {
 }
 
 TEST(PrjMerge, AMergedFileMergesAgainOnEitherSide) {
-  const PrjSpec a = ExampleFirst();
-  const PrjSpec b = ExampleSecond();
-  PrjSpec c;
+  const PrjLayoutDesc a = ExampleFirst();
+  const PrjLayoutDesc b = ExampleSecond();
+  PrjLayoutDesc c;
   c.Polygon(7, 60, {.flag = 1, .strings = {"1", "2", "3", "4"}});
   c.ff08 = Records{{7, 1}};
   const Merged ab = Merge(a, b);
-  const PrjSpec ab_spec = Combined(a, b, 2);
-  EXPECT_EQ(Merge(ab.bytes, BuildPrjFile(c)).bytes, BuildPrjFile(Combined(ab_spec, c, 4)));
+  const PrjLayoutDesc ab_desc = Combined(a, b, 2);
+  EXPECT_EQ(Merge(ab.bytes, BuildPrjFile(c)).bytes, BuildPrjFile(Combined(ab_desc, c, 4)));
 
   const Merged bc = Merge(b, c);
   EXPECT_EQ(Merge(BuildPrjFile(a), bc.bytes).bytes,
@@ -199,14 +203,14 @@ TEST(PrjMerge, AMergedFileMergesAgainOnEitherSide) {
 }
 
 TEST(PrjMerge, AnEmptySecondFileLeavesTheFirstAsItWas) {
-  PrjSpec empty_with_sections;
-  PrjSpec empty_without;
+  PrjLayoutDesc empty_with_sections;
+  PrjLayoutDesc empty_without;
   empty_without.ff03.reset();
   empty_without.ff08.reset();
-  PrjSpec first_without = ExampleFirst();
+  PrjLayoutDesc first_without = ExampleFirst();
   first_without.ff03.reset();
   first_without.ff08.reset();
-  for (const PrjSpec& first : {ExampleFirst(), first_without}) {
+  for (const PrjLayoutDesc& first : {ExampleFirst(), first_without}) {
     const auto bytes = BuildPrjFile(first);
     EXPECT_EQ(Merge(bytes, BuildPrjFile(empty_with_sections)).bytes, bytes);
     EXPECT_EQ(Merge(bytes, BuildPrjFile(empty_without)).bytes, bytes);
@@ -215,7 +219,8 @@ TEST(PrjMerge, AnEmptySecondFileLeavesTheFirstAsItWas) {
 
 // ---- Sums beyond 32 bits ----
 
-void ExpectMergeRefused(const PrjSpec& a, const PrjSpec& b, const std::string& fragment) {
+void ExpectMergeRefused(const PrjLayoutDesc& a, const PrjLayoutDesc& b,
+                        const std::string& fragment) {
   const auto first = BuildPrjFile(a);
   auto second = BuildPrjFile(b);
   const auto second_before = second;
@@ -229,24 +234,25 @@ void ExpectMergeRefused(const PrjSpec& a, const PrjSpec& b, const std::string& f
 }
 
 TEST(PrjMerge, IndicesAndCountsBeyondTheLongRangeAreRefused) {
-  PrjSpec last_max;
+  PrjLayoutDesc last_max;
   last_max.Polygon(kLongMax, 0);
-  ExpectMergeRefused(last_max, ExampleSecond(), "2147483648 is beyond the largest Long");
-  PrjSpec no_polygons;
+  ExpectMergeRefused(last_max, ExampleSecond(),
+                     "2147483648 is beyond the largest 32-bit signed value");
+  PrjLayoutDesc no_polygons;
   no_polygons.ff04 = {{kLongMax, 0}};
   ExpectMergeRefused(no_polygons, ExampleSecond(), "largest among the first file's records");
 
-  PrjSpec first;
+  PrjLayoutDesc first;
   first.Polygon(1, 0);  // shift 2
-  PrjSpec high = ExampleSecond();
+  PrjLayoutDesc high = ExampleSecond();
   high.ff05 = {{kLongMax - 1, 0}};
   ExpectMergeRefused(first, high,
                      "section FF05: the second file's top-level index 2147483646 plus the "
                      "shift 2 gives 2147483648");
 
-  PrjSpec negative_shift;
+  PrjLayoutDesc negative_shift;
   negative_shift.Polygon(-3, 0);  // shift -2
-  PrjSpec low = ExampleSecond();
+  PrjLayoutDesc low = ExampleSecond();
   low.ff08 = Records{{kLongMin + 1, 0}};
   ExpectMergeRefused(negative_shift, low, "section FF08: the second file's top-level index");
 
@@ -256,19 +262,39 @@ TEST(PrjMerge, IndicesAndCountsBeyondTheLongRangeAreRefused) {
 
   // Count fields of FF01, FF02 and FF07 are not checked against the records, but their sums
   // must still fit.
-  PrjSpec big_count = ExampleFirst();
+  PrjLayoutDesc big_count = ExampleFirst();
   big_count.count_fields[6] = kLongMax - 1;
   ExpectMergeRefused(big_count, ExampleSecond(),
                      "section FF07: the merged count 2147483646 + 2 = 2147483648");
 }
 
 TEST(PrjMerge, WarnsWhenAPolygonCountFieldOfTheFirstFileDisagrees) {
-  PrjSpec a = ExampleFirst();
+  PrjLayoutDesc a = ExampleFirst();
   a.count_fields[1] = 9;
   const Merged m = Merge(a, ExampleSecond());
   ASSERT_EQ(m.warnings.size(), 1u);
   EXPECT_NE(m.warnings[0].find("section FF01"), std::string::npos) << m.warnings[0];
   EXPECT_EQ(ReadPrjLayout(m.bytes)[Kind::kFF01].count_field, 11);
+}
+
+TEST(PrjMerge, AddsTheSecondFilesPolygonCountNotItsOwnCountFields) {
+  // The second file has 2 polygons; its FF01, FF02 and FF07 count fields say otherwise.
+  struct Case {
+    std::size_t block;  // index into count_fields, in file order
+    std::int32_t count_field;
+  };
+  for (const Case& c : {Case{1, 7}, Case{2, 0}, Case{6, -4}, Case{6, kLongMax}}) {
+    SCOPED_TRACE(testing::Message() << "block " << c.block << ", count " << c.count_field);
+    PrjLayoutDesc second = ExampleSecond();
+    second.count_fields[c.block] = c.count_field;
+    const Merged m = Merge(ExampleFirst(), second);
+    EXPECT_TRUE(m.warnings.empty());
+    const PrjLayout layout = ReadPrjLayout(m.bytes);
+    for (Kind k : {Kind::kLeading, Kind::kFF01, Kind::kFF02, Kind::kFF07}) {
+      EXPECT_EQ(layout[k].count_field, 5) << BlockName(k);
+    }
+    EXPECT_EQ(m.bytes, BuildPrjFile(Combined(ExampleFirst(), ExampleSecond(), 2)));
+  }
 }
 
 }  // namespace

@@ -13,17 +13,20 @@
 #include "core/file_io.h"
 #include "core/little_endian.h"
 #include "merge/merge_run.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace durvane::merge {
 namespace {
 
+using namespace prj;
+
 using fixture::BuildPrjFile;
+using fixture::MergePrjImages;
+using fixture::PrjLayoutDesc;
 using fixture::PrjRecord;
-using fixture::PrjSpec;
 using fixture::TempDir;
 
 std::filesystem::path Put(const TempDir& dir, const std::string& name,
@@ -32,8 +35,8 @@ std::filesystem::path Put(const TempDir& dir, const std::string& name,
   return dir / name;
 }
 
-PrjSpec FirstSpec() {
-  PrjSpec s;
+PrjLayoutDesc FirstFile() {
+  PrjLayoutDesc s;
   s.Polygon(0, 1).Polygon(1, 2, {.flag = 1, .strings = {"A", "B", "", "D"}});
   s.ff03 = std::vector<PrjRecord>{{0, 3}};
   s.ff04 = {{0, 4}, {1, 5}};
@@ -41,8 +44,8 @@ PrjSpec FirstSpec() {
   return s;
 }
 
-PrjSpec SecondSpec() {
-  PrjSpec s;
+PrjLayoutDesc SecondFile() {
+  PrjLayoutDesc s;
   s.Polygon(0, 8);
   s.ff03.reset();
   s.ff04 = {{0, 9}};
@@ -58,7 +61,7 @@ std::vector<std::byte> Expected(const std::vector<std::byte>& first,
 
 TEST(MergeRun, ReplacesTheFirstFileAndLeavesTheSecond) {
   TempDir dir;
-  const auto first = BuildPrjFile(FirstSpec()), second = BuildPrjFile(SecondSpec());
+  const auto first = BuildPrjFile(FirstFile()), second = BuildPrjFile(SecondFile());
   const auto a = Put(dir, "a.prj", first), b = Put(dir, "b.prj", second);
   const MergeResult result = MergePrj(a, b);
   const auto merged = ReadFile(a);
@@ -72,7 +75,7 @@ TEST(MergeRun, ReplacesTheFirstFileAndLeavesTheSecond) {
 
 TEST(MergeRun, TheSameFileOnBothSidesIsMergedWithItself) {
   TempDir dir;
-  const auto first = BuildPrjFile(FirstSpec());
+  const auto first = BuildPrjFile(FirstFile());
   const auto a = Put(dir, "a.prj", first);
   MergePrj(a, dir / "." / "a.prj");
   EXPECT_EQ(ReadFile(a), Expected(first, first));
@@ -80,7 +83,7 @@ TEST(MergeRun, TheSameFileOnBothSidesIsMergedWithItself) {
 
 TEST(MergeRun, FollowsASymbolicLinkAndKeepsPermissions) {
   TempDir dir;
-  const auto first = BuildPrjFile(FirstSpec()), second = BuildPrjFile(SecondSpec());
+  const auto first = BuildPrjFile(FirstFile()), second = BuildPrjFile(SecondFile());
   const auto target = Put(dir, "target.prj", first);
   ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
   std::filesystem::create_symlink("target.prj", dir / "link.prj");
@@ -95,13 +98,13 @@ TEST(MergeRun, FollowsASymbolicLinkAndKeepsPermissions) {
 // Each kind of invalid input: the merge fails naming the file at fault, and the folder holds
 // exactly what it held before.
 TEST(MergeRun, InvalidInputLeavesTheFirstFileUnchanged) {
-  const auto first = BuildPrjFile(FirstSpec()), second = BuildPrjFile(SecondSpec());
+  const auto first = BuildPrjFile(FirstFile()), second = BuildPrjFile(SecondFile());
   const std::vector<std::byte> truncated(second.begin(), second.end() - 1);
   auto bad_tag = second;
   StoreI32(bad_tag.data() + 4 + 52, 0xFF02);
   auto trailing = first;
   trailing.push_back(std::byte{0});
-  PrjSpec at_max = FirstSpec();
+  PrjLayoutDesc at_max = FirstFile();
   at_max.leading.back().index = 0x7FFFFFFF;
 
   struct Case {
@@ -137,7 +140,7 @@ TEST(MergeRun, InvalidInputLeavesTheFirstFileUnchanged) {
 
 TEST(MergeRun, MissingOrUnreadableFilesAreNamed) {
   TempDir dir;
-  const auto first = BuildPrjFile(FirstSpec());
+  const auto first = BuildPrjFile(FirstFile());
   const auto a = Put(dir, "a.prj", first);
   try {
     MergePrj(a, dir / "missing.prj");
@@ -153,7 +156,7 @@ TEST(MergeRun, MissingOrUnreadableFilesAreNamed) {
 
 // A merge killed at some moment while it runs leaves the first file old or new, and whole.
 TEST(MergeRun, AMergeKilledWhileWritingLeavesTheOldOrTheNewFile) {
-  PrjSpec big;
+  PrjLayoutDesc big;
   for (int p = 0; p < 40000; ++p) {
     big.Polygon(p, static_cast<std::uint8_t>(p), {.flag = 1, .strings = {"A", "B", "C", "D"}});
   }

@@ -13,19 +13,22 @@
 #include "core/file_window.h"
 #include "core/input_file.h"
 #include "merge/merge_run.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace durvane::merge {
 namespace {
 
+using namespace prj;
+
 using fixture::BuildPrjFile;
+using fixture::MergePrjImages;
+using fixture::PrjLayoutDesc;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
-using fixture::PrjSpec;
 using fixture::TempDir;
 
 constexpr std::int32_t kLongMax = std::numeric_limits<std::int32_t>::max();
@@ -37,8 +40,8 @@ std::vector<std::byte> Expected(const std::vector<std::byte>& first,
 
 // `polygons` polygons over 50 top-level entries whose FF02 records vary in length (one or four
 // strings of 0 to 255 bytes), so that records straddle every piece boundary of the copy.
-PrjSpec ManyPolygons(int polygons, std::uint8_t seed) {
-  PrjSpec s;
+PrjLayoutDesc ManyPolygons(int polygons, std::uint8_t seed) {
+  PrjLayoutDesc s;
   for (int p = 0; p < polygons; ++p) {
     PrjNameRecord name;
     const auto length = static_cast<std::size_t>((p * 37 + seed) % 256);
@@ -76,9 +79,9 @@ TEST(StreamingMerge, AnIndexThatOverflowsBeforeTheLastRecordIsRefused) {
   // The validating walk reads only the last index of the per-polygon blocks; the copy checks
   // the others as it shifts them.
   TempDir dir;
-  PrjSpec a;
+  PrjLayoutDesc a;
   a.Polygon(0, 1).Polygon(1, 2);  // shift 2
-  PrjSpec b = ManyPolygons(6000, 3);
+  PrjLayoutDesc b = ManyPolygons(6000, 3);
   b.ff01[10].index = kLongMax - 1;
   const auto first = BuildPrjFile(a);
   const auto first_path = dir / "a.prj", second_path = dir / "b.prj";
@@ -92,7 +95,7 @@ TEST(StreamingMerge, AnIndexThatOverflowsBeforeTheLastRecordIsRefused) {
     EXPECT_EQ(e.detail(), "cannot merge '" + second_path.string() +
                               "' into it: section FF01: the second file's top-level index "
                               "2147483646 plus the shift 2 gives 2147483648, outside the range "
-                              "of a Long");
+                              "of a 32-bit signed value");
   }
   EXPECT_EQ(fixture::ReadBytes(first_path), first);
   EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));

@@ -18,11 +18,11 @@ using fixture::Bytes;
 using fixture::NodeHeader;
 using fixture::OptBuilder;
 using fixture::Ref;
+using fixture::TextureDesc;
 using fixture::TextureLayout;
-using fixture::TextureSpec;
 
-TextureSpec TextureDesc(const std::string& name, TextureLayout layout = TextureLayout::A) {
-  TextureSpec t;
+TextureDesc NamedTexture(const std::string& name, TextureLayout layout = TextureLayout::A) {
+  TextureDesc t;
   t.name = name;
   t.layout = layout;
   t.width = 3;
@@ -33,12 +33,12 @@ TextureSpec TextureDesc(const std::string& name, TextureLayout layout = TextureL
 }
 
 int Texture(OptBuilder& b, const std::string& name, TextureLayout layout = TextureLayout::A) {
-  return fixture::Texture(b, TextureDesc(name, layout));
+  return fixture::Texture(b, NamedTexture(name, layout));
 }
 
 // A texture in layout A whose own ChildCount says something else.
 int TextureWithChildCount(OptBuilder& b, const std::string& name, std::int32_t child_count) {
-  TextureSpec t = TextureDesc(name);
+  TextureDesc t = NamedTexture(name);
   t.child_count_override = child_count;
   return fixture::Texture(b, t);
 }
@@ -82,7 +82,7 @@ std::vector<std::string> Names(const std::vector<TextureBitmap>& textures) {
 }
 
 // The bitmap holds exactly what `desc` put into the file.
-void ExpectTexture(const TextureBitmap& t, const TextureSpec& desc) {
+void ExpectTexture(const TextureBitmap& t, const TextureDesc& desc) {
   EXPECT_EQ(t.FileName(), desc.name + ".BMP");
   EXPECT_EQ(LoadI32(&t.header[18]), desc.width);
   EXPECT_EQ(LoadI32(&t.header[22]), desc.height);
@@ -113,10 +113,10 @@ TEST(ScanOpt, ReadsLayoutsAAndBInOneFile) {
   const int bb = Texture(b, "LAYOUT_B", TextureLayout::B);
   const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(a), Ref::To(bb)}));
   ASSERT_EQ(textures.size(), 2u);
-  ExpectTexture(textures[0], TextureDesc("LAYOUT_A"));
-  ExpectTexture(textures[1], TextureDesc("LAYOUT_B", TextureLayout::B));
-  EXPECT_EQ(textures[0].layout, 'A');
-  EXPECT_EQ(textures[1].layout, 'B');
+  ExpectTexture(textures[0], NamedTexture("LAYOUT_A"));
+  ExpectTexture(textures[1], NamedTexture("LAYOUT_B", TextureLayout::B));
+  EXPECT_EQ(textures[0].layout, opt::TextureLayout::kA);
+  EXPECT_EQ(textures[1].layout, opt::TextureLayout::kB);
 }
 
 TEST(ScanOpt, SkipsTextureNodesOfOtherChildCountsAndOtherTypesAndEmptySlots) {
@@ -201,7 +201,7 @@ TEST(ScanOpt, TextureGroupRule) {
     const int x = fixture::TextureGroup(b, {Ref::To(y)}, 1);
     const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 1u);
-    ExpectTexture(textures[0], TextureDesc("ONLYCHLD"));
+    ExpectTexture(textures[0], NamedTexture("ONLYCHLD"));
   }
   {  // DataCount 1: texture children by their ChildCount; other types, 0 and ChildCount 2 skipped.
     OptBuilder b;
@@ -213,8 +213,8 @@ TEST(ScanOpt, TextureGroupRule) {
         1);
     const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 2u);
-    ExpectTexture(textures[0], TextureDesc("DC1_B___", TextureLayout::B));
-    ExpectTexture(textures[1], TextureDesc("DC1_A___"));
+    ExpectTexture(textures[0], NamedTexture("DC1_B___", TextureLayout::B));
+    ExpectTexture(textures[1], NamedTexture("DC1_A___"));
   }
   {  // DataCount 0: every texture child in layout A, whatever its ChildCount.
     OptBuilder b;
@@ -225,8 +225,8 @@ TEST(ScanOpt, TextureGroupRule) {
         0);
     const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(x)}));
     ASSERT_EQ(textures.size(), 2u);
-    ExpectTexture(textures[0], TextureDesc("DC0_CC1_"));
-    ExpectTexture(textures[1], TextureDesc("DC0_CC0_"));
+    ExpectTexture(textures[0], NamedTexture("DC0_CC1_"));
+    ExpectTexture(textures[1], NamedTexture("DC0_CC0_"));
   }
   {  // Any other DataCount: nothing under the group.
     OptBuilder b;
@@ -242,13 +242,13 @@ TEST(ScanOpt, TextureGroupRule) {
 
 TEST(ScanOpt, KeepsEveryTextureOfANameInWalkOrder) {
   OptBuilder b;
-  TextureSpec second = TextureDesc("SAMENAME");
+  TextureDesc second = NamedTexture("SAMENAME");
   second.pixels = {1, 2};
   const int t1 = Texture(b, "SAMENAME");
   const int t2 = fixture::Texture(b, second);
   const auto [opt, textures, warnings] = Scan(OneGroup(b, {Ref::To(t1), Ref::To(t2)}));
   ASSERT_EQ(textures.size(), 2u);
-  ExpectTexture(textures[0], TextureDesc("SAMENAME"));
+  ExpectTexture(textures[0], NamedTexture("SAMENAME"));
   ExpectTexture(textures[1], second);
 }
 
@@ -276,7 +276,7 @@ std::string ScanErrorMessage(const BuiltOpt& opt) {
 
 TEST(ScanOpt, RefusesANegativePixelCount) {
   OptBuilder b;
-  TextureSpec desc = TextureDesc("NEGATIVE");
+  TextureDesc desc = NamedTexture("NEGATIVE");
   const int t = fixture::Texture(b, desc);
   BuiltOpt opt = OneGroup(b, {Ref::To(t)});
   const std::size_t field = opt.OffsetOf(t) + 41;
@@ -357,7 +357,7 @@ TEST(ScanOpt, EveryShorterPrefixOfAFileFailsCleanly) {
 
 TEST(ScanOpt, SharedNodesCannotMultiplyTheBitmapsWithoutBound) {
   OptBuilder b;
-  TextureSpec big = TextureDesc("BIGSHARE");
+  TextureDesc big = NamedTexture("BIGSHARE");
   big.pixels.assign(65536, 1);
   const int t = fixture::Texture(b, big);
   const int e = fixture::TopLevelNode(b, std::vector<Ref>(100, Ref::To(t)));

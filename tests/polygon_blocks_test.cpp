@@ -26,7 +26,7 @@ std::vector<std::byte> SinkBytes(const ByteSink& s) {
   return {s.bytes().begin(), s.bytes().end()};
 }
 
-TEST(LeadingBlock, WorkedExampleTriangle) {
+TEST(LeadingBlock, ATriangleTakesItsCornersInOrderAndRepeatsTheFirst) {
   OptBuilder b;
   const int verts = VertexList(b, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
   const int polys = PolygonList(b, {{{2, 0, 1, -1}, {0, 0, 0, -1}}});
@@ -220,7 +220,7 @@ class SectionFF02 : public ::testing::Test {
 
 TEST_F(SectionFF02, TextureNodesAndReferencesGiveOneName) {
   OptBuilder b;
-  TextureSpec b_layout;
+  TextureDesc b_layout;
   b_layout.name = "LAYOUTB1";
   b_layout.layout = TextureLayout::B;
   const auto ff02 = Convert(b, {Ref::To(TextureReference(b, "REF00001")), Polygon(),
@@ -232,7 +232,7 @@ TEST_F(SectionFF02, TextureNodesAndReferencesGiveOneName) {
 TEST_F(SectionFF02, TextureGroupsNameOneOrFourTextures) {
   OptBuilder b;
   auto tex = [&](const char* name) {
-    TextureSpec t;
+    TextureDesc t;
     t.name = name;
     return Ref::To(Texture(b, t));
   };
@@ -241,13 +241,19 @@ TEST_F(SectionFF02, TextureGroupsNameOneOrFourTextures) {
   const Ref six =
       Ref::To(TextureGroup(b, {tex("E"), tex("F"), tex("G"), tex("H"), tex("I"), tex("J")}, 0));
   const Ref two = Ref::To(TextureGroup(b, {tex("K"), Ref::Null()}, 0));
+  // ChildCount 2, with real textures in entries 3 and 4 as well: only the first two count.
+  Bytes two_of_four;
+  for (const char* name : {"L", "M", "N", "O"}) two_of_four.Address(tex(name));
+  const Ref two_counted = Ref::To(b.Node({.type = 24, .child_count = 2}, two_of_four));
   const Ref after = tex("AFTER");
-  const auto ff02 = Convert(
-      b, {single, Polygon(), four, Polygon(), six, Polygon(), two, Polygon(), after, Polygon()});
+  const auto ff02 = Convert(b, {single, Polygon(), four, Polygon(), six, Polygon(), two, Polygon(),
+                                two_counted, Polygon(), after, Polygon()});
   EXPECT_EQ(ff02, Join({Record(0, {"ONLY0001"}), Record(0, {"A", "B", "C", "D"}),
                         Record(0, {"E", "F", "G", "H"}),
                         // Two entries, the second 0: names 2 to 4 keep their values.
                         Record(0, {"K", "F", "G", "H"}),
+                        // Entries past ChildCount are not followed, whatever they hold.
+                        Record(0, {"L", "M", "G", "H"}),
                         // A texture node after a group falls back to one entry.
                         Record(0, {"AFTER"})}));
   EXPECT_EQ(Record(0, {"A", "B", "C", "D"}).size(), 97u);

@@ -41,8 +41,8 @@ std::vector<std::byte> Expected(const opt::TextureBitmap& t) {
   return out;
 }
 
-TextureSpec TextureDesc(const std::string& name, std::vector<std::uint8_t> pixels) {
-  TextureSpec t;
+TextureDesc NamedTexture(const std::string& name, std::vector<std::uint8_t> pixels) {
+  TextureDesc t;
   t.name = name;
   t.width = static_cast<std::int32_t>(pixels.size());
   t.height = 1;
@@ -52,10 +52,10 @@ TextureSpec TextureDesc(const std::string& name, std::vector<std::uint8_t> pixel
 }
 
 // One top-level node whose group reaches `textures` in this order.
-std::vector<std::byte> ModelWith(const std::vector<TextureSpec>& textures) {
+std::vector<std::byte> ModelWith(const std::vector<TextureDesc>& textures) {
   OptBuilder b;
   std::vector<Ref> refs;
-  for (const TextureSpec& t : textures) refs.push_back(Ref::To(fixture::Texture(b, t)));
+  for (const TextureDesc& t : textures) refs.push_back(Ref::To(fixture::Texture(b, t)));
   const int group = fixture::Group(b, refs);
   b.TopLevel({Ref::To(fixture::TopLevelNode(b, {Ref::To(group)}))});
   return b.Build().bytes;
@@ -80,8 +80,8 @@ TEST_F(TextureConversion, WritesOneBitmapPerTextureBesideThePrjFile) {
 }
 
 TEST_F(TextureConversion, ANameMetTwiceGetsOneFileFromTheLastTextureReplacingOldBytes) {
-  const auto opt = ModelWith(
-      {TextureDesc("TWICE___", {1, 2, 3, 4, 5}), TextureDesc("OTHER___", {7}), TextureDesc("TWICE___", {9, 9})});
+  const auto opt = ModelWith({NamedTexture("TWICE___", {1, 2, 3, 4, 5}),
+                              NamedTexture("OTHER___", {7}), NamedTexture("TWICE___", {9, 9})});
   WriteOpt("twice.opt", opt);
   // A longer file of that name from an earlier run must not leave bytes behind.
   fs::create_directory(qel_.path() / "twice");
@@ -98,9 +98,9 @@ TEST_F(TextureConversion, ANameMetTwiceGetsOneFileFromTheLastTextureReplacingOld
 }
 
 TEST_F(TextureConversion, UnsafeNamesGetAWarningAndNoFileAnywhere) {
-  TextureSpec with_zeros = TextureDesc("AB", {1});  // padded with 0 bytes
-  const auto opt =
-      ModelWith({TextureDesc("../x", {1}), with_zeros, TextureDesc("a:b|c?d*", {2}), TextureDesc("SAFE_NAM", {3})});
+  TextureDesc with_zeros = NamedTexture("AB", {1});  // padded with 0 bytes
+  const auto opt = ModelWith({NamedTexture("../x", {1}), with_zeros, NamedTexture("a:b|c?d*", {2}),
+                              NamedTexture("SAFE_NAM", {3})});
   WriteOpt("unsafe.opt", opt);
   const ConversionResult result = RunConversion(qel_.path(), in_.path(), "unsafe.opt");
 
@@ -120,8 +120,8 @@ TEST_F(TextureConversion, UnsafeNamesGetAWarningAndNoFileAnywhere) {
 }
 
 TEST_F(TextureConversion, ABadTextureWritesNothing) {
-  const auto good = ModelWith({TextureDesc("GOOD____", {1, 2})});
-  auto bad = ModelWith({TextureDesc("GOOD____", {1, 2}), TextureDesc("BADCOUNT", {3})});
+  const auto good = ModelWith({NamedTexture("GOOD____", {1, 2})});
+  auto bad = ModelWith({NamedTexture("GOOD____", {1, 2}), NamedTexture("BADCOUNT", {3})});
   // The second texture's PixelCount (layout A, node offset 41) becomes negative.
   const ConvertedModel before = ConvertOpt(bad);
   ASSERT_EQ(before.textures.size(), 2u);
@@ -143,7 +143,7 @@ TEST_F(TextureConversion, ABadTextureWritesNothing) {
 const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
 
 TEST_F(TextureConversion, CommandLineWritesAndListsTheBitmaps) {
-  const auto opt = ModelWith({TextureDesc("ONE_____", {1, 2, 3}), TextureDesc("../x", {4})});
+  const auto opt = ModelWith({NamedTexture("ONE_____", {1, 2, 3}), NamedTexture("../x", {4})});
   const fs::path file = WriteOpt("Model.opt", opt);
   const ProcessResult run = RunProcess(kDurvane, {"convert", "-o", qel_.path().string(), file});
   EXPECT_EQ(run.exit_status, 0) << run.err;
@@ -158,7 +158,7 @@ TEST_F(TextureConversion, CommandLineWritesAndListsTheBitmaps) {
 }
 
 TEST_F(TextureConversion, CommandLineFailsCleanlyOnATruncatedTexture) {
-  auto opt = ModelWith({TextureDesc("CUT_____", {1, 2, 3})});
+  auto opt = ModelWith({NamedTexture("CUT_____", {1, 2, 3})});
   const ConvertedModel model = ConvertOpt(opt);
   // PixelCount (layout A, node offset 41) now claims more bytes than the file holds.
   const auto pixels_at = static_cast<std::size_t>(model.textures[0].pixels.data() - opt.data());

@@ -20,8 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using fixture::OptBuilder;
 using fixture::Ref;
+using fixture::TextureDesc;
 using fixture::TextureLayout;
-using fixture::TextureSpec;
 
 class BmpDecoder : public ::testing::Test {
  protected:
@@ -75,7 +75,7 @@ QImage ExpectDecodesAs(const fs::path& folder, const opt::TextureBitmap& t) {
 }
 
 TEST_F(BmpDecoder, ReadsBackLayoutsAAndBAndTextureGroupChildren) {
-  const std::vector<TextureSpec> specs = {
+  const std::vector<TextureDesc> textures = {
       fixture::PatternTexture("DECODE_A", TextureLayout::A, 8, 4, 0x1111),
       fixture::PatternTexture("DECODE_B", TextureLayout::B, 4, 12, 0x2222),
       fixture::PatternTexture("BIG64X64", TextureLayout::A, 64, 64, 0x3333),
@@ -84,7 +84,7 @@ TEST_F(BmpDecoder, ReadsBackLayoutsAAndBAndTextureGroupChildren) {
   };
   OptBuilder b;
   std::vector<int> nodes;
-  for (const TextureSpec& desc : specs) nodes.push_back(fixture::Texture(b, desc));
+  for (const TextureDesc& desc : textures) nodes.push_back(fixture::Texture(b, desc));
   const int grouped = fixture::TextureGroup(b, {Ref::To(nodes[3]), Ref::To(nodes[4])}, 1);
   const int group = fixture::Group(
       b, {Ref::To(nodes[0]), Ref::To(nodes[1]), Ref::To(nodes[2]), Ref::To(grouped)});
@@ -93,15 +93,15 @@ TEST_F(BmpDecoder, ReadsBackLayoutsAAndBAndTextureGroupChildren) {
   const fs::path folder = Convert(opt);
 
   const ConvertedModel model = ConvertOpt(opt);
-  ASSERT_EQ(model.textures.size(), specs.size());
-  for (std::size_t i = 0; i < specs.size(); ++i) {
+  ASSERT_EQ(model.textures.size(), textures.size());
+  for (std::size_t i = 0; i < textures.size(); ++i) {
     const QImage image = ExpectDecodesAs(folder, model.textures[i]);
     // The colours are the node's 5-6-5 palette widened to 8 bits per channel.
     const QList<QRgb> table = image.colorTable();
     for (int n = 0; n < 256 && n < table.size(); ++n) {
-      const std::uint16_t c = specs[i].palette[static_cast<std::size_t>(n)];
+      const std::uint16_t c = textures[i].palette[static_cast<std::size_t>(n)];
       EXPECT_EQ(table[n], qRgb((c >> 11) << 3, ((c >> 5) & 63) << 2, (c & 31) << 3))
-          << specs[i].name << " colour " << n;
+          << textures[i].name << " colour " << n;
     }
   }
   EXPECT_EQ(fs::file_size(folder / "BIG64X64.BMP"), 5174u);

@@ -157,7 +157,7 @@ std::array<std::byte, 8> NameBytes(std::string_view name) {
   return out;
 }
 
-int Texture(OptBuilder& b, const TextureSpec& texture) {
+int Texture(OptBuilder& b, const TextureDesc& texture) {
   Bytes palette;
   for (std::uint16_t c : texture.palette) palette.Byte(c & 0xFF).Byte(c >> 8);
   const int palette_blob = b.Blob(palette);
@@ -178,9 +178,9 @@ int Texture(OptBuilder& b, const TextureSpec& texture) {
   return b.Node({.type = 20, .child_count = child_count}, payload);
 }
 
-TextureSpec PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
+TextureDesc PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
                            std::uint16_t tint) {
-  TextureSpec t;
+  TextureDesc t;
   t.name = name;
   t.layout = layout;
   t.width = width;

@@ -130,7 +130,7 @@ int Group(OptBuilder& b, const std::vector<Ref>& p_children);
 
 enum class TextureLayout { A, B };
 
-struct TextureSpec {
+struct TextureDesc {
   std::string name = "TEX00000";  // exactly 8 bytes are written, padded with 0
   TextureLayout layout = TextureLayout::A;
   std::int32_t width = 2;
@@ -141,11 +141,11 @@ struct TextureSpec {
 };
 
 // A texture node (type 20) and its palette blob.
-int Texture(OptBuilder& b, const TextureSpec& texture);
+int Texture(OptBuilder& b, const TextureDesc& texture);
 
 // A texture of width x height pixels with a patterned palette; different tints give
 // different palettes.
-TextureSpec PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
+TextureDesc PatternTexture(const std::string& name, TextureLayout layout, int width, int height,
                            std::uint16_t tint);
 int TextureReference(OptBuilder& b, std::string_view name);
 int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t data_count);

@@ -19,12 +19,12 @@ void Fixed(ByteSink& out, const std::vector<PrjRecord>& records, std::uint32_t l
   }
 }
 
-std::int32_t CountField(const PrjSpec& desc, std::size_t block, std::size_t records) {
+std::int32_t CountField(const PrjLayoutDesc& desc, std::size_t block, std::size_t records) {
   return desc.count_fields[block].value_or(static_cast<std::int32_t>(records));
 }
 
 template <typename Records>
-void Header(ByteSink& out, const PrjSpec& desc, std::size_t block, std::int32_t tag,
+void Header(ByteSink& out, const PrjLayoutDesc& desc, std::size_t block, std::int32_t tag,
             const Records& records) {
   out.Long(tag);
   out.Long(CountField(desc, block, records.size()));
@@ -32,7 +32,7 @@ void Header(ByteSink& out, const PrjSpec& desc, std::size_t block, std::int32_t 
 
 }  // namespace
 
-PrjSpec& PrjSpec::Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord name) {
+PrjLayoutDesc& PrjLayoutDesc::Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord name) {
   leading.push_back({index, seed});
   ff01.push_back({index, static_cast<std::uint8_t>(seed + 1)});
   name.index = index;
@@ -41,7 +41,7 @@ PrjSpec& PrjSpec::Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord n
   return *this;
 }
 
-std::vector<std::byte> BuildPrjFile(const PrjSpec& desc) {
+std::vector<std::byte> BuildPrjFile(const PrjLayoutDesc& desc) {
   ByteSink out;
   out.Long(CountField(desc, 0, desc.leading.size()));
   Fixed(out, desc.leading, prj::kPolygonRecordBytes);
@@ -74,7 +74,7 @@ std::vector<std::byte> BuildPrjFile(const PrjSpec& desc) {
   return std::move(out.storage());
 }
 
-PrjSpec ShiftedIndices(PrjSpec desc, std::int32_t shift) {
+PrjLayoutDesc ShiftedIndices(PrjLayoutDesc desc, std::int32_t shift) {
   auto shift_all = [shift](auto& records) {
     for (auto& r : records) r.index += shift;
   };

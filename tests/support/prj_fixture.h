@@ -26,7 +26,7 @@ struct PrjNameRecord {
   std::uint8_t seed = 0;
 };
 
-struct PrjSpec {
+struct PrjLayoutDesc {
   std::vector<PrjRecord> leading, ff01, ff07;
   std::vector<PrjNameRecord> ff02;
   std::optional<std::vector<PrjRecord>> ff03 = std::vector<PrjRecord>{};
@@ -37,13 +37,13 @@ struct PrjSpec {
 
   // Adds one polygon: a record with `index` to the leading block and sections FF01 and FF07,
   // and `name` (with the same index) to section FF02.
-  PrjSpec& Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord name = {});
+  PrjLayoutDesc& Polygon(std::int32_t index, std::uint8_t seed, PrjNameRecord name = {});
 };
 
 // The file `desc` describes.
-std::vector<std::byte> BuildPrjFile(const PrjSpec& desc);
+std::vector<std::byte> BuildPrjFile(const PrjLayoutDesc& desc);
 
 // `desc` with every record's top-level index raised by `shift`.
-PrjSpec ShiftedIndices(PrjSpec desc, std::int32_t shift);
+PrjLayoutDesc ShiftedIndices(PrjLayoutDesc desc, std::int32_t shift);
 
 }  // namespace durvane::fixture

@@ -34,8 +34,8 @@ struct DefinedTexture {
   TextureLayout layout;
 };
 
-TextureSpec RandomTexture(Random& random, int number, int side) {
-  TextureSpec t;
+TextureDesc RandomTexture(Random& random, int number, int side) {
+  TextureDesc t;
   char name[16];
   std::snprintf(name, sizeof name, "TEX%05d", number % 100000);
   t.name = name;
@@ -153,7 +153,7 @@ BuiltOpt WorkloadModel(const WorkloadShape& shape) {
         static_cast<int>(((static_cast<std::int64_t>(t) + 1) * shape.textures + n - 1) / n);
     while (static_cast<int>(defined.size()) < defined_after) {
       const int number = static_cast<int>(defined.size());
-      const TextureSpec desc = RandomTexture(random, number, shape.texture_side);
+      const TextureDesc desc = RandomTexture(random, number, shape.texture_side);
       const int node = Texture(b, desc);
       defined.push_back({node, desc.name, desc.layout});
       p_children.push_back(Ref::To(node));

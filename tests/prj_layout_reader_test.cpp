@@ -5,24 +5,24 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/sample_model.h"
 
-namespace durvane::merge {
+namespace durvane::prj {
 namespace {
 
 using fixture::BuildPrjFile;
+using fixture::PrjLayoutDesc;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
-using fixture::PrjSpec;
 using Kind = PrjBlockKind;
 
 // Two polygons whose FF02 records hold four strings (one of them empty) and one empty string,
 // so that every section after FF02 starts at an odd offset.
-PrjSpec OddSpec() {
-  PrjSpec s;
+PrjLayoutDesc OddOffsetsFile() {
+  PrjLayoutDesc s;
   s.Polygon(0, 1, {.flag = 1, .strings = {"A.BMP", "", "BB", "C"}, .seed = 5});
   s.Polygon(2, 3, {.flag = 9, .strings = {""}, .seed = 6});
   s.ff04 = {{7, 1}};
@@ -42,7 +42,7 @@ void ExpectBlock(const PrjLayout& layout, Kind kind, std::uint64_t offset, std::
 }
 
 TEST(PrjLayoutReader, WalksVariableFF02RecordsToOddOffsets) {
-  const auto bytes = BuildPrjFile(OddSpec());
+  const auto bytes = BuildPrjFile(OddOffsetsFile());
   const PrjLayout layout = ReadPrjLayout(bytes);
   EXPECT_EQ(layout.file_size, 567u);
   EXPECT_EQ(layout.polygon_count(), 2);
@@ -60,7 +60,7 @@ TEST(PrjLayoutReader, WalksVariableFF02RecordsToOddOffsets) {
 }
 
 TEST(PrjLayoutReader, OptionalSectionsMayBeMissing) {
-  PrjSpec s = OddSpec();
+  PrjLayoutDesc s = OddOffsetsFile();
   s.ff03.reset();
   s.ff08.reset();
   const auto bytes = BuildPrjFile(s);
@@ -74,7 +74,7 @@ TEST(PrjLayoutReader, OptionalSectionsMayBeMissing) {
 }
 
 TEST(PrjLayoutReader, NotesIndexRangesAndTheLastIndex) {
-  PrjSpec s;
+  PrjLayoutDesc s;
   s.Polygon(4, 0).Polygon(-3, 0).Polygon(1, 0);
   s.ff05 = {{9, 0}, {-8, 0}};
   const auto bytes = BuildPrjFile(s);
@@ -89,7 +89,7 @@ TEST(PrjLayoutReader, NotesIndexRangesAndTheLastIndex) {
 
 TEST(PrjLayoutReader, TagValuesInsideRecordsDoNotMoveASection) {
   // Indices, count fields and strings that read as tags at various byte offsets.
-  PrjSpec s;
+  PrjLayoutDesc s;
   const std::string tag_bytes("\x04\xFF\x00\x00\x08\xFF\x00\x00", 8);
   s.Polygon(0xFF01, 0, {.strings = {tag_bytes}});
   s.ff03 = std::vector<PrjRecord>{{0xFF04, 0}, {0xFF08, 0}};
@@ -116,9 +116,9 @@ TEST(PrjLayoutReader, MatchesTheBlocksOfAConvertedFile) {
     offset += pieces[i].size();
     EXPECT_EQ(layout.blocks[i].end, offset);
   }
-  EXPECT_EQ(layout.polygon_count(), model.prj.PolygonCount);
-  EXPECT_EQ(layout[Kind::kFF03].record_count, model.prj.FF03Count);
-  EXPECT_EQ(layout[Kind::kFF08].record_count, model.prj.FF08Count);
+  EXPECT_EQ(layout.polygon_count(), model.prj.polygon_count);
+  EXPECT_EQ(layout[Kind::kFF03].record_count, model.prj.ff03_count);
+  EXPECT_EQ(layout[Kind::kFF08].record_count, model.prj.ff08_count);
 }
 
 // ---- Refusals ----
@@ -150,7 +150,7 @@ void PutLong(std::vector<std::byte>& bytes, std::size_t at, std::int32_t value) 
 }
 
 TEST(PrjLayoutReader, RefusesBrokenCountsAndTags) {
-  const auto good = BuildPrjFile(OddSpec());
+  const auto good = BuildPrjFile(OddOffsetsFile());
 
   ExpectRefused({std::byte{0}, std::byte{0}}, 0, "leading block: the polygon count needs 4");
 
@@ -200,12 +200,12 @@ TEST(PrjLayoutReader, RefusesBrokenCountsAndTags) {
 }
 
 TEST(PrjLayoutReader, RefusesFF02RecordsThatDisagreeWithTheirBytes) {
-  PrjSpec s = OddSpec();
+  PrjLayoutDesc s = OddOffsetsFile();
   // Flag 1 with one string: the walk reads tail bytes as lengths and loses its way.
   s.ff02[1] = {.index = 2, .flag = 1, .strings = {"X.BMP"}, .seed = 0};
   EXPECT_THROW(ReadPrjLayout(BuildPrjFile(s)), FormatError);
 
-  s = OddSpec();
+  s = OddOffsetsFile();
   s.ff02[1].strings = {std::string(200, 'x')};
   auto bytes = BuildPrjFile(s);
   bytes.resize(253 + 6 + 100);  // cut inside the second record's string
@@ -215,7 +215,7 @@ TEST(PrjLayoutReader, RefusesFF02RecordsThatDisagreeWithTheirBytes) {
 }
 
 TEST(PrjLayoutReader, MissingEndOrTrailingBytesAfterFF07AreRefused) {
-  PrjSpec s = OddSpec();
+  PrjLayoutDesc s = OddOffsetsFile();
   s.ff08.reset();
   auto bytes = BuildPrjFile(s);
   bytes.resize(bytes.size() + 3);
@@ -225,7 +225,7 @@ TEST(PrjLayoutReader, MissingEndOrTrailingBytesAfterFF07AreRefused) {
 }
 
 TEST(PrjLayoutReader, EveryShorterPrefixIsRefused) {
-  PrjSpec s = OddSpec();
+  PrjLayoutDesc s = OddOffsetsFile();
   const auto full = BuildPrjFile(s);
   const std::uint64_t ff08_at = ReadPrjLayout(full)[Kind::kFF08].offset;
   for (std::size_t n = 0; n < full.size(); ++n) {
@@ -240,4 +240,4 @@ TEST(PrjLayoutReader, EveryShorterPrefixIsRefused) {
 }
 
 }  // namespace
-}  // namespace durvane::merge
+}  // namespace durvane::prj
