@@ -96,7 +96,8 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
     : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
-                     Durability durability) {
+                     Durability durability, const LockWait& lock_wait) {
+  const WriterLock lock = AboutFile(first, "", [&] { return WriterLock(first, lock_wait); });
   // Both files are read piece by piece through small buffers, so that no file is ever held
   // whole in memory: first their layouts are walked (which reads the section headers and the
   // FF02 records), then their records are copied into the merged file. Each step handles the

@@ -8,6 +8,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "core/file_lock.h"
 
 namespace durvane::merge {
 
@@ -37,8 +38,10 @@ class MergeFileError : public Error {
 // offset when either file is not valid PRJ input, cannot be read, or the merged counts or
 // indices leave the 32-bit range, and when `first` cannot be written; `first` is then
 // unchanged. `first` and `second` may name the same file. `durability` says whether the merged
-// file reaches the disk before it replaces `first`.
+// file reaches the disk before it replaces `first`. The merge holds a WriterLock on `first`
+// from before it reads it until it is replaced, so that two merges into one file run one after
+// the other and neither is lost; `lock_wait` says whether to wait for another run's lock.
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
-                     Durability durability = Durability::kSync);
+                     Durability durability = Durability::kSync, const LockWait& lock_wait = {});
 
 }  // namespace durvane::merge

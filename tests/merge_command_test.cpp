@@ -86,7 +86,7 @@ TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
     SCOPED_TRACE(args.size());
     const auto run = Durvane(args);
     EXPECT_EQ(run.exit_status, 2);
-    EXPECT_NE(run.err.find("usage: durvane merge [--no-sync] FIRST.prj SECOND.prj"),
+    EXPECT_NE(run.err.find("usage: durvane merge [--no-sync] [--no-wait] FIRST.prj SECOND.prj"),
               std::string::npos)
         << run.err;
   }

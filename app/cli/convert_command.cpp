@@ -1,4 +1,4 @@
-// durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...
+// durvane convert [-o QEL_DIR] [-j N] [--no-sync] [--no-wait] FILE.opt...
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -23,10 +23,11 @@ struct ConvertSettings {
   std::vector<std::filesystem::path> files;
   unsigned jobs = 0;  // 0: one per core
   Durability durability = Durability::kSync;
+  bool wait = true;
 };
 
 constexpr const char* kConvertUsage =
-    "usage: durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...\n";
+    "usage: durvane convert [-o QEL_DIR] [-j N] [--no-sync] [--no-wait] FILE.opt...\n";
 
 // Parses the N of -j N: a whole number from 1 to 1024.
 bool ParseJobs(const std::string& text, unsigned& jobs) {
@@ -71,6 +72,8 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
       }
     } else if (!options_done && a == kNoSyncOption) {
       settings.durability = Durability::kNoSync;
+    } else if (!options_done && a == kNoWaitOption) {
+      settings.wait = false;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
       return false;
@@ -86,13 +89,14 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
 }
 
 // Converts one file, printing what it wrote or why it failed. Returns true on success.
-bool ConvertOne(const std::filesystem::path& file, const ConvertSettings& settings, Streams io) {
+bool ConvertOne(const std::filesystem::path& file, const ConvertSettings& settings, Streams io,
+                const LockWait& lock_wait) {
   const std::string shown = file.string();
   try {
     std::filesystem::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
-    const ConversionResult result = RunConversion(settings.qel_directory, folder,
-                                                  file.filename().string(), settings.durability);
+    const ConversionResult result = RunConversion(
+        settings.qel_directory, folder, file.filename().string(), settings.durability, lock_wait);
     for (const std::string& w : result.warnings) PrintFileWarning(io, shown, w);
     io.out << "wrote " << result.prj_path.string() << "\n";
     for (const auto& bmp : result.bitmaps) io.out << "wrote " << bmp.string() << "\n";
@@ -116,6 +120,8 @@ struct FileOutcome {
 // Converts the files on `jobs` threads; prints each file's messages in input order as soon as
 // it and every file before it have finished. Returns true when every file converted.
 bool ConvertAll(const ConvertSettings& settings, unsigned jobs, Streams io) {
+  // Said at once, not held back with the file's other messages.
+  const LockWait lock_wait = WaitSayingSo(settings.wait, io);
   const std::size_t count = settings.files.size();
   std::vector<FileOutcome> outcomes(count);
   std::mutex mutex;
@@ -127,7 +133,7 @@ bool ConvertAll(const ConvertSettings& settings, unsigned jobs, Streams io) {
     const std::size_t i = next++;
     if (i >= count) return false;
     FileOutcome& o = outcomes[i];
-    const bool ok = ConvertOne(settings.files[i], settings, Streams{o.out, o.err});
+    const bool ok = ConvertOne(settings.files[i], settings, Streams{o.out, o.err}, lock_wait);
     const std::lock_guard lock(mutex);
     o.ok = ok;
     o.done = true;

@@ -1,4 +1,4 @@
-// durvane merge [--no-sync] FIRST.prj SECOND.prj
+// durvane merge [--no-sync] [--no-wait] FIRST.prj SECOND.prj
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -11,7 +11,8 @@
 namespace durvane::cli {
 namespace {
 
-constexpr const char* kMergeUsage = "usage: durvane merge [--no-sync] FIRST.prj SECOND.prj\n";
+constexpr const char* kMergeUsage =
+    "usage: durvane merge [--no-sync] [--no-wait] FIRST.prj SECOND.prj\n";
 
 }  // namespace
 
@@ -23,11 +24,14 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   std::vector<std::string> files;
   bool options_done = false;
   Durability durability = Durability::kSync;
+  bool wait = true;
   for (const std::string& a : args) {
     if (!options_done && a == "--") {
       options_done = true;
     } else if (!options_done && a == kNoSyncOption) {
       durability = Durability::kNoSync;
+    } else if (!options_done && a == kNoWaitOption) {
+      wait = false;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
       io.err << kMergeUsage;
@@ -46,7 +50,8 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   const std::string& first = files[0];
   const std::string& second = files[1];
   try {
-    const merge::MergeResult result = merge::MergePrj(first, second, durability);
+    const merge::MergeResult result =
+        merge::MergePrj(first, second, durability, WaitSayingSo(wait, io));
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);
     io.out << "merged " << second << " into " << first << ": " << result.polygon_count
            << " polygons, " << result.bytes_written << " bytes, top-level indices moved by "
