@@ -98,6 +98,8 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability, const LockWait& lock_wait) {
   const WriterLock lock = AboutFile(first, "", [&] { return WriterLock(first, lock_wait); });
+  // A killed merge into `first` is undone before `first` is read, not after.
+  AboutFile(first, "", [&] { RemoveStaleTemporaries(first.parent_path()); });
   // Both files are read piece by piece through small buffers, so that no file is ever held
   // whole in memory: first their layouts are walked (which reads the section headers and the
   // FF02 records), then their records are copied into the merged file. Each step handles the
