@@ -30,6 +30,9 @@ WriterLock::WriterLock(const std::filesystem::path& path, const LockWait& wait) 
     if (fd_ < 0) ThrowSystemError("open", path, errno);
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       const int error = errno;
+      // A file system that cannot lock at all (some network and user-space ones) lets the run
+      // go on unlocked, as every run there must.
+      if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) return;
       if (error != EWOULDBLOCK) {
         ::close(fd_);
         ThrowSystemError("lock", path, error);

@@ -22,7 +22,7 @@ struct LockWait {
 // lock is granted the path is checked to still name the locked file, and when another run has
 // replaced it meanwhile the new file is locked instead. Locking the file itself rather than a
 // lock file beside it leaves nothing behind in the user's folder. A symbolic link is followed:
-// the file it names is locked.
+// the file it names is locked. On a file system that cannot lock, the run goes on unlocked.
 class WriterLock {
  public:
   // Locks the file or folder `path` names, which must exist. Throws Error naming `path` when
