@@ -1,7 +1,7 @@
 #include "core/file_io.h"
 
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,13 +9,17 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <random>
 #include <string>
 #include <utility>
 
 #include "core/error.h"
 #include "core/input_file.h"
+#include "core/interrupt_cleanup.h"
 
 namespace durvane {
 namespace {
@@ -42,13 +46,19 @@ class FileDescriptor {
   int fd_;
 };
 
+// The file a destination names: the end of the chain of symbolic links at its name, which
+// may not exist yet (a dangling link names the file to create).
 std::filesystem::path ResolveLink(const std::filesystem::path& destination) {
+  std::filesystem::path path = destination;
   std::error_code ec;
-  if (std::filesystem::is_symlink(std::filesystem::symlink_status(destination, ec))) {
-    std::filesystem::path target = std::filesystem::weakly_canonical(destination, ec);
-    if (!ec) return target;
+  // As many links as the system itself follows in one path.
+  for (int hops = 0; hops < 40; ++hops) {
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) return path;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+    if (ec) ThrowSystemError("write", destination, ec.value());
+    path = target.is_absolute() ? target : path.parent_path() / target;
   }
-  return destination;
+  ThrowSystemError("write", destination, ELOOP);
 }
 
 void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
@@ -70,8 +80,6 @@ void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
   }
 }
 
-std::atomic<unsigned> temporary_counter{0};
-
 // Files at least this large that replace another get their disk space reserved before they
 // are written.
 constexpr std::uint64_t kReserveBytes = std::uint64_t{1} << 20;
@@ -79,49 +87,245 @@ constexpr std::uint64_t kReserveBytes = std::uint64_t{1} << 20;
 // Pieces at least this large are sent to disk as soon as they are written.
 constexpr std::size_t kEarlyWritebackBytes = std::size_t{128} << 10;
 
-// Parses a decimal number made of digits only (no sign), as the temporary names hold them.
-bool ParseDigits(std::string_view text, unsigned long long& value) {
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}  // namespace
+
+namespace {
+
+CommitStepObserver& Observer() {
+  static CommitStepObserver observer;
+  return observer;
 }
 
-// The process id in a name ".<name>.durvane-tmp-<pid>-<n>", or 0 when the name has another form.
-pid_t TemporaryOwner(std::string_view file_name) {
-  const std::string_view suffix = kTemporarySuffix;
-  if (file_name.size() < 2 || file_name.front() != '.') return 0;
-  const std::size_t at = file_name.rfind(suffix);
-  if (at == std::string_view::npos || at < 2) return 0;
-  const std::string_view tail = file_name.substr(at + suffix.size());
-  const std::size_t dash = tail.find('-');
-  unsigned long long pid = 0;
-  unsigned long long counter = 0;
-  if (dash == std::string_view::npos || !ParseDigits(tail.substr(0, dash), pid) ||
-      !ParseDigits(tail.substr(dash + 1), counter)) {
-    return 0;
-  }
-  if (pid == 0 || pid > static_cast<unsigned long long>(std::numeric_limits<pid_t>::max())) {
-    return 0;
-  }
-  return static_cast<pid_t>(pid);
+void Observe(CommitStep step, std::size_t number) {
+  if (Observer()) Observer()(step, number);
 }
 
-// True unless the process surely does not exist: one we may not signal still runs.
-bool ProcessRuns(pid_t pid) {
-  return ::kill(pid, 0) == 0 || errno != ESRCH;
+// Backups of replaced files are named like temporary files, with this suffix.
+constexpr const char* kBackupSuffix = ".durvane-old-";
+constexpr const char* kRunLogHeader = "durvane run log 1 ";
+constexpr std::size_t kTokenDigits = 16;
+// A run log is a few hundred bytes per file; anything larger is not one.
+constexpr std::uint64_t kMaxRunLogBytes = std::uint64_t{256} << 20;
+
+// A random token that names one set's files, so that no other run's or user's file shares it.
+std::string NewToken() {
+  std::uint64_t value = 0;
+  try {
+    std::random_device device;
+    value = (std::uint64_t{device()} << 32) ^ device();
+  } catch (const std::exception&) {
+  }
+  // Without a random source the process id, the time and a counter still keep it unique.
+  static std::atomic<std::uint64_t> counter{0};
+  value ^= (std::uint64_t(::getpid()) << 40) ^
+           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (counter++ * 0x9e3779b97f4a7c15ULL);
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string token(kTokenDigits, '0');
+  for (std::size_t i = 0; i < kTokenDigits; ++i) token[i] = kDigits[(value >> (4 * i)) & 0xf];
+  return token;
+}
+
+bool IsToken(std::string_view text) {
+  return text.size() == kTokenDigits && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+// Flushes a folder's entries (new names, renames) to disk. Some file systems cannot, and
+// say so; the files themselves are flushed already.
+void SyncFolder(const std::filesystem::path& folder) {
+  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+// One file as a run log names it.
+struct LoggedFile {
+  std::filesystem::path destination;
+  std::filesystem::path temporary;
+  std::filesystem::path backup;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;  // of the temporary file, so of the new file once renamed
+};
+
+// What a run log says: the files and how far the replacement got.
+struct LoggedRun {
+  std::vector<LoggedFile> files;
+  bool replacing = false;
+  bool done = false;
+};
+
+// Record "T <len>:<destination> <len>:<temporary> <len>:<backup>\n": a file about to be staged.
+std::string StagedRecord(const LoggedFile& file) {
+  std::string record = "T";
+  for (const std::filesystem::path* p : {&file.destination, &file.temporary, &file.backup}) {
+    const std::string& bytes = p->native();
+    record += " " + std::to_string(bytes.size()) + ":" + bytes;
+  }
+  return record + "\n";
+}
+
+// Reads the records of a run log, every read bounds-checked. A record cut short by a kill
+// ends the log.
+class RunLogReader {
+ public:
+  explicit RunLogReader(std::string_view text) : text_(text) {}
+  bool AtEnd() const { return at_ >= text_.size(); }
+  bool Take(char c) {
+    if (at_ >= text_.size() || text_[at_] != c) return false;
+    ++at_;
+    return true;
+  }
+  bool Number(std::uint64_t& value) {
+    const char* begin = text_.data() + at_;
+    const auto [end, error] = std::from_chars(begin, text_.data() + text_.size(), value);
+    if (error != std::errc() || end == begin) return false;
+    at_ += static_cast<std::size_t>(end - begin);
+    return true;
+  }
+  bool Field(std::filesystem::path& path) {
+    std::uint64_t size = 0;
+    if (!Take(' ') || !Number(size) || !Take(':') || size > text_.size() - at_) return false;
+    path = std::string(text_.substr(at_, static_cast<std::size_t>(size)));
+    at_ += static_cast<std::size_t>(size);
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+bool NameHolds(const std::filesystem::path& path, const std::string& mark) {
+  return path.filename().string().find(mark) != std::string::npos;
+}
+
+// Parses a run log of the set named by `token`. Empty when the text is not such a log, or
+// names a file whose name does not carry the token: such files are not the run's to remove.
+std::optional<LoggedRun> ParseRunLog(std::string_view text, const std::string& token) {
+  const std::string header = kRunLogHeader + token + "\n";
+  if (!text.starts_with(header)) return std::nullopt;
+  RunLogReader reader(text.substr(header.size()));
+  LoggedRun run;
+  std::size_t inodes = 0;
+  while (!reader.AtEnd()) {
+    if (reader.Take('T')) {
+      LoggedFile file;
+      if (!reader.Field(file.destination) || !reader.Field(file.temporary) ||
+          !reader.Field(file.backup) || !reader.Take('\n')) {
+        break;
+      }
+      if (!NameHolds(file.temporary, kTemporarySuffix + token) ||
+          !NameHolds(file.backup, kBackupSuffix + token)) {
+        return std::nullopt;
+      }
+      run.files.push_back(std::move(file));
+    } else if (reader.Take('I')) {
+      std::uint64_t device = 0, inode = 0;
+      if (!reader.Take(' ') || !reader.Number(device) || !reader.Take(' ') ||
+          !reader.Number(inode) || !reader.Take('\n') || inodes >= run.files.size()) {
+        break;
+      }
+      run.files[inodes].device = device;
+      run.files[inodes++].inode = inode;
+    } else if (reader.Take('B') && reader.Take('\n')) {
+      // The inode records and this mark are written at once: all of them or none.
+      if (inodes != run.files.size()) return std::nullopt;
+      run.replacing = true;
+    } else if (reader.Take('C') && reader.Take('\n')) {
+      run.done = run.replacing;
+    } else {
+      break;
+    }
+  }
+  return run;
+}
+
+// Removes a file if it is there; true when it was.
+bool RemoveIfThere(const std::filesystem::path& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+// Puts back what `file` replaced: its backup over the destination, or, when there was no old
+// file, removes the new one (only if the destination still is the file this run wrote).
+// Throws Error when the old file cannot be put back.
+std::size_t PutBack(const LoggedFile& file) {
+  std::size_t removed = 0;
+  struct stat st {};
+  if (::lstat(file.backup.c_str(), &st) == 0) {
+    if (::rename(file.backup.c_str(), file.destination.c_str()) != 0) {
+      ThrowSystemError("put back the old file", file.destination, errno);
+    }
+    // The backup stays when it already was the destination (a link made, no rename done).
+    removed += RemoveIfThere(file.backup);
+  } else if (::lstat(file.temporary.c_str(), &st) != 0 && errno == ENOENT) {
+    struct stat now {};
+    if (::lstat(file.destination.c_str(), &now) == 0 && now.st_dev == file.device &&
+        now.st_ino == file.inode) {
+      if (::unlink(file.destination.c_str()) != 0) {
+        ThrowSystemError("remove the new file", file.destination, errno);
+      }
+      ++removed;
+    }
+  }
+  return removed + RemoveIfThere(file.temporary);
+}
+
+// Brings the files of a run that ended early back to a whole state. Returns how many files
+// it removed.
+std::size_t Recover(const LoggedRun& run) {
+  std::size_t removed = 0;
+  if (run.replacing && !run.done) {
+    for (auto it = run.files.rbegin(); it != run.files.rend(); ++it) removed += PutBack(*it);
+    return removed;
+  }
+  for (const LoggedFile& file : run.files) {
+    removed += RemoveIfThere(file.temporary);
+    if (run.done) removed += RemoveIfThere(file.backup);
+  }
+  return removed;
 }
 
 }  // namespace
 
+void SetCommitStepObserver(CommitStepObserver observer) {
+  Observer() = std::move(observer);
+}
+
 std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
+  const std::filesystem::path dir = folder.empty() ? "." : folder;
   std::size_t removed = 0;
   std::error_code ec;
-  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
+  std::filesystem::directory_iterator it(dir, ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    const pid_t owner = TemporaryOwner(it->path().filename().string());
-    if (owner == 0 || ProcessRuns(owner)) continue;
-    std::error_code status_error;
-    if (!it->is_regular_file(status_error) || it->is_symlink(status_error)) continue;
-    if (::unlink(it->path().c_str()) == 0) ++removed;
+    const std::string name = it->path().filename().string();
+    const std::string_view prefix = kRunLogPrefix;
+    if (!name.starts_with(prefix) || !IsToken(std::string_view(name).substr(prefix.size()))) {
+      continue;
+    }
+    FileDescriptor fd(::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uint64_t>(st.st_size) > kMaxRunLogBytes) {
+      continue;
+    }
+    // The run that wrote the log holds this lock for as long as it lives; a log nobody holds
+    // is a dead run's. Where the file system cannot lock, nothing can be proved dead.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    std::string text(static_cast<std::size_t>(st.st_size), '\0');
+    const ssize_t n = ::pread(fd.get(), text.data(), text.size(), 0);
+    if (n < 0) continue;
+    text.resize(static_cast<std::size_t>(n));
+    const std::optional<LoggedRun> run =
+        ParseRunLog(text, name.substr(std::string_view(kRunLogPrefix).size()));
+    if (!run) continue;
+    try {
+      removed += Recover(*run);
+    } catch (const Error& e) {
+      throw Error(std::string(e.what()) + ", which an interrupted durvane run replaced (see '" +
+                  it->path().string() + "')");
+    }
+    removed += RemoveIfThere(it->path());
   }
   return removed;
 }
@@ -154,7 +358,7 @@ StagedFile::~StagedFile() {
 
 void StagedFile::Reserve(std::uint64_t size) {
   // New files and small ones are not waited for at the rename.
-  if (!replacing_ || size < kReserveBytes) return;
+  if (!kept_.replacing || size < kReserveBytes) return;
   if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     ThrowSystemError("write", destination_, EFBIG);
   }
@@ -179,14 +383,83 @@ void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) 
 void StagedFile::Close() {
   if (fd_ < 0) return;
   FileDescriptor fd(std::exchange(fd_, -1));
+  if (kept_.replacing) {
+    // Owner first, mode last: a change of owner clears the set-user-ID and set-group-ID bits,
+    // and so does a write by a user who may not set them. Those bits are kept only with the
+    // owner, so that they never come to mean this process's user.
+    const bool owner_kept = ::fchown(fd.get(), kept_.owner, kept_.group) == 0;
+    if (!owner_kept) ::fchown(fd.get(), static_cast<uid_t>(-1), kept_.group);
+    mode_t mode = kept_.mode & 07777;
+    if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    if (::fchmod(fd.get(), mode) != 0) ThrowSystemError("write", destination_, errno);
+  }
   // The flush to disk waits until Commit, so that the disk writes all the set's files at once
   // rather than one after another; here they are only started.
   if (durability_ == Durability::kSync) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
   if (fd.Close() != 0) ThrowSystemError("write", destination_, errno);
 }
 
+// The set's run log: created with the set's first file, locked while the set lives.
+class StagedFiles::RunLog {
+ public:
+  // A failure to create the log is reported as one to write `first_destination`.
+  RunLog(std::filesystem::path path, const std::string& token, Durability durability,
+         const std::filesystem::path& first_destination)
+      : path_(std::move(path)), durability_(durability) {
+    fd_ = CreateTrackedFile(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (fd_ < 0) ThrowSystemError("write", first_destination, errno);
+    // Cannot be held by anyone else yet; file systems without locks keep the log to the end.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
+    Append(kRunLogHeader + token + "\n");
+  }
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+  ~RunLog() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  void Append(const std::string& record) {
+    const ssize_t n = ::write(fd_, record.data(), record.size());
+    if (n < 0 || static_cast<std::size_t>(n) != record.size()) {
+      ThrowSystemError("write", path_, n < 0 ? errno : ENOSPC);
+    }
+  }
+  // Flushes the log, and the name it was created under, to disk.
+  void Sync() {
+    if (durability_ == Durability::kNoSync) return;
+    if (::fsync(fd_) != 0) ThrowSystemError("write", path_, errno);
+    if (!synced_folder_) SyncFolder(path_.parent_path());
+    synced_folder_ = true;
+  }
+  // Removes the log: the set is whole.
+  void Remove() {
+    ::unlink(path_.c_str());
+    UntrackFile(path_);
+  }
+  // Leaves the log for the next run, which finishes what this one could not.
+  void Keep() { UntrackFile(path_); }
+
+ private:
+  std::filesystem::path path_;
+  Durability durability_;
+  int fd_ = -1;
+  bool synced_folder_ = false;
+};
+
+StagedFiles::StagedFiles(Durability durability) : durability_(durability), token_(NewToken()) {}
+
 StagedFiles::~StagedFiles() {
-  for (const Entry& e : entries_) ::unlink(e.temporary.c_str());
+  Abandon();
+}
+
+void StagedFiles::Abandon() noexcept {
+  for (const Entry& e : entries_) {
+    ::unlink(e.temporary.c_str());
+    UntrackFile(e.temporary);
+  }
+  entries_.clear();
+  if (log_) log_->Remove();
+  log_.reset();
 }
 
 void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans pieces) {
@@ -203,60 +476,139 @@ void StagedFiles::Stage(const std::filesystem::path& destination, ByteSpans piec
 }
 
 StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
-  const std::filesystem::path target = ResolveLink(destination);
-  std::filesystem::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  // Leftovers of a killed earlier run must not pile up beside the files they were meant for.
-  if (std::find(swept_folders_.begin(), swept_folders_.end(), dir) == swept_folders_.end()) {
-    RemoveStaleTemporaries(dir);
-    swept_folders_.push_back(dir);
+  std::filesystem::path home = destination.parent_path();
+  if (home.empty()) home = ".";
+  // What killed earlier runs left here is put right before anything else is written.
+  if (std::find(swept_folders_.begin(), swept_folders_.end(), home) == swept_folders_.end()) {
+    RemoveStaleTemporaries(home);
+    swept_folders_.push_back(home);
   }
 
-  // A replaced file keeps its permissions; a new one is created with 0666 less the umask.
+  const std::filesystem::path target = std::filesystem::absolute(ResolveLink(destination));
   struct stat old {};
   const bool replacing = ::stat(target.c_str(), &old) == 0;
   if (replacing && S_ISDIR(old.st_mode)) {
     ThrowFileError("write", destination, "it is a directory");
   }
-
-  std::filesystem::path temporary;
-  int raw_fd = -1;
-  for (int attempt = 0; attempt < 100 && raw_fd < 0; ++attempt) {
-    temporary = dir / ("." + target.filename().string() + kTemporarySuffix +
-                       std::to_string(::getpid()) + "-" + std::to_string(temporary_counter++));
-    raw_fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw_fd < 0 && errno != EEXIST) ThrowSystemError("write", destination, errno);
+  if (!log_) {
+    log_ = std::make_unique<RunLog>(std::filesystem::absolute(home) / (kRunLogPrefix + token_),
+                                    token_, durability_, destination);
   }
-  if (raw_fd < 0) ThrowSystemError("write", destination, EEXIST);
-  if (replacing) ::fchmod(raw_fd, old.st_mode & 07777);
-  entries_.push_back({temporary, target,
-                      std::make_unique<StagedFile>(raw_fd, destination, durability_, replacing)});
+
+  const std::string number = std::to_string(entries_.size());
+  const std::string name = "." + target.filename().string();
+  const std::filesystem::path dir = target.parent_path();
+  LoggedFile logged{target, dir / (name + kTemporarySuffix + token_ + "-" + number),
+                    dir / (name + kBackupSuffix + token_ + "-" + number)};
+  // Listed before it exists, so that no temporary file is ever unknown to the log.
+  log_->Append(StagedRecord(logged));
+  const int raw_fd =
+      CreateTrackedFile(logged.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (raw_fd < 0) ThrowSystemError("write", destination, errno);
+  StagedFile::Kept kept;
+  if (replacing) kept = {true, old.st_uid, old.st_gid, old.st_mode};
+  entries_.push_back({logged.temporary, logged.backup, target, destination, 0, 0,
+                      std::make_unique<StagedFile>(raw_fd, destination, durability_, kept)});
+  struct stat created {};
+  if (::fstat(raw_fd, &created) != 0) ThrowSystemError("write", destination, errno);
+  entries_.back().device = created.st_dev;
+  entries_.back().inode = created.st_ino;
   return *entries_.back().file;
 }
 
 void StagedFiles::Commit() {
-  for (Entry& e : entries_) e.file->Close();
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    entries_[i].file->Close();
+    Observe(CommitStep::kStaged, i);
+  }
   // Every file is on disk before any of them replaces its destination.
   if (durability_ == Durability::kSync) {
     for (const Entry& e : entries_) {
       FileDescriptor fd(::open(e.temporary.c_str(), O_RDONLY | O_CLOEXEC));
-      if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowSystemError("write", e.destination, errno);
+      if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowSystemError("write", e.shown, errno);
     }
   }
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const Entry& e = entries_[i];
-    if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {
-      const int error = errno;
-      entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i));
-      ThrowSystemError("replace", e.destination, error);
+  if (!entries_.empty()) Replace();
+  entries_.clear();
+  log_.reset();
+}
+
+namespace {
+
+// Keeps the old file under the backup name: a second name for it, so that the destination is
+// never missing; where the file system has no hard links, the old file is moved there.
+void KeepOldFile(const std::filesystem::path& destination, const std::filesystem::path& backup,
+                 const std::filesystem::path& shown) {
+  if (::link(destination.c_str(), backup.c_str()) == 0 || errno == ENOENT) return;
+  if (::rename(destination.c_str(), backup.c_str()) != 0 && errno != ENOENT) {
+    ThrowSystemError("replace", shown, errno);
+  }
+}
+
+}  // namespace
+
+void StagedFiles::Replace() {
+  std::string record;
+  for (const Entry& e : entries_) {
+    record += "I " + std::to_string(e.device) + " " + std::to_string(e.inode) + "\n";
+  }
+  record += "B\n";
+  const ReplacePhase phase;
+  log_->Append(record);
+  log_->Sync();
+  const std::size_t count = entries_.size();
+  try {
+    for (std::size_t i = 0; i < count; ++i) {
+      Observe(CommitStep::kReplace, i);
+      const Entry& e = entries_[i];
+      KeepOldFile(e.destination, e.backup, e.shown);
+      if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {
+        ThrowSystemError("replace", e.shown, errno);
+      }
     }
+    Observe(CommitStep::kReplace, count);
+    if (durability_ == Durability::kSync) {
+      std::vector<std::filesystem::path> folders;
+      for (const Entry& e : entries_) {
+        const std::filesystem::path folder = e.destination.parent_path();
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+          folders.push_back(folder);
+          SyncFolder(folder);
+        }
+      }
+    }
+    log_->Append("C\n");
+    log_->Sync();
+  } catch (...) {
+    // Back to the old files, newest first, so that a destination named twice ends as it was.
+    try {
+      for (std::size_t i = count; i-- > 0;) {
+        const Entry& e = entries_[i];
+        PutBack({e.destination, e.temporary, e.backup, e.device, e.inode});
+      }
+    } catch (const Error& e) {
+      for (const Entry& entry : entries_) UntrackFile(entry.temporary);
+      entries_.clear();
+      log_->Keep();
+      log_.reset();
+      throw Error(std::string(e.what()) +
+                  " after a failed replace; the next run in this folder tries again");
+    }
+    throw;  // Abandon removes the temporary files and the log
+  }
+  Observe(CommitStep::kReplace, count + 1);
+  for (const Entry& e : entries_) {
+    ::unlink(e.backup.c_str());
+    UntrackFile(e.temporary);
   }
   entries_.clear();
+  log_->Remove();
+  log_.reset();
 }
 
 std::vector<std::filesystem::path> StagedFiles::destinations() const {
   std::vector<std::filesystem::path> out;
-  for (const Entry& e : entries_) out.push_back(e.destination);
+  for (const Entry& e : entries_) out.push_back(e.shown);
   return out;
 }
 

@@ -133,12 +133,16 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
     : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
-                     Durability durability) {
-  return MergePrjFiles(first, std::span(&second, 1), durability);
+                     Durability durability, const LockWait& lock_wait) {
+  return MergePrjFiles(first, std::span(&second, 1), durability, lock_wait);
 }
 
 MergeResult MergePrjFiles(const std::filesystem::path& first,
-                          std::span<const std::filesystem::path> others, Durability durability) {
+                          std::span<const std::filesystem::path> others, Durability durability,
+                          const LockWait& lock_wait) {
+  const WriterLock lock = AboutFile(first, "", [&] { return WriterLock(first, lock_wait); });
+  // A killed merge into `first` is undone before `first` is read, not after.
+  AboutFile(first, "", [&] { RemoveStaleTemporaries(first.parent_path()); });
   // Every file is read piece by piece through small buffers, so that no file is ever held
   // whole in memory: first their layouts are walked (which reads the section headers and the
   // FF02 records), then their records are copied into the merged file. Each step handles the

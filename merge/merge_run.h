@@ -9,6 +9,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "core/file_lock.h"
 
 namespace durvane::merge {
 
@@ -39,9 +40,11 @@ class MergeFileError : public Error {
 // offset when either file is not valid PRJ input, cannot be read, or the merged counts or
 // indices leave the 32-bit range, and when `first` cannot be written; `first` is then
 // unchanged. `first` and `second` may name the same file. `durability` says whether the merged
-// file reaches the disk before it replaces `first`.
+// file reaches the disk before it replaces `first`. The merge holds a WriterLock on `first`
+// from before it reads it until it is replaced, so that two merges into one file run one after
+// the other and neither is lost; `lock_wait` says whether to wait for another run's lock.
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
-                     Durability durability = Durability::kSync);
+                     Durability durability = Durability::kSync, const LockWait& lock_wait = {});
 
 // Folds every file of `others` into `first`, in order, in one pass: the result is the file that
 // merging them one at a time would give, but each file is read once and `first` is replaced
@@ -50,6 +53,7 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
 // message naming that file. A file may be named several times.
 MergeResult MergePrjFiles(const std::filesystem::path& first,
                           std::span<const std::filesystem::path> others,
-                          Durability durability = Durability::kSync);
+                          Durability durability = Durability::kSync,
+                          const LockWait& lock_wait = {});
 
 }  // namespace durvane::merge

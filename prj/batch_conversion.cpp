@@ -31,9 +31,9 @@ FileOutcome ConvertOne(std::size_t index, const std::filesystem::path& file,
   try {
     std::filesystem::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
-    outcome.result =
-        RunConversion(options.qel_directory, folder, file.filename().string(), options.durability,
-                      [&](ConversionStage stage) { observer.FileProgress(index, stage); });
+    outcome.result = RunConversion(
+        options.qel_directory, folder, file.filename().string(), options.durability,
+        options.lock_wait, [&](ConversionStage stage) { observer.FileProgress(index, stage); });
     outcome.kind = FileOutcome::Kind::kFinished;
   } catch (const std::bad_alloc&) {
     outcome.error = "out of memory";

@@ -17,6 +17,8 @@ struct BatchOptions {
   std::filesystem::path qel_directory = ".";
   unsigned jobs = 0;  // files converted at once; 0: one per core
   Durability durability = Durability::kSync;
+  // Whether to wait for another run that writes into a file's output folder.
+  LockWait lock_wait;
   // Once a stop is requested, no further file is started; a file being converted is finished.
   std::stop_token stop;
 };

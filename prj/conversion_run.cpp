@@ -32,7 +32,9 @@ bool EnsureOutputFolder(const std::filesystem::path& qel_directory,
     throw Error("cannot create the output folder " + Quoted(folder) +
                 ": a file of that name is in the way");
   }
-  if (!std::filesystem::create_directory(folder, ec) || ec) {
+  // Another run may create it at the same moment; then it is there all the same.
+  if (!std::filesystem::create_directory(folder, ec) && !ec) return false;
+  if (ec) {
     throw Error("cannot create the output folder " + Quoted(folder) + ": " + ec.message());
   }
   return true;
@@ -113,7 +115,7 @@ std::string OutputBaseName(const std::string& opt_file_name) {
 ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::filesystem::path& opt_folder,
                                const std::string& opt_file_name, Durability durability,
-                               const ConversionProgress& progress) {
+                               const LockWait& lock_wait, const ConversionProgress& progress) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
   const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
@@ -128,6 +130,7 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
   result.warnings = model.warnings;
   result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
   try {
+    const WriterLock lock(result.output_folder, lock_wait);
     StagedFiles files(durability);
     const auto pieces = model.prj.Pieces();
     files.Stage(result.prj_path, pieces);

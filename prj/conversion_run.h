@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/file_lock.h"
 #include "opt/texture_bitmap.h"
 #include "prj/prj_image.h"
 
@@ -50,14 +51,16 @@ struct ConversionResult {
 std::string OutputBaseName(const std::string& opt_file_name);
 
 // Converts opt_folder/opt_file_name into qel_directory/<base>/: <base>.prj and one BMP per
-// texture. All or nothing: the model is computed in full first, every file is written
-// atomically, and on any failure nothing is created or changed. `durability` says whether the
-// files reach the disk before they replace the old ones. `progress`, when given, hears each
-// stage as the conversion passes it.
+// texture. All or nothing: the model is computed in full first, the files are replaced as one
+// set (see StagedFiles), and on any failure nothing is created or changed. `durability` says
+// whether the files reach the disk before they replace the old ones. The conversion holds a
+// WriterLock on the output folder while it writes there; `lock_wait` says whether to wait for
+// another run's. `progress`, when given, hears each stage as the conversion passes it.
 ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::filesystem::path& opt_folder,
                                const std::string& opt_file_name,
                                Durability durability = Durability::kSync,
+                               const LockWait& lock_wait = {},
                                const ConversionProgress& progress = {});
 
 }  // namespace durvane

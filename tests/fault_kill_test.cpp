@@ -22,18 +22,6 @@ namespace {
 
 using namespace fixture;
 
-// The id of a process that has ended (and been reaped).
-pid_t DeadProcessId() {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(0);
-  ::waitpid(pid, nullptr, 0);
-  return pid;
-}
-
-std::string TemporaryName(const std::string& file, pid_t pid, int n) {
-  return "." + file + kTemporarySuffix + std::to_string(pid) + "-" + std::to_string(n);
-}
-
 TEST(KilledConversion, OldFilesStayWholeAndTheNextRunRemovesTheLeftover) {
   TempDir tmp;
   std::filesystem::create_directory(tmp / "in");
@@ -52,12 +40,14 @@ TEST(KilledConversion, OldFilesStayWholeAndTheNextRunRemovesTheLeftover) {
   });
   ASSERT_EQ(outcome.signal, SIGKILL) << outcome.report;
 
-  // The old file is whole; the half-written copy lies beside it under its temporary name.
+  // The old file is whole; the half-written copy lies beside it under its temporary name,
+  // with the run log that names it.
   EXPECT_EQ(ReadBytes(old_prj), TextBytes("old prj file"));
   const std::vector<std::string> left = ListTree(tmp / "qel" / "sample");
-  ASSERT_EQ(left.size(), 2u);
-  EXPECT_EQ(left[0].rfind(".sample.prj" + std::string(kTemporarySuffix), 0), 0u) << left[0];
-  EXPECT_EQ(std::filesystem::file_size(tmp / "qel" / "sample" / left[0]), kKilledAfter);
+  ASSERT_EQ(left.size(), 3u);
+  EXPECT_EQ(left[0].rfind(kRunLogPrefix, 0), 0u) << left[0];
+  EXPECT_EQ(left[1].rfind(".sample.prj" + std::string(kTemporarySuffix), 0), 0u) << left[1];
+  EXPECT_EQ(std::filesystem::file_size(tmp / "qel" / "sample" / left[1]), kKilledAfter);
 
   const ConversionResult next = RunConversion(tmp / "qel", tmp / "in", "sample.opt");
   std::vector<std::string> written = {"sample.prj"};
@@ -65,33 +55,6 @@ TEST(KilledConversion, OldFilesStayWholeAndTheNextRunRemovesTheLeftover) {
   std::sort(written.begin(), written.end());
   EXPECT_EQ(ListTree(tmp / "qel" / "sample"), written);
   EXPECT_EQ(ReadBytes(old_prj), expected);
-}
-
-TEST(StaleTemporaries, OnlyFilesOfEndedProcessesInTheTemporaryPatternAreRemoved) {
-  TempDir tmp;
-  const pid_t dead = DeadProcessId();
-  const pid_t alive = ::getpid();
-  const std::vector<std::string> stale = {TemporaryName("model.prj", dead, 0),
-                                          TemporaryName("HULL0001.BMP", dead, 17)};
-  const std::vector<std::string> kept = {
-      TemporaryName("model.prj", alive, 0),  // a write in progress
-      "model.prj",                           // the real file
-      "model.prj" + std::string(kTemporarySuffix) + std::to_string(dead) + "-0",  // no dot
-      "." + std::string("model.prj") + kTemporarySuffix + std::to_string(dead),   // no counter
-      "." + std::string("model.prj") + kTemporarySuffix + "x" + std::to_string(dead) + "-0",
-      "." + std::string("model.prj") + kTemporarySuffix + std::to_string(dead) + "-1x",
-      "." + std::string("model.prj") + kTemporarySuffix + "-" + std::to_string(dead) + "-1",
-  };
-  for (const auto& name : stale) WriteBytes(tmp / name, TextBytes("partial"));
-  for (const auto& name : kept) WriteBytes(tmp / name, TextBytes("keep"));
-  // A folder in the pattern is not a leftover of ours.
-  std::filesystem::create_directory(tmp / TemporaryName("folder", dead, 0));
-
-  EXPECT_EQ(RemoveStaleTemporaries(tmp.path()), stale.size());
-  std::vector<std::string> expected = kept;
-  expected.push_back(TemporaryName("folder", dead, 0));
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(ListTree(tmp.path()), expected);
 }
 
 TEST(StaleTemporaries, MissingFolderIsNoError) {

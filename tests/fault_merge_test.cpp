@@ -96,9 +96,10 @@ TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLef
   ASSERT_EQ(outcome.signal, SIGKILL) << outcome.report;
   EXPECT_EQ(ReadBytes(first_), first_bytes_);
   const std::vector<std::string> left = ListTree(dir_.path());
-  ASSERT_EQ(left.size(), 3u);
-  EXPECT_EQ(left[0].rfind(".first.prj" + std::string(kTemporarySuffix), 0), 0u) << left[0];
-  EXPECT_LE(std::filesystem::file_size(dir_ / left[0]), kSmallFileLimit);
+  ASSERT_EQ(left.size(), 4u);
+  EXPECT_EQ(left[0].rfind(kRunLogPrefix, 0), 0u) << left[0];
+  EXPECT_EQ(left[1].rfind(".first.prj" + std::string(kTemporarySuffix), 0), 0u) << left[1];
+  EXPECT_LE(std::filesystem::file_size(dir_ / left[1]), kSmallFileLimit);
 
   EXPECT_EQ(Merge(), "ok");
   EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"first.prj", "second.prj"}));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/file_lock.h"
+
 namespace durvane::cli {
 
 inline constexpr int kExitOk = 0;
@@ -15,6 +17,10 @@ inline constexpr int kExitUsage = 2;
 // The option of convert and merge that returns without waiting for the written files to reach
 // the disk.
 inline constexpr const char* kNoSyncOption = "--no-sync";
+
+// The option of convert and merge that fails at once, instead of waiting, when another durvane
+// run is writing the same output.
+inline constexpr const char* kNoWaitOption = "--no-wait";
 
 struct Streams {
   std::ostream& out;
@@ -30,5 +36,8 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io);
 void PrintFileError(Streams io, const std::string& file, const std::string& message);
 void PrintFileWarning(Streams io, const std::string& file, const std::string& message);
 void PrintUsageError(Streams io, const std::string& message);
+
+// How a run waits for another run's lock: when `wait`, saying on stderr that it waits.
+LockWait WaitSayingSo(bool wait, Streams io);
 
 }  // namespace durvane::cli

@@ -1,4 +1,4 @@
-// durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...
+// durvane convert [-o QEL_DIR] [-j N] [--no-sync] [--no-wait] FILE.opt...
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
@@ -14,6 +14,7 @@ namespace {
 struct ConvertSettings {
   std::vector<std::filesystem::path> files;
   BatchOptions options;
+  bool wait = true;
 };
 
 // Parses the N of -j N: a whole number from 1 to 1024.
@@ -59,6 +60,8 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
       }
     } else if (!options_done && a == kNoSyncOption) {
       settings.options.durability = Durability::kNoSync;
+    } else if (!options_done && a == kNoWaitOption) {
+      settings.wait = false;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
       return false;
@@ -113,6 +116,8 @@ int RunConvertCommand(const std::vector<std::string>& args, Streams io) {
     io.err << CommandUsage("convert");
     return kExitUsage;
   }
+  // Said at once, not held back with the file's other messages.
+  settings.options.lock_wait = WaitSayingSo(settings.wait, io);
   PrintingObserver printer(settings.files, io);
   return ConvertFiles(settings.files, settings.options, printer) ? kExitOk : kExitFailed;
 }

@@ -26,7 +26,7 @@ _durvane() {
   local options files=()
   case ${COMP_WORDS[1]} in
     convert)
-      options='-o --output -j --jobs --no-sync --help --'
+      options='-o --output -j --jobs --no-sync --no-wait --help --'
       files=("$opt")
       if ((!options_done)); then
         case $prev in
@@ -44,7 +44,7 @@ _durvane() {
       files=("$opt" "$prj")
       ;;
     merge)
-      options='--no-sync --help --'
+      options='--no-sync --no-wait --help --'
       files=("$prj")
       ;;
     help)

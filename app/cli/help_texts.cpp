@@ -11,20 +11,25 @@ constexpr OptionHelp kNoSync = {
     "return once the system holds the written files, without waiting for them to reach the "
     "disk: faster, but a power cut soon after may leave them empty (a failure of durvane "
     "itself never does)"};
+constexpr OptionHelp kNoWait = {
+    "--no-wait",
+    "fail at once when another durvane run is writing the same output, instead of waiting "
+    "for it to finish"};
 
 constexpr OptionHelp kConvertOptions[] = {
     {"-o, --output QEL_DIR", "write into QEL_DIR (default: the current directory)"},
     {"-j, --jobs N",
      "convert up to N files at once, 1 to 1024 (default: one per core); the files written and "
      "the messages printed are the same as with -j 1"},
-    kNoSync};
+    kNoSync,
+    kNoWait};
 constexpr OptionHelp kInfoOptions[] = {
     {"--json", "print one JSON document per file, on one line, with the same facts"}};
-constexpr OptionHelp kMergeOptions[] = {kNoSync};
+constexpr OptionHelp kMergeOptions[] = {kNoSync, kNoWait};
 
 constexpr CommandHelp kCommands[] = {
     {.name = "convert",
-     .usage = "durvane convert [-o QEL_DIR] [-j N] [--no-sync] [--] FILE.opt...",
+     .usage = "durvane convert [-o QEL_DIR] [-j N] [--no-sync] [--no-wait] [--] FILE.opt...",
      .description =
          "Converts each OPT file into QEL_DIR/<name>/, where <name> is the file name less .opt, "
          "in lower case: <name>.prj and one 8-bit <TEXTURE>.BMP per texture. Files convert "
@@ -41,7 +46,7 @@ constexpr CommandHelp kCommands[] = {
          "merge input. The facts of an invalid file are printed too.",
      .options = kInfoOptions},
     {.name = "merge",
-     .usage = "durvane merge [--no-sync] [--] FIRST.prj SECOND.prj [MORE.prj...]",
+     .usage = "durvane merge [--no-sync] [--no-wait] [--] FIRST.prj SECOND.prj [MORE.prj...]",
      .description =
          "Folds SECOND.prj into FIRST.prj, in place: block by block, the second file's records "
          "follow the first's, with its top-level indices moved past the first file's polygons. "

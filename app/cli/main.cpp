@@ -6,6 +6,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "core/interrupt_cleanup.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ int RunHelp(const std::vector<std::string>& args, Streams io) {
 
 int main(int argc, char** argv) {
   using namespace durvane::cli;
+  // Ctrl-C and SIGTERM remove this run's temporary files before it ends (status 130, 143).
+  durvane::InstallInterruptCleanup();
   const Streams io{std::cout, std::cerr};
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {

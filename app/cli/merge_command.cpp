@@ -1,4 +1,4 @@
-// durvane merge [--no-sync] FIRST.prj SECOND.prj [MORE.prj...]
+// durvane merge [--no-sync] [--no-wait] FIRST.prj SECOND.prj [MORE.prj...]
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -16,11 +16,14 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   std::vector<std::string> files;
   bool options_done = false;
   Durability durability = Durability::kSync;
+  bool wait = true;
   for (const std::string& a : args) {
     if (!options_done && a == "--") {
       options_done = true;
     } else if (!options_done && a == kNoSyncOption) {
       durability = Durability::kNoSync;
+    } else if (!options_done && a == kNoWaitOption) {
+      wait = false;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
       io.err << CommandUsage("merge");
@@ -44,7 +47,8 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
     }
   }
   try {
-    const merge::MergeResult result = merge::MergePrjFiles(first, others, durability);
+    const merge::MergeResult result =
+        merge::MergePrjFiles(first, others, durability, WaitSayingSo(wait, io));
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);
     std::string folded, shifts;
     for (std::size_t i = 0; i < others.size(); ++i) {

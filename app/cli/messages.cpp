@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <ostream>
+#include <string>
 
 #include "app/cli/commands.h"
 #include "core/printable_text.h"
@@ -15,6 +17,17 @@ void PrintFileWarning(Streams io, const std::string& file, const std::string& me
 
 void PrintUsageError(Streams io, const std::string& message) {
   io.err << "durvane: error: " << PrintableText(message) << "\n";
+}
+
+LockWait WaitSayingSo(bool wait, Streams io) {
+  LockWait lock_wait;
+  lock_wait.wait = wait;
+  lock_wait.on_wait = [&err = io.err](const std::filesystem::path& path) {
+    // One insertion, so that lines of jobs running at once do not interleave.
+    err << ("durvane: waiting for another durvane run to finish with '" + path.string() + "'\n")
+        << std::flush;
+  };
+  return lock_wait;
 }
 
 }  // namespace durvane::cli
