@@ -57,8 +57,8 @@ TextureSummary Summarise(const TextureBitmap& t) {
   TextureSummary s;
   s.name = t.PrintableName();
   s.layout = t.layout;
-  s.width = LoadI32(t.header.data() + 18);
-  s.height = LoadI32(t.header.data() + 22);
+  s.width = t.width;
+  s.height = t.height;
   s.pixel_count = static_cast<std::int64_t>(t.pixels.size());
   s.safe_file_name = t.HasSafeFileName();
   return s;

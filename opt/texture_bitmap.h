@@ -26,8 +26,10 @@ struct TextureBitmap {
   std::vector<std::byte> header;
   // The pixel bytes, exactly as read; they point into the OPT file's bytes.
   std::span<const std::byte> pixels;
-  // The texture node's payload layout.
+  // The texture node's payload layout and the size it gives, as the header holds it.
   TextureLayout layout = TextureLayout::kA;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
 
   // The texture's file name: the 8 name bytes, then ".BMP".
   std::string FileName() const;

@@ -35,6 +35,8 @@ TextureBitmap ExportTexture(std::span<const std::byte, 8> name,
   TextureBitmap bitmap;
   std::copy(name.begin(), name.end(), bitmap.name.begin());
   bitmap.pixels = pixels;
+  bitmap.width = width;
+  bitmap.height = height;
   bitmap.header.assign(kBitmapHeaderBytes, std::byte{0});
   std::byte* h = bitmap.header.data();
 

@@ -86,6 +86,8 @@ void ExpectTexture(const TextureBitmap& t, const TextureDesc& desc) {
   EXPECT_EQ(t.FileName(), desc.name + ".BMP");
   EXPECT_EQ(LoadI32(&t.header[18]), desc.width);
   EXPECT_EQ(LoadI32(&t.header[22]), desc.height);
+  EXPECT_EQ(t.width, desc.width);
+  EXPECT_EQ(t.height, desc.height);
   EXPECT_EQ(LoadU32(&t.header[2]), 1078u + desc.pixels.size());
   ASSERT_EQ(t.pixels.size(), desc.pixels.size());
   for (std::size_t i = 0; i < desc.pixels.size(); ++i) {
