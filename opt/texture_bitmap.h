@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace durvane::opt {
@@ -27,6 +28,9 @@ struct TextureBitmap {
   bool HasSafeFileName() const;
   // The name for messages, with unprintable bytes escaped as \xNN.
   std::string PrintableName() const;
+
+ private:
+  std::string_view NameView() const;
 };
 
 }  // namespace durvane::opt

@@ -24,6 +24,7 @@ struct Streams {
 int RunConvertCommand(const std::vector<std::string>& args, Streams io);
 int RunInfoCommand(const std::vector<std::string>& args, Streams io);
 int RunMergeCommand(const std::vector<std::string>& args, Streams io);
+int RunRenderCommand(const std::vector<std::string>& args, Streams io);
 
 // "durvane: error: 'file': message" on stderr.
 void PrintFileError(Streams io, const std::string& file, const std::string& message);
