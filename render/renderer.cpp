@@ -154,6 +154,21 @@ class Rasterizer {
     image_.height = options.height;
     image_.rgba.assign(pixels * 4, 0);
     depth_.assign(pixels, -std::numeric_limits<float>::infinity());
+    tiles_x_ = (options.width + kTileSide - 1) / kTileSide;
+    tiles_y_ = (options.height + kTileSide - 1) / kTileSide;
+    const auto tiles = static_cast<std::size_t>(tiles_x_) * static_cast<std::size_t>(tiles_y_);
+    tile_farthest_.assign(tiles, -std::numeric_limits<float>::infinity());
+    tile_changed_.assign(tiles, 0);
+  }
+
+  // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
+  // turn most later ones away whole.
+  float NearestDepth(const Polygon& polygon) const {
+    float nearest = -std::numeric_limits<float>::infinity();
+    for (int c = 0; c < polygon.corner_count; ++c) {
+      nearest = std::max(nearest, Project(polygon.corners[c]).depth);
+    }
+    return nearest;
   }
 
   void Draw(const Polygon& polygon) {
@@ -202,6 +217,54 @@ class Rasterizer {
     const int y0 = std::max(0, first_pixel(std::min({s[0].y, s[1].y, s[2].y})));
     const int y1 = std::min(image_.height - 1, last_pixel(std::max({s[0].y, s[1].y, s[2].y})));
     if (x0 > x1 || y0 > y1) return;
+    // The triangle's depth is a plane over the picture; its nearest point within a tile lies
+    // at one of the tile's corners. A small margin keeps the test on the safe side of rounding.
+    const double px = static_cast<double>(kSubpixels);
+    const double ax = (s[1].x - s[0].x) / px, ay = (s[1].y - s[0].y) / px;
+    const double bx = (s[2].x - s[0].x) / px, by = (s[2].y - s[0].y) / px;
+    const double az = s[1].depth - s[0].depth, bz = s[2].depth - s[0].depth;
+    const double det = ax * by - ay * bx;
+    const double dzdx = (az * by - ay * bz) / det;
+    const double dzdy = (ax * bz - az * bx) / det;
+    const double x_origin = s[0].x / px, y_origin = s[0].y / px;
+    for (int ty = y0 / kTileSide; ty <= y1 / kTileSide; ++ty) {
+      for (int tx = x0 / kTileSide; tx <= x1 / kTileSide; ++tx) {
+        const std::size_t tile = static_cast<std::size_t>(ty) * static_cast<std::size_t>(tiles_x_) +
+                                 static_cast<std::size_t>(tx);
+        const int left = std::max(x0, tx * kTileSide);
+        const int right = std::min(x1, tx * kTileSide + kTileSide - 1);
+        const int top = std::max(y0, ty * kTileSide);
+        const int bottom = std::min(y1, ty * kTileSide + kTileSide - 1);
+        const double cx = (dzdx > 0 ? right : left) + 0.5;
+        const double cy = (dzdy > 0 ? bottom : top) + 0.5;
+        double nearest = s[0].depth + dzdx * (cx - x_origin) + dzdy * (cy - y_origin);
+        nearest += 1e-4 * (1 + std::abs(nearest));
+        if (nearest <= tile_farthest_[tile]) continue;
+        if (tile_changed_[tile] != 0) {
+          UpdateTile(tx, ty, tile);
+          if (nearest <= tile_farthest_[tile]) continue;
+        }
+        if (Fill(s, area, left, right, top, bottom, bitmap, light)) tile_changed_[tile] = 1;
+      }
+    }
+  }
+
+  void UpdateTile(int tx, int ty, std::size_t tile) {
+    float farthest = std::numeric_limits<float>::infinity();
+    const int x_end = std::min(image_.width, (tx + 1) * kTileSide);
+    const int y_end = std::min(image_.height, (ty + 1) * kTileSide);
+    for (int y = ty * kTileSide; y < y_end; ++y) {
+      const float* row = depth_.data() + static_cast<std::size_t>(y) * image_.width;
+      for (int x = tx * kTileSide; x < x_end; ++x) farthest = std::min(farthest, row[x]);
+    }
+    tile_farthest_[tile] = farthest;
+    tile_changed_[tile] = 0;
+  }
+
+  // Draws the triangle's pixels within [left, right] x [top, bottom]; true when any was drawn.
+  bool Fill(const std::array<ScreenCorner, 3>& s, std::int64_t area, int x0, int x1, int y0, int y1,
+            const Bitmap* bitmap, float light) {
+    bool drawn = false;
     const float inverse_area = 1.0f / static_cast<float>(area);
     const std::int64_t bias0 = EdgeBias(s[1], s[2]);
     const std::int64_t bias1 = EdgeBias(s[2], s[0]);
@@ -236,8 +299,10 @@ class Rasterizer {
         p[1] = Lit(colour.g, light);
         p[2] = Lit(colour.b, light);
         p[3] = 255;
+        drawn = true;
       }
     }
+    return drawn;
   }
 
   static std::uint8_t Lit(std::uint8_t channel, float light) {
@@ -249,6 +314,13 @@ class Rasterizer {
   const Camera& camera_;
   Image image_;
   std::vector<float> depth_;
+  // Per tile of kTileSide by kTileSide pixels, the farthest depth drawn in it, possibly out of
+  // date but never nearer than it is: a triangle no nearer than that cannot show in the tile.
+  // tile_changed_ marks tiles drawn in since their farthest depth was worked out.
+  static constexpr int kTileSide = 16;
+  int tiles_x_ = 0, tiles_y_ = 0;
+  std::vector<float> tile_farthest_;
+  std::vector<std::uint8_t> tile_changed_;
 };
 
 }  // namespace
@@ -307,9 +379,23 @@ Rendering Render(const Model& model, const RenderOptions& options) {
   // Second pass: draw them.
   const Camera camera = MakeCamera(options, low, high);
   Rasterizer rasterizer(model, options, camera);
+  struct Entry {
+    float nearest;
+    std::uint32_t index;
+  };
+  std::vector<Entry> order;
+  order.reserve(rendering.polygons_drawn);
   for (std::size_t i = 0; i < model.size(); ++i) {
-    if (drawable[i]) rasterizer.Draw(model[i]);
+    if (drawable[i]) {
+      order.push_back({rasterizer.NearestDepth(model[i]), static_cast<std::uint32_t>(i)});
+    }
   }
+  // Nearest first; among equals, file order. Which polygon shows at a pixel depends only on
+  // the depths, and on file order where two are equally near there.
+  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
+    return a.nearest != b.nearest ? a.nearest > b.nearest : a.index < b.index;
+  });
+  for (const Entry& e : order) rasterizer.Draw(model[e.index]);
   rendering.image = rasterizer.Take();
   return rendering;
 }
