@@ -279,9 +279,20 @@ class Rasterizer {
       std::int64_t w0 = Edge(s[1], s[2], cx, cy);
       std::int64_t w1 = Edge(s[2], s[0], cx, cy);
       std::int64_t w2 = Edge(s[0], s[1], cx, cy);
+      // The run of pixels of this row inside all three edges, worked out rather than searched.
+      std::int64_t first = 0;
+      std::int64_t last = x1 - x0;
+      if (!Inside(w0 + bias0, step0, first, last) || !Inside(w1 + bias1, step1, first, last) ||
+          !Inside(w2 + bias2, step2, first, last) || first > last) {
+        continue;
+      }
+      w0 += step0 * first;
+      w1 += step1 * first;
+      w2 += step2 * first;
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width);
-      for (int x = x0; x <= x1; ++x, w0 += step0, w1 += step1, w2 += step2) {
-        if (w0 + bias0 < 0 || w1 + bias1 < 0 || w2 + bias2 < 0) continue;
+      const int x_last = x0 + static_cast<int>(last);
+      for (int x = x0 + static_cast<int>(first); x <= x_last;
+           ++x, w0 += step0, w1 += step1, w2 += step2) {
         const float b0 = static_cast<float>(w0) * inverse_area;
         const float b1 = static_cast<float>(w1) * inverse_area;
         const float b2 = static_cast<float>(w2) * inverse_area;
@@ -303,6 +314,22 @@ class Rasterizer {
       }
     }
     return drawn;
+  }
+
+  // Narrows [first, last] to the steps k at which value + step * k stays 0 or more; false
+  // when no step does.
+  static bool Inside(std::int64_t value, std::int64_t step, std::int64_t& first,
+                     std::int64_t& last) {
+    if (step == 0) return value >= 0;
+    if (step > 0) {
+      // k >= ceil(-value / step)
+      first = std::max(first, value >= 0 ? -(value / step) : (-value + step - 1) / step);
+    } else {
+      // k <= floor(value / -step)
+      if (value < 0) return false;
+      last = std::min(last, value / -step);
+    }
+    return true;
   }
 
   static std::uint8_t Lit(std::uint8_t channel, float light) {
