@@ -350,6 +350,19 @@ class Rasterizer {
   std::vector<std::uint8_t> tile_changed_;
 };
 
+// Asks RenderOptions::cancelled every few thousand polygons.
+class CancelCheck {
+ public:
+  explicit CancelCheck(const RenderOptions& options) : cancelled_(options.cancelled) {}
+  void operator()() {
+    if (count_++ % 4096 == 0 && cancelled_ && cancelled_()) throw Cancelled();
+  }
+
+ private:
+  const std::function<bool()>& cancelled_;
+  std::uint32_t count_ = 0;
+};
+
 }  // namespace
 
 std::optional<View> ParseView(std::string_view text) {
@@ -376,7 +389,9 @@ Rendering Render(const Model& model, const RenderOptions& options) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   Vec low{kInf, kInf, kInf};
   Vec high{-kInf, -kInf, -kInf};
+  CancelCheck check(options);
   for (std::size_t i = 0; i < model.size(); ++i) {
+    check();
     const Polygon polygon = model[i];
     if (!Drawable(polygon)) continue;
     drawable[i] = true;
@@ -422,7 +437,11 @@ Rendering Render(const Model& model, const RenderOptions& options) {
   std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
     return a.nearest != b.nearest ? a.nearest > b.nearest : a.index < b.index;
   });
-  for (const Entry& e : order) rasterizer.Draw(model[e.index]);
+  CancelCheck draw_check(options);
+  for (const Entry& e : order) {
+    draw_check();
+    rasterizer.Draw(model[e.index]);
+  }
   rendering.image = rasterizer.Take();
   return rendering;
 }

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,14 @@ struct RenderOptions {
   int width = 512;   // 1 to kMaxImageSide
   int height = 512;
   bool flat = false;  // every polygon in the flat colour
+  // Asked now and then while drawing; when it returns true, Render throws Cancelled.
+  std::function<bool()> cancelled;
+};
+
+// A drawing given up because RenderOptions::cancelled said so.
+class Cancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "the drawing was cancelled"; }
 };
 
 // Pixels row by row from the top, four bytes each: red, green, blue, alpha. Where no polygon

@@ -326,6 +326,18 @@ TEST(Render, PolygonsThatCannotBeDrawnAreLeftOutAndCounted) {
   }
 }
 
+TEST(Render, ACancelledDrawingStops) {
+  TempDir dir;
+  const render::Model model = ModelOf(dir, "cube.opt", ColourCube());
+  RenderOptions options;
+  int asked = 0;
+  options.cancelled = [&asked] { return ++asked > 1; };  // yes from the second question on
+  EXPECT_THROW(render::Render(model, options), render::Cancelled);
+  EXPECT_EQ(asked, 2);  // once in each pass over the six polygons
+  options.cancelled = [] { return false; };
+  EXPECT_EQ(render::Render(model, options).polygons_drawn, 6u);
+}
+
 TEST(Render, BitmapsAreNeverReadPastTheirPixels) {
   // Headers as the converter writes them, then bent.
   struct Case {

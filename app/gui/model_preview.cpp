@@ -36,7 +36,9 @@ ModelPreview::ModelPreview(QWidget* parent) : QWidget(parent) {
   setMinimumSize(32, 32);
 }
 
-ModelPreview::~ModelPreview() = default;
+ModelPreview::~ModelPreview() {
+  if (cancel_) *cancel_ = true;
+}
 
 void ModelPreview::ShowFile(const QString& path) {
   if (path == file_ && !path.isEmpty()) return;
@@ -53,6 +55,8 @@ void ModelPreview::Reload() {
 
 void ModelPreview::Request(bool reuse_model) {
   const int generation = ++generation_;
+  if (cancel_) *cancel_ = true;
+  cancel_ = std::make_shared<std::atomic<bool>>(false);
   if (file_.isEmpty()) {
     busy_ = false;
     picture_ = QImage();
@@ -72,6 +76,7 @@ void ModelPreview::Request(bool reuse_model) {
   render::RenderOptions options;
   options.yaw = yaw_;
   options.pitch = pitch_;
+  options.cancelled = [cancel = cancel_] { return cancel->load(); };
   options.width = std::clamp(width(), 1, render::kMaxImageSide);
   options.height = std::clamp(height(), 1, render::kMaxImageSide);
   const std::filesystem::path path(QFile::encodeName(file_).toStdString());
@@ -88,6 +93,8 @@ void ModelPreview::Request(bool reuse_model) {
       if (!model) model = std::make_shared<const render::Model>(render::LoadModelFile(path));
       result.model = model;
       result.picture = ToQImage(render::Render(*model, options).image);
+    } catch (const render::Cancelled&) {
+      // Superseded: nobody looks at this result.
     } catch (const std::bad_alloc&) {
       result.error = QStringLiteral("Out of memory.");
     } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <memory>
 
 #include "render/model.h"
@@ -61,6 +62,8 @@ class ModelPreview : public QWidget {
   QString message_;
   bool busy_ = false;
   int generation_ = 0;  // of the newest request
+  // Set to give up the newest request's drawing once a newer one comes.
+  std::shared_ptr<std::atomic<bool>> cancel_;
   QPoint drag_from_;
 };
 
