@@ -1,7 +1,6 @@
 #include "opt/texture_bitmap.h"
 
-#include <cstdio>
-#include <string_view>
+#include "core/file_names.h"
 
 namespace durvane::opt {
 
@@ -11,30 +10,16 @@ std::string TextureBitmap::FileName() const {
   return out + ".BMP";
 }
 
+std::string_view TextureBitmap::NameView() const {
+  return {reinterpret_cast<const char*>(name.data()), name.size()};
+}
+
 bool TextureBitmap::HasSafeFileName() const {
-  constexpr std::string_view kForbidden = "/\\:*?\"<>|";
-  for (std::byte b : name) {
-    const auto c = static_cast<unsigned char>(b);
-    if (c < 0x20 || c == 0x7F || kForbidden.find(static_cast<char>(c)) != std::string_view::npos) {
-      return false;
-    }
-  }
-  return true;
+  return IsSafeFileName(NameView());
 }
 
 std::string TextureBitmap::PrintableName() const {
-  std::string out;
-  for (std::byte b : name) {
-    const auto c = static_cast<unsigned char>(b);
-    if (c < 0x20 || c >= 0x7F || c == '\\') {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02x", c);
-      out += buf;
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
-  return out;
+  return durvane::PrintableName(NameView());
 }
 
 }  // namespace durvane::opt

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace durvane::opt {
@@ -38,6 +39,9 @@ struct TextureBitmap {
   bool HasSafeFileName() const;
   // The name for messages, with unprintable bytes escaped as \xNN.
   std::string PrintableName() const;
+
+ private:
+  std::string_view NameView() const;
 };
 
 }  // namespace durvane::opt

@@ -31,8 +31,10 @@ TEST(CliUsage, EveryCommandPrintsItsOwnHelp) {
       EXPECT_EQ(r.out, help) << args.back();
       EXPECT_EQ(r.err, "");
     }
-    // After '--', --help is a file name.
-    EXPECT_EQ(RunProcess(kDurvane, {name, "--", "--help", "--help"}).exit_status, 1);
+    // After '--', --help is a file name (render draws one file, merge needs two).
+    std::vector<std::string> files = {name, "--", "--help"};
+    if (name != "render") files.push_back("--help");
+    EXPECT_EQ(RunProcess(kDurvane, files).exit_status, 1);
   }
 }
 
@@ -95,6 +97,9 @@ TEST(CliUsage, OneRuleForEveryCommand) {
       {{"convert", "-o", out, "--", "-x.opt"}, 1, "'-x.opt'"},
       {{"info", "--", "-x.opt"}, 1, "'-x.opt'"},
       {{"merge", "--", first, "-x.prj"}, 1, "'-x.prj'"},
+      {{"render", "-o", (qel / "x.png").string(), model_txt}, 1, "'" + model_txt + "': not drawn"},
+      {{"render", "--bogus", first}, 2, "unknown option '--bogus'"},
+      {{"render", "-o", (qel / "x.png").string(), "--", "-x.prj"}, 1, "'-x.prj'"},
   };
   for (const UsageCase& c : cases) {
     std::string line;

@@ -30,6 +30,7 @@ struct Streams {
 int RunConvertCommand(const std::vector<std::string>& args, Streams io);
 int RunInfoCommand(const std::vector<std::string>& args, Streams io);
 int RunMergeCommand(const std::vector<std::string>& args, Streams io);
+int RunRenderCommand(const std::vector<std::string>& args, Streams io);
 
 // "durvane: error: 'file': message" on stderr, with control bytes and bytes that are not
 // UTF-8 written as \xNN, so that no name can drive the terminal.

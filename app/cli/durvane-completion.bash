@@ -14,7 +14,7 @@ _durvane_files() {
 _durvane() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local opt='*.[oO][pP][tT]' prj='*.[pP][rR][jJ]'
-  local commands='convert info merge help'
+  local commands='convert info merge render help'
   if ((COMP_CWORD == 1)); then
     COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
     return
@@ -46,6 +46,24 @@ _durvane() {
     merge)
       options='--no-sync --no-wait --help --'
       files=("$prj")
+      ;;
+    render)
+      options='--view --yaw --pitch --size --flat -o --help --'
+      files=("$opt" "$prj")
+      if ((!options_done)); then
+        case $prev in
+          --view)
+            COMPREPLY=($(compgen -W '+x -x +y -y +z -z iso' -- "$cur"))
+            return
+            ;;
+          -o)
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.png' -- "$cur"))
+            return
+            ;;
+          --yaw | --pitch | --size) return ;;
+        esac
+      fi
       ;;
     help)
       ((COMP_CWORD == 2)) && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))

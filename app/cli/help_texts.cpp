@@ -26,6 +26,15 @@ constexpr OptionHelp kConvertOptions[] = {
 constexpr OptionHelp kInfoOptions[] = {
     {"--json", "print one JSON document per file, on one line, with the same facts"}};
 constexpr OptionHelp kMergeOptions[] = {kNoSync, kNoWait};
+constexpr OptionHelp kRenderOptions[] = {
+    {"--view V",
+     "look from +x, -x, +y, -y, +z or -z (z is up), or iso, the three-quarter view "
+     "(default)"},
+    {"--yaw D", "turn the camera D degrees about the z axis"},
+    {"--pitch D", "raise the camera D degrees"},
+    {"--size WxH", "the picture's size in pixels (default 512x512)"},
+    {"--flat", "draw every polygon in one colour, without its bitmap"},
+    {"-o OUT.png", "where to write the picture (default: <name>.png in the current folder)"}};
 
 constexpr CommandHelp kCommands[] = {
     {.name = "convert",
@@ -55,6 +64,15 @@ constexpr CommandHelp kCommands[] = {
          "is checked in full first; on any error FIRST.prj is left as it was. The same file may "
          "be given more than once.",
      .options = kMergeOptions},
+    {.name = "render",
+     .usage = "durvane render [--view V] [--yaw D] [--pitch D] [--size WxH] [--flat] "
+              "[-o OUT.png] [--] FILE.opt|FILE.prj",
+     .description =
+         "Draws the model of an OPT or PRJ file into a PNG picture, written whole or not at "
+         "all. A PRJ file is drawn with the bitmaps beside it; an OPT file is converted in "
+         "memory, nothing written, and drawn with its own textures, so both give the same "
+         "picture. A file that breaks its layout fails with the error info gives for it.",
+     .options = kRenderOptions},
 };
 
 constexpr OptionHelp kCommonOptions[] = {

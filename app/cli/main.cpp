@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {"convert", durvane::cli::RunConvertCommand},
     {"info", durvane::cli::RunInfoCommand},
     {"merge", durvane::cli::RunMergeCommand},
+    {"render", durvane::cli::RunRenderCommand},
 };
 
 // Whether -h or --help comes before the end of the options.

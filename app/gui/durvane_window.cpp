@@ -19,6 +19,7 @@ namespace durvane::gui {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+constexpr int kPreviewWidth = 360;
 
 // Places a control from its design position and size in twips.
 void Place(QWidget& control, int left, int top, int width, int height) {
@@ -92,6 +93,7 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   optdirectory_.setObjectName(QStringLiteral("optdirectory"));
   optfile_.setObjectName(QStringLiteral("optfile"));
   prjwriter_.setObjectName(QStringLiteral("prjwriter"));
+  preview_.setObjectName(QStringLiteral("preview"));
 
   opcreate_.setText(QStringLiteral("Create New"));
   opmerge_.setText(QStringLiteral("Merge PRJ"));
@@ -126,6 +128,9 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
     });
   }
   connect(&prjwriter_, &QPushButton::clicked, this, &Durvane::OnWriteClicked);
+  for (FileList* list : {&prjfile1_, &optfile_}) {
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list] { Preview(*list); });
+  }
 
   // The start state is the state after choosing Create New.
   opcreate_.setChecked(true);
@@ -135,7 +140,9 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
 Durvane::~Durvane() = default;
 
 void Durvane::PlaceControls() {
-  setFixedSize(6975 / kTwipsPerPixel, 5820 / kTwipsPerPixel);
+  // The design's 6975 twips, and the preview pane beside them.
+  setFixedSize(6975 / kTwipsPerPixel + kPreviewWidth + 8, 5820 / kTwipsPerPixel);
+  preview_.setGeometry(6975 / kTwipsPerPixel, 8, kPreviewWidth, 5820 / kTwipsPerPixel - 16);
   Place(label1_, 360, 360, 1815, 255);
   Place(prjdrive_, 360, 600, 2415, 315);
   Place(prjdirectory_, 360, 960, 2415, 1215);
@@ -158,6 +165,7 @@ void Durvane::SetTabOrder() {
 }
 
 void Durvane::OnCreateNewClicked() {
+  preview_.ShowFile({});
   prjfile1_.hide();
   optfile_.SetPattern(QStringLiteral("*.opt"));
   label1_.setText(QStringLiteral("QEL Directory"));
@@ -165,6 +173,7 @@ void Durvane::OnCreateNewClicked() {
 }
 
 void Durvane::OnMergeClicked() {
+  preview_.ShowFile({});
   optfile_.SetPattern(QStringLiteral("*.prj"));
   prjfile1_.show();
   label1_.setText(QStringLiteral("1st PRJ Folder"));
@@ -253,8 +262,16 @@ QStringList Durvane::Merge(QString& summary) {
   const QString names[] = {Quoted(optfile_.SelectedName()), Quoted(prjfile1_.SelectedName())};
   summary = QStringLiteral("Merging %1 into %2 failed.").arg(names[0], names[1]);
   const merge::MergeResult result = operations_.merge(LocalPath(first), LocalPath(second));
+  preview_.ShowFile(first);
+  preview_.Reload();
   summary = QStringLiteral("%1 was merged into %2 with warnings:").arg(names[0], names[1]);
   return FromStrings(result.warnings);
+}
+
+void Durvane::Preview(const FileList& list) {
+  if (list.SelectedIndex() < 0) return;
+  const FolderList& folder = &list == &prjfile1_ ? prjdirectory_ : optdirectory_;
+  preview_.ShowFile(QDir(folder.Path()).filePath(list.SelectedName()));
 }
 
 void Durvane::RefreshLists() {

@@ -15,6 +15,7 @@
 #include "app/gui/drive_list.h"
 #include "app/gui/file_list.h"
 #include "app/gui/folder_list.h"
+#include "app/gui/model_preview.h"
 #include "app/gui/operations.h"
 #include "app/gui/user_feedback.h"
 
@@ -43,6 +44,8 @@ class Durvane : public QWidget {
   QStringList Merge(QString& summary);
   // Shows what the last run may have added to the folders.
   void RefreshLists();
+  // Draws the file last selected in a list the mode uses, in the preview pane.
+  void Preview(const FileList& list);
 
   void PlaceControls();
   void SetTabOrder();
@@ -64,6 +67,7 @@ class Durvane : public QWidget {
   FolderList optdirectory_{this};
   FileList optfile_{this};
   QPushButton prjwriter_{this};
+  ModelPreview preview_{this};  // added to the right of the design
 };
 
 }  // namespace durvane::gui

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -48,7 +49,7 @@ class WindowTest : public QObject {
     Harness h;
 
     QCOMPARE(h.window->windowTitle(), QString("DURVANE v1.3"));
-    QCOMPARE(h.window->size(), QSize(465, 388));
+    QCOMPARE(h.window->size(), QSize(465 + 368, 388));  // the design and the preview pane
     QVERIFY(!h.window->windowIcon().isNull());
 
     QVERIFY(h.opcreate().isChecked());
@@ -78,6 +79,21 @@ class WindowTest : public QObject {
     QVERIFY(h.Show());
     QCOMPARE(QApplication::focusWidget(), &h.optfile());
     QVERIFY(h.feedback->events.isEmpty());
+  }
+
+  void previewShowsTheSelectedFileOfTheMode() {
+    WriteFile(top_ + "/ship.opt", SampleBytes());
+    QVERIFY(QDir::setCurrent(top_));
+    Harness h;
+    auto& preview = h.Get<ModelPreview>("preview");
+    QSignalSpy shown(&preview, &ModelPreview::Shown);
+    Harness::ClickName(h.optfile(), "ship.opt");
+    QCOMPARE(preview.File(), top_ + "/ship.opt");
+    QVERIFY(shown.wait(10000));
+    QVERIFY(!preview.Picture().isNull());
+    // Another mode lists other files: the pane is cleared.
+    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
+    QVERIFY(preview.File().isEmpty());
   }
 
   void controlGeometry_data() {

@@ -1,0 +1,124 @@
+// durvane render [--view V] [--yaw D] [--pitch D] [--size WxH] [--flat] [-o OUT.png] FILE
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <new>
+#include <optional>
+#include <ostream>
+
+#include "app/cli/commands.h"
+#include "app/cli/help_texts.h"
+#include "core/file_io.h"
+#include "core/printable_text.h"
+#include "render/model_files.h"
+#include "render/png_codec.h"
+#include "render/renderer.h"
+
+namespace durvane::cli {
+namespace {
+
+std::optional<double> ParseDegrees(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+std::optional<int> ParseSide(const char* begin, const char* end) {
+  int value = 0;
+  const auto [ptr, ec] = std::from_chars(begin, end, value);
+  if (ec != std::errc() || ptr != end || value < 1 || value > render::kMaxImageSide) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// "WxH" into the options; false when it is no such size.
+bool ParseSize(const std::string& text, render::RenderOptions& options) {
+  const auto x = text.find('x');
+  if (x == std::string::npos) return false;
+  const auto width = ParseSide(text.data(), text.data() + x);
+  const auto height = ParseSide(text.data() + x + 1, text.data() + text.size());
+  if (!width || !height) return false;
+  options.width = *width;
+  options.height = *height;
+  return true;
+}
+
+int UsageError(Streams io, const std::string& message) {
+  PrintUsageError(io, message);
+  io.err << CommandUsage("render");
+  return kExitUsage;
+}
+
+}  // namespace
+
+int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
+  render::RenderOptions options;
+  std::optional<std::string> output;
+  std::vector<std::string> files;
+  bool options_done = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_done || a.size() < 2 || a[0] != '-') {
+      files.push_back(a);
+      continue;
+    }
+    const bool takes_value =
+        a == "--view" || a == "--yaw" || a == "--pitch" || a == "--size" || a == "-o";
+    if (takes_value && i + 1 == args.size()) return UsageError(io, a + " needs a value");
+    if (a == "--") {
+      options_done = true;
+    } else if (a == "--view") {
+      const auto view = render::ParseView(args[++i]);
+      if (!view) return UsageError(io, "unknown view '" + args[i] + "'");
+      options.view = *view;
+    } else if (a == "--yaw" || a == "--pitch") {
+      const auto degrees = ParseDegrees(args[++i]);
+      if (!degrees) return UsageError(io, a + " needs a number of degrees, not '" + args[i] + "'");
+      (a == "--yaw" ? options.yaw : options.pitch) = *degrees;
+    } else if (a == "--size") {
+      if (!ParseSize(args[++i], options)) {
+        return UsageError(io, "--size needs WIDTHxHEIGHT, each 1 to " +
+                                  std::to_string(render::kMaxImageSide) + ", not '" + args[i] +
+                                  "'");
+      }
+    } else if (a == "-o") {
+      output = args[++i];
+    } else if (a == "--flat") {
+      options.flat = true;
+    } else {
+      return UsageError(io, "unknown option '" + a + "'");
+    }
+  }
+  if (files.size() != 1) {
+    return UsageError(io, files.empty() ? "no file given" : "render takes one file");
+  }
+  const std::string& file = files[0];
+  if (!render::ModelFileKindOf(file)) {
+    PrintFileError(io, file, "not drawn: the file name does not end in \".opt\" or \".prj\"");
+    return kExitFailed;
+  }
+  const std::filesystem::path destination =
+      output ? std::filesystem::path(*output)
+             : std::filesystem::path(std::filesystem::path(file).stem().string() + ".png");
+  try {
+    const render::Model model = render::LoadModelFile(file);
+    const render::Rendering rendering = render::Render(model, options);
+    for (const std::string& w : rendering.warnings) PrintFileWarning(io, file, w);
+    const std::vector<std::byte> png = render::EncodePng(rendering.image);
+    const std::span<const std::byte> pieces[] = {png};
+    WriteFileAtomically(destination, pieces);
+    io.out << "wrote " << PrintableText(destination.string()) << "\n";
+    return kExitOk;
+  } catch (const std::bad_alloc&) {
+    PrintFileError(io, file, "out of memory");
+  } catch (const std::exception& e) {
+    PrintFileError(io, file, e.what());
+  }
+  return kExitFailed;
+}
+
+}  // namespace durvane::cli

@@ -1,0 +1,59 @@
+// Drawing models, file reading included: the W1 model's PRJ file (about 1,000,000 polygons and
+// 64 bitmaps of 256 by 256) at 1024 by 1024, and the sample at 512 by 512, from both files.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "prj/conversion_run.h"
+#include "render/model_files.h"
+#include "render/renderer.h"
+#include "tests/support/sample_model.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/workload_model.h"
+
+namespace {
+
+using namespace durvane;
+using fixture::WriteBytes;
+
+// Writes the model's OPT file and converts it beside it; returns the folder.
+const fixture::TempDir& Converted(const fixture::BuiltOpt& model) {
+  static fixture::TempDir dir;  // one model per process run: the benchmarks share it
+  WriteBytes(dir / "model.opt", model.bytes);
+  RunConversion(dir.path(), dir.path(), "model.opt", Durability::kNoSync);
+  return dir;
+}
+
+void RenderFile(benchmark::State& state, const std::filesystem::path& file, int side) {
+  render::RenderOptions options;
+  options.width = options.height = side;
+  for (auto _ : state) {
+    const render::Model model = render::LoadModelFile(file);
+    const render::Rendering rendering = render::Render(model, options);
+    benchmark::DoNotOptimize(rendering.image.rgba.data());
+  }
+}
+
+void BM_RenderW1Prj(benchmark::State& state) {
+  static const fixture::TempDir& dir =
+      Converted(fixture::WorkloadModel(fixture::LargeModelShape(1)));
+  RenderFile(state, dir / "model" / "model.prj", 1024);
+}
+BENCHMARK(BM_RenderW1Prj)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_RenderSampleOpt(benchmark::State& state) {
+  fixture::TempDir dir;
+  WriteBytes(dir / "sample.opt", fixture::SampleModel().bytes);
+  RenderFile(state, dir / "sample.opt", 512);
+}
+BENCHMARK(BM_RenderSampleOpt)->Unit(benchmark::kMillisecond);
+
+void BM_RenderSamplePrj(benchmark::State& state) {
+  fixture::TempDir dir;
+  WriteBytes(dir / "sample.opt", fixture::SampleModel().bytes);
+  RunConversion(dir.path(), dir.path(), "sample.opt", Durability::kNoSync);
+  RenderFile(state, dir / "sample" / "sample.prj", 512);
+}
+BENCHMARK(BM_RenderSamplePrj)->Unit(benchmark::kMillisecond);
+
+}  // namespace

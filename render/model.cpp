@@ -1,0 +1,58 @@
+#include "render/model.h"
+
+#include <bit>
+#include <cstring>
+
+#include "core/file_names.h"
+#include "core/little_endian.h"
+#include "prj/prj_layout.h"
+#include "render/prj_records.h"
+
+namespace durvane::render {
+namespace {
+
+float LoadSingle(const std::byte* p) {
+  return std::bit_cast<float>(LoadU32(p));
+}
+
+}  // namespace
+
+Polygon Model::operator[](std::size_t i) const {
+  Polygon polygon;
+  const std::byte* points = records_.corners.data() + i * prj::kPolygonRecordBytes + 4;
+  const std::byte* pairs = records_.pairs.data() + i * prj::kFF01RecordBytes + 4;
+  for (std::size_t c = 0; c < 4; ++c) {
+    Corner& corner = polygon.corners[c];
+    for (std::size_t k = 0; k < 3; ++k) corner.point[k] = LoadSingle(points + 12 * c + 4 * k);
+    for (std::size_t k = 0; k < 2; ++k) corner.pair[k] = LoadSingle(pairs + 8 * c + 4 * k);
+  }
+  // A three-sided polygon's fourth corner repeats its first.
+  if (std::memcmp(points, points + 36, 12) == 0 && std::memcmp(pairs, pairs + 24, 8) == 0) {
+    polygon.corner_count = 3;
+  }
+  polygon.bitmap = bitmap_of_[i];
+  return polygon;
+}
+
+Model Model::Make(PolygonRecords records, std::shared_ptr<const void> storage,
+                  const FindBitmap& find_bitmap) {
+  Model model;
+  model.records_ = records;
+  model.storage_ = std::move(storage);
+  BitmapNames names = ReadBitmapNames(records);
+  model.bitmap_of_ = std::move(names.of_polygon);
+  model.bitmap_names_ = std::move(names.names);
+  model.bitmaps_.resize(model.bitmap_names_.size());
+  for (std::size_t i = 0; i < model.bitmap_names_.size(); ++i) {
+    const std::string& name = model.bitmap_names_[i];
+    try {
+      model.bitmaps_[i] = find_bitmap(name);
+    } catch (const std::exception& e) {
+      model.warnings_.push_back("bitmap '" + PrintableName(name) + "': " + e.what() +
+                                "; its polygons are drawn in a flat colour");
+    }
+  }
+  return model;
+}
+
+}  // namespace durvane::render

@@ -1,0 +1,73 @@
+// A model as the renderer draws it: polygons of three or four corners, each corner a point
+// and a texture pair, and per polygon the bitmap it is painted with. The polygons are read on
+// demand from the records of a PRJ file's leading block and section FF01, so a model of a
+// million polygons costs little beyond the file's own bytes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "render/bitmap.h"
+
+namespace durvane::render {
+
+inline constexpr std::uint32_t kNoBitmap = 0xFFFFFFFF;
+
+struct Corner {
+  std::array<float, 3> point{};
+  std::array<float, 2> pair{};  // fractions of the bitmap's width and height
+};
+
+struct Polygon {
+  std::array<Corner, 4> corners{};
+  int corner_count = 4;  // 3 when the fourth corner repeats the first
+  std::uint32_t bitmap = kNoBitmap;
+};
+
+// The per-polygon records of a PRJ file's leading block, section FF01 and section FF02, without
+// their block headers; record p of each describes polygon p.
+struct PolygonRecords {
+  std::size_t polygon_count = 0;
+  std::span<const std::byte> corners;  // leading block: index, four points of three Singles
+  std::span<const std::byte> pairs;    // section FF01: index, four pairs of two Singles
+  std::span<const std::byte> names;    // section FF02: index, flag, bitmap names, tail
+};
+
+class Model {
+ public:
+  std::size_t size() const { return records_.polygon_count; }
+  Polygon operator[](std::size_t i) const;
+
+  // Bitmap names by index; bitmap(i) is empty when the bitmap is missing or unusable.
+  const std::vector<std::string>& bitmap_names() const { return bitmap_names_; }
+  const Bitmap* bitmap(std::uint32_t index) const {
+    return index < bitmaps_.size() && bitmaps_[index] ? &*bitmaps_[index] : nullptr;
+  }
+  // What loading noticed: missing or unusable bitmaps, one warning each.
+  const std::vector<std::string>& warnings() const { return warnings_; }
+
+  // Builds a model over `records`, whose bytes `storage` keeps alive. The bitmap names are
+  // read from the FF02 records; `find_bitmap` is asked once per distinct name, in order of
+  // first use, and returns the bitmap or throws Error saying why it cannot be had; such a
+  // bitmap's polygons are drawn in a flat colour, with one warning naming it.
+  using FindBitmap = std::function<Bitmap(const std::string& name)>;
+  static Model Make(PolygonRecords records, std::shared_ptr<const void> storage,
+                    const FindBitmap& find_bitmap);
+
+ private:
+  PolygonRecords records_;
+  std::shared_ptr<const void> storage_;
+  std::vector<std::uint32_t> bitmap_of_;  // per polygon
+  std::vector<std::string> bitmap_names_;
+  std::vector<std::optional<Bitmap>> bitmaps_;
+  std::vector<std::string> warnings_;
+};
+
+}  // namespace durvane::render

@@ -1,0 +1,449 @@
+#include "render/renderer.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <stdexcept>
+
+namespace durvane::render {
+namespace {
+
+// Light reaching a face turned away from the light; the rest depends on its direction.
+constexpr float kAmbient = 0.3f;
+
+struct Vec {
+  double x = 0, y = 0, z = 0;
+};
+Vec operator-(Vec a, Vec b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec operator+(Vec a, Vec b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec operator*(double s, Vec a) {
+  return {s * a.x, s * a.y, s * a.z};
+}
+double Dot(Vec a, Vec b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+Vec Cross(Vec a, Vec b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Length(Vec a) {
+  return std::sqrt(Dot(a, a));
+}
+Vec PointOf(const Corner& c) {
+  return {c.point[0], c.point[1], c.point[2]};
+}
+
+// The polygon's triangles as corner numbers: one for three corners, two for four.
+struct Triangles {
+  std::array<std::array<int, 3>, 2> corners{{{0, 1, 2}, {0, 2, 3}}};
+  int count = 2;
+};
+Triangles TrianglesOf(const Polygon& polygon) {
+  Triangles t;
+  t.count = polygon.corner_count == 3 ? 1 : 2;
+  return t;
+}
+
+// The triangle's face direction, not normalised; zero when it has no area.
+Vec FaceNormal(const Polygon& polygon, const std::array<int, 3>& c) {
+  const Vec a = PointOf(polygon.corners[c[0]]);
+  return Cross(PointOf(polygon.corners[c[1]]) - a, PointOf(polygon.corners[c[2]]) - a);
+}
+
+// Drawable: every value finite, and some triangle with an area.
+bool Drawable(const Polygon& polygon) {
+  for (const Corner& c : polygon.corners) {
+    for (float v : c.point) {
+      if (!std::isfinite(v)) return false;
+    }
+    for (float v : c.pair) {
+      if (!std::isfinite(v)) return false;
+    }
+  }
+  const Triangles t = TrianglesOf(polygon);
+  for (int i = 0; i < t.count; ++i) {
+    if (Length(FaceNormal(polygon, t.corners[i])) > 0) return true;
+  }
+  return false;
+}
+
+struct Angles {
+  double yaw = 0, pitch = 0;
+};
+Angles BaseAngles(View view) {
+  switch (view) {
+    case View::kPlusX:
+      return {0, 0};
+    case View::kMinusX:
+      return {180, 0};
+    case View::kPlusY:
+      return {90, 0};
+    case View::kMinusY:
+      return {-90, 0};
+    case View::kPlusZ:
+      return {0, 90};
+    case View::kMinusZ:
+      return {0, -90};
+    case View::kIso:
+      break;
+  }
+  return {-135, 30};
+}
+
+// The camera: `toward` points from the model to the camera, `right` and `up` span the picture.
+struct Camera {
+  Vec centre, right, up, toward;
+  double scale = 1;  // pixels per model unit
+  Vec light;         // unit vector towards the light
+};
+
+Camera MakeCamera(const RenderOptions& options, Vec low, Vec high) {
+  const Angles base = BaseAngles(options.view);
+  const double yaw = (base.yaw + options.yaw) * std::numbers::pi / 180;
+  const double pitch = (base.pitch + options.pitch) * std::numbers::pi / 180;
+  Camera camera;
+  camera.centre = 0.5 * (low + high);
+  camera.toward = {std::cos(pitch) * std::cos(yaw), std::cos(pitch) * std::sin(yaw),
+                   std::sin(pitch)};
+  camera.right = {-std::sin(yaw), std::cos(yaw), 0};
+  camera.up = Cross(camera.toward, camera.right);
+  const double radius = 0.5 * Length(high - low);
+  const double side = std::min(options.width, options.height);
+  camera.scale = radius > 0 ? kSphereFit * side / (2 * radius) : 1;
+  if (!std::isfinite(camera.scale)) camera.scale = 1;
+  // From above, left and in front, as seen from the camera.
+  const Vec light = (-0.4 * camera.right) + (0.6 * camera.up) + camera.toward;
+  camera.light = (1 / Length(light)) * light;
+  return camera;
+}
+
+// A corner on the picture: x and y in fixed point, kSubpixels to the pixel, so that edges
+// shared by two triangles cover each pixel exactly once, whatever the rounding.
+constexpr std::int64_t kSubpixels = 256;
+struct ScreenCorner {
+  std::int64_t x, y;
+  float depth, u, v;
+};
+
+// Twice the signed area of (a, b, p); positive when p lies to the interior side of a -> b for
+// triangles ordered as DrawTriangle orders them.
+std::int64_t Edge(const ScreenCorner& a, const ScreenCorner& b, std::int64_t x, std::int64_t y) {
+  return (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
+}
+
+// A pixel centre exactly on an edge belongs to the triangle only when the edge is a top edge
+// (level, with the triangle below) or a left edge: one of two triangles sharing it.
+std::int64_t EdgeBias(const ScreenCorner& a, const ScreenCorner& b) {
+  const bool top = a.y == b.y && b.x > a.x;
+  const bool left = b.y < a.y;
+  return top || left ? 0 : -1;
+}
+
+class Rasterizer {
+ public:
+  Rasterizer(const Model& model, const RenderOptions& options, const Camera& camera)
+      : model_(model), options_(options), camera_(camera) {
+    const auto pixels =
+        static_cast<std::size_t>(options.width) * static_cast<std::size_t>(options.height);
+    image_.width = options.width;
+    image_.height = options.height;
+    image_.rgba.assign(pixels * 4, 0);
+    depth_.assign(pixels, -std::numeric_limits<float>::infinity());
+    tiles_x_ = (options.width + kTileSide - 1) / kTileSide;
+    tiles_y_ = (options.height + kTileSide - 1) / kTileSide;
+    const auto tiles = static_cast<std::size_t>(tiles_x_) * static_cast<std::size_t>(tiles_y_);
+    tile_farthest_.assign(tiles, -std::numeric_limits<float>::infinity());
+    tile_changed_.assign(tiles, 0);
+  }
+
+  // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
+  // turn most later ones away whole.
+  float NearestDepth(const Polygon& polygon) const {
+    float nearest = -std::numeric_limits<float>::infinity();
+    for (int c = 0; c < polygon.corner_count; ++c) {
+      nearest = std::max(nearest, Project(polygon.corners[c]).depth);
+    }
+    return nearest;
+  }
+
+  void Draw(const Polygon& polygon) {
+    const Bitmap* bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
+    const Triangles t = TrianglesOf(polygon);
+    for (int i = 0; i < t.count; ++i) {
+      const Vec normal = FaceNormal(polygon, t.corners[i]);
+      const double length = Length(normal);
+      if (!(length > 0)) continue;
+      const double facing = std::abs(Dot(normal, camera_.light)) / length;
+      const auto light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
+      std::array<ScreenCorner, 3> s;
+      for (int k = 0; k < 3; ++k) s[k] = Project(polygon.corners[t.corners[i][k]]);
+      DrawTriangle(s, bitmap, light);
+    }
+  }
+
+  Image Take() { return std::move(image_); }
+
+ private:
+  ScreenCorner Project(const Corner& c) const {
+    const Vec q = PointOf(c) - camera_.centre;
+    const double x = 0.5 * options_.width + camera_.scale * Dot(q, camera_.right);
+    const double y = 0.5 * options_.height - camera_.scale * Dot(q, camera_.up);
+    // The corners lie within the fitted sphere, so well inside the fixed-point range.
+    return {std::llround(x * kSubpixels), std::llround(y * kSubpixels),
+            static_cast<float>(camera_.scale * Dot(q, camera_.toward)), c.pair[0], c.pair[1]};
+  }
+
+  void DrawTriangle(std::array<ScreenCorner, 3> s, const Bitmap* bitmap, float light) {
+    std::int64_t area = Edge(s[0], s[1], s[2].x, s[2].y);
+    if (area < 0) {
+      std::swap(s[1], s[2]);
+      area = -area;
+    }
+    if (area == 0) return;  // seen edge on
+    // The pixels whose centres the triangle's box holds.
+    const auto first_pixel = [](std::int64_t low) {
+      return static_cast<int>((low - kSubpixels / 2 + kSubpixels - 1) / kSubpixels);
+    };
+    const auto last_pixel = [](std::int64_t high) {
+      return static_cast<int>((high - kSubpixels / 2) / kSubpixels);
+    };
+    const int x0 = std::max(0, first_pixel(std::min({s[0].x, s[1].x, s[2].x})));
+    const int x1 = std::min(image_.width - 1, last_pixel(std::max({s[0].x, s[1].x, s[2].x})));
+    const int y0 = std::max(0, first_pixel(std::min({s[0].y, s[1].y, s[2].y})));
+    const int y1 = std::min(image_.height - 1, last_pixel(std::max({s[0].y, s[1].y, s[2].y})));
+    if (x0 > x1 || y0 > y1) return;
+    // The triangle's depth is a plane over the picture; its nearest point within a tile lies
+    // at one of the tile's corners. A small margin keeps the test on the safe side of rounding.
+    const double px = static_cast<double>(kSubpixels);
+    const double ax = (s[1].x - s[0].x) / px, ay = (s[1].y - s[0].y) / px;
+    const double bx = (s[2].x - s[0].x) / px, by = (s[2].y - s[0].y) / px;
+    const double az = s[1].depth - s[0].depth, bz = s[2].depth - s[0].depth;
+    const double det = ax * by - ay * bx;
+    const double dzdx = (az * by - ay * bz) / det;
+    const double dzdy = (ax * bz - az * bx) / det;
+    const double x_origin = s[0].x / px, y_origin = s[0].y / px;
+    for (int ty = y0 / kTileSide; ty <= y1 / kTileSide; ++ty) {
+      for (int tx = x0 / kTileSide; tx <= x1 / kTileSide; ++tx) {
+        const std::size_t tile = static_cast<std::size_t>(ty) * static_cast<std::size_t>(tiles_x_) +
+                                 static_cast<std::size_t>(tx);
+        const int left = std::max(x0, tx * kTileSide);
+        const int right = std::min(x1, tx * kTileSide + kTileSide - 1);
+        const int top = std::max(y0, ty * kTileSide);
+        const int bottom = std::min(y1, ty * kTileSide + kTileSide - 1);
+        const double cx = (dzdx > 0 ? right : left) + 0.5;
+        const double cy = (dzdy > 0 ? bottom : top) + 0.5;
+        double nearest = s[0].depth + dzdx * (cx - x_origin) + dzdy * (cy - y_origin);
+        nearest += 1e-4 * (1 + std::abs(nearest));
+        if (nearest <= tile_farthest_[tile]) continue;
+        if (tile_changed_[tile] != 0) {
+          UpdateTile(tx, ty, tile);
+          if (nearest <= tile_farthest_[tile]) continue;
+        }
+        if (Fill(s, area, left, right, top, bottom, bitmap, light)) tile_changed_[tile] = 1;
+      }
+    }
+  }
+
+  void UpdateTile(int tx, int ty, std::size_t tile) {
+    float farthest = std::numeric_limits<float>::infinity();
+    const int x_end = std::min(image_.width, (tx + 1) * kTileSide);
+    const int y_end = std::min(image_.height, (ty + 1) * kTileSide);
+    for (int y = ty * kTileSide; y < y_end; ++y) {
+      const float* row = depth_.data() + static_cast<std::size_t>(y) * image_.width;
+      for (int x = tx * kTileSide; x < x_end; ++x) farthest = std::min(farthest, row[x]);
+    }
+    tile_farthest_[tile] = farthest;
+    tile_changed_[tile] = 0;
+  }
+
+  // Draws the triangle's pixels within [left, right] x [top, bottom]; true when any was drawn.
+  bool Fill(const std::array<ScreenCorner, 3>& s, std::int64_t area, int x0, int x1, int y0, int y1,
+            const Bitmap* bitmap, float light) {
+    bool drawn = false;
+    const float inverse_area = 1.0f / static_cast<float>(area);
+    const std::int64_t bias0 = EdgeBias(s[1], s[2]);
+    const std::int64_t bias1 = EdgeBias(s[2], s[0]);
+    const std::int64_t bias2 = EdgeBias(s[0], s[1]);
+    // Each edge function changes by a fixed step from one pixel to the next on the right.
+    const std::int64_t step0 = -(s[2].y - s[1].y) * kSubpixels;
+    const std::int64_t step1 = -(s[0].y - s[2].y) * kSubpixels;
+    const std::int64_t step2 = -(s[1].y - s[0].y) * kSubpixels;
+    for (int y = y0; y <= y1; ++y) {
+      const std::int64_t cy = y * kSubpixels + kSubpixels / 2;
+      const std::int64_t cx = x0 * kSubpixels + kSubpixels / 2;
+      std::int64_t w0 = Edge(s[1], s[2], cx, cy);
+      std::int64_t w1 = Edge(s[2], s[0], cx, cy);
+      std::int64_t w2 = Edge(s[0], s[1], cx, cy);
+      // The run of pixels of this row inside all three edges, worked out rather than searched.
+      std::int64_t first = 0;
+      std::int64_t last = x1 - x0;
+      if (!Inside(w0 + bias0, step0, first, last) || !Inside(w1 + bias1, step1, first, last) ||
+          !Inside(w2 + bias2, step2, first, last) || first > last) {
+        continue;
+      }
+      w0 += step0 * first;
+      w1 += step1 * first;
+      w2 += step2 * first;
+      const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width);
+      const int x_last = x0 + static_cast<int>(last);
+      for (int x = x0 + static_cast<int>(first); x <= x_last;
+           ++x, w0 += step0, w1 += step1, w2 += step2) {
+        const float b0 = static_cast<float>(w0) * inverse_area;
+        const float b1 = static_cast<float>(w1) * inverse_area;
+        const float b2 = static_cast<float>(w2) * inverse_area;
+        const float depth = b0 * s[0].depth + b1 * s[1].depth + b2 * s[2].depth;
+        const std::size_t at = row + static_cast<std::size_t>(x);
+        if (!(depth > depth_[at])) continue;
+        depth_[at] = depth;
+        Rgb colour = kFlatColour;
+        if (bitmap != nullptr) {
+          colour = bitmap->Sample(b0 * s[0].u + b1 * s[1].u + b2 * s[2].u,
+                                  b0 * s[0].v + b1 * s[1].v + b2 * s[2].v);
+        }
+        std::uint8_t* p = image_.rgba.data() + at * 4;
+        p[0] = Lit(colour.r, light);
+        p[1] = Lit(colour.g, light);
+        p[2] = Lit(colour.b, light);
+        p[3] = 255;
+        drawn = true;
+      }
+    }
+    return drawn;
+  }
+
+  // Narrows [first, last] to the steps k at which value + step * k stays 0 or more; false
+  // when no step does.
+  static bool Inside(std::int64_t value, std::int64_t step, std::int64_t& first,
+                     std::int64_t& last) {
+    if (step == 0) return value >= 0;
+    if (step > 0) {
+      // k >= ceil(-value / step)
+      first = std::max(first, value >= 0 ? -(value / step) : (-value + step - 1) / step);
+    } else {
+      // k <= floor(value / -step)
+      if (value < 0) return false;
+      last = std::min(last, value / -step);
+    }
+    return true;
+  }
+
+  static std::uint8_t Lit(std::uint8_t channel, float light) {
+    return static_cast<std::uint8_t>(static_cast<float>(channel) * light + 0.5f);
+  }
+
+  const Model& model_;
+  const RenderOptions& options_;
+  const Camera& camera_;
+  Image image_;
+  std::vector<float> depth_;
+  // Per tile of kTileSide by kTileSide pixels, the farthest depth drawn in it, possibly out of
+  // date but never nearer than it is: a triangle no nearer than that cannot show in the tile.
+  // tile_changed_ marks tiles drawn in since their farthest depth was worked out.
+  static constexpr int kTileSide = 16;
+  int tiles_x_ = 0, tiles_y_ = 0;
+  std::vector<float> tile_farthest_;
+  std::vector<std::uint8_t> tile_changed_;
+};
+
+// Asks RenderOptions::cancelled every few thousand polygons.
+class CancelCheck {
+ public:
+  explicit CancelCheck(const RenderOptions& options) : cancelled_(options.cancelled) {}
+  void operator()() {
+    if (count_++ % 4096 == 0 && cancelled_ && cancelled_()) throw Cancelled();
+  }
+
+ private:
+  const std::function<bool()>& cancelled_;
+  std::uint32_t count_ = 0;
+};
+
+}  // namespace
+
+std::optional<View> ParseView(std::string_view text) {
+  static constexpr std::pair<std::string_view, View> kViews[] = {
+      {"+x", View::kPlusX}, {"-x", View::kMinusX}, {"+y", View::kPlusY}, {"-y", View::kMinusY},
+      {"+z", View::kPlusZ}, {"-z", View::kMinusZ}, {"iso", View::kIso}};
+  for (const auto& [name, view] : kViews) {
+    if (text == name) return view;
+  }
+  return std::nullopt;
+}
+
+Rendering Render(const Model& model, const RenderOptions& options) {
+  if (options.width < 1 || options.width > kMaxImageSide || options.height < 1 ||
+      options.height > kMaxImageSide) {
+    throw std::invalid_argument("the picture's width and height must be 1 to " +
+                                std::to_string(kMaxImageSide) + " pixels");
+  }
+  Rendering rendering;
+  rendering.warnings = model.warnings();
+
+  // First pass: which polygons can be drawn, and the box around them.
+  std::vector<bool> drawable(model.size());
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  Vec low{kInf, kInf, kInf};
+  Vec high{-kInf, -kInf, -kInf};
+  CancelCheck check(options);
+  for (std::size_t i = 0; i < model.size(); ++i) {
+    check();
+    const Polygon polygon = model[i];
+    if (!Drawable(polygon)) continue;
+    drawable[i] = true;
+    ++rendering.polygons_drawn;
+    const int corners = polygon.corner_count;
+    for (int c = 0; c < corners; ++c) {
+      const Vec p = PointOf(polygon.corners[c]);
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+  }
+  const std::size_t left_out = model.size() - rendering.polygons_drawn;
+  if (left_out > 0) {
+    rendering.warnings.push_back(std::to_string(left_out) + " of " + std::to_string(model.size()) +
+                                 " polygon(s) left out: a corner with a non-finite value, or no "
+                                 "area");
+  }
+  if (rendering.polygons_drawn == 0) {
+    rendering.warnings.push_back("the model has no polygon to draw: the picture is empty");
+    rendering.image.width = options.width;
+    rendering.image.height = options.height;
+    rendering.image.rgba.assign(
+        static_cast<std::size_t>(options.width) * static_cast<std::size_t>(options.height) * 4, 0);
+    return rendering;
+  }
+
+  // Second pass: draw them.
+  const Camera camera = MakeCamera(options, low, high);
+  Rasterizer rasterizer(model, options, camera);
+  struct Entry {
+    float nearest;
+    std::uint32_t index;
+  };
+  std::vector<Entry> order;
+  order.reserve(rendering.polygons_drawn);
+  for (std::size_t i = 0; i < model.size(); ++i) {
+    if (drawable[i]) {
+      order.push_back({rasterizer.NearestDepth(model[i]), static_cast<std::uint32_t>(i)});
+    }
+  }
+  // Nearest first; among equals, file order. Which polygon shows at a pixel depends only on
+  // the depths, and on file order where two are equally near there.
+  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
+    return a.nearest != b.nearest ? a.nearest > b.nearest : a.index < b.index;
+  });
+  CancelCheck draw_check(options);
+  for (const Entry& e : order) {
+    draw_check();
+    rasterizer.Draw(model[e.index]);
+  }
+  rendering.image = rasterizer.Take();
+  return rendering;
+}
+
+}  // namespace durvane::render

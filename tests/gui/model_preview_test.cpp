@@ -1,0 +1,134 @@
+// The preview pane: pictures drawn off the window's thread, superseded requests, turning by
+// dragging, reasons shown in the pane, and PNG files Qt reads.
+#include <QBuffer>
+#include <QImageReader>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/gui/model_preview.h"
+#include "render/model_files.h"
+#include "render/png_codec.h"
+#include "tests/gui/gui_test_support.h"
+
+namespace durvane::gui {
+namespace {
+
+using testing::SampleBytes;
+using testing::WriteFile;
+
+int OpaquePixels(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) n += qAlpha(image.pixel(x, y)) != 0;
+  }
+  return n;
+}
+
+class ModelPreviewTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(dir_.isValid());
+    sample_ = dir_.filePath("sample.opt");
+    WriteFile(sample_, SampleBytes());
+    broken_ = dir_.filePath("broken.prj");
+    WriteFile(broken_, QByteArray("not a PRJ file"));
+  }
+
+  void drawsTheFileAndSaysWhyItCannot() {
+    struct Case {
+      QString file;
+      bool picture;
+      QString message;  // part of it
+    };
+    const QList<Case> cases = {
+        {sample_, true, {}},
+        {broken_, false, "cannot be drawn:\noffset 0x"},
+        {dir_.filePath("missing.opt"), false, "cannot be drawn:\ncannot open"},
+        {dir_.filePath("notes.txt"), false, "name it .opt or .prj"},
+    };
+    for (const Case& c : cases) {
+      ModelPreview preview;
+      preview.resize(120, 90);
+      QSignalSpy shown(&preview, &ModelPreview::Shown);
+      preview.ShowFile(c.file);
+      QVERIFY(preview.Busy());
+      QVERIFY(shown.wait(10000));
+      QVERIFY(!preview.Busy());
+      QCOMPARE(!preview.Picture().isNull(), c.picture);
+      QVERIFY2(preview.Message().contains(c.message), qPrintable(preview.Message()));
+      if (c.picture) {
+        QCOMPARE(preview.Picture().size(), QSize(120, 90));
+        QVERIFY(OpaquePixels(preview.Picture()) > 100);
+        QVERIFY(preview.Message().isEmpty());
+      }
+    }
+  }
+
+  void aNewerRequestSupersedesAnOlderOne() {
+    ModelPreview preview;
+    preview.resize(100, 100);
+    QSignalSpy shown(&preview, &ModelPreview::Shown);
+    preview.ShowFile(broken_);
+    preview.ShowFile(sample_);
+    QVERIFY(shown.wait(10000));
+    QTest::qWait(200);  // the older one has finished too by now, unseen
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(preview.File(), sample_);
+    QVERIFY(!preview.Picture().isNull());
+    QVERIFY(preview.Message().isEmpty());
+  }
+
+  void draggingTurnsTheModel() {
+    ModelPreview preview;
+    preview.resize(100, 100);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QSignalSpy shown(&preview, &ModelPreview::Shown);
+    preview.ShowFile(sample_);
+    QVERIFY(shown.wait(10000));
+    const QImage before = preview.Picture();
+    QTest::mousePress(&preview, Qt::LeftButton, {}, QPoint(50, 50));
+    QMouseEvent move(QEvent::MouseMove, QPointF(90, 40), preview.mapToGlobal(QPointF(90, 40)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&preview, &move);
+    QTest::mouseRelease(&preview, Qt::LeftButton, {}, QPoint(90, 40));
+    QCOMPARE(preview.Yaw(), -20.0);
+    QCOMPARE(preview.Pitch(), -5.0);
+    QVERIFY(shown.wait(10000));
+    QVERIFY(!preview.Picture().isNull());
+    QVERIFY(preview.Picture() != before);
+  }
+
+  void qtReadsThePngFiles() {
+    render::RenderOptions options;
+    options.width = 70;
+    options.height = 40;
+    const auto model = render::LoadModelFile(sample_.toStdString());
+    const render::Image image = render::Render(model, options).image;
+    const std::vector<std::byte> png = render::EncodePng(image);
+    QByteArray bytes(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "png");
+    QCOMPARE(reader.size(), QSize(70, 40));
+    const QImage read = reader.read().convertToFormat(QImage::Format_RGBA8888);
+    QCOMPARE(read.size(), QSize(70, 40));
+    for (int y = 0; y < 40; ++y) {
+      QVERIFY(std::equal(image.rgba.begin() + y * 70 * 4, image.rgba.begin() + (y + 1) * 70 * 4,
+                         reinterpret_cast<const std::uint8_t*>(read.constScanLine(y))));
+    }
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QString sample_;
+  QString broken_;
+};
+
+}  // namespace
+}  // namespace durvane::gui
+
+QTEST_MAIN(durvane::gui::ModelPreviewTest)
+#include "model_preview_test.moc"

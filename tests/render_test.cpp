@@ -1,0 +1,453 @@
+// durvane render: the picture of a model from OPT and PRJ files, and what bad input does.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include "core/error.h"
+#include "core/little_endian.h"
+#include "merge/merge_run.h"
+#include "prj/conversion_run.h"
+#include "render/bitmap.h"
+#include "render/model_files.h"
+#include "render/png_codec.h"
+#include "render/renderer.h"
+#include "tests/support/opt_builder.h"
+#include "tests/support/run_process.h"
+#include "tests/support/sample_model.h"
+#include "tests/support/temp_dir.h"
+
+namespace durvane {
+namespace {
+
+using namespace fixture;
+using render::RenderOptions;
+using render::View;
+
+const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
+
+// 5-6-5 colours of the one-pixel bitmaps that tell faces apart.
+constexpr std::uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F;
+constexpr std::uint16_t kYellow = kRed | kGreen, kMagenta = kRed | kBlue, kCyan = kGreen | kBlue;
+
+// A bitmap of `colours.size()` pixels in one row, pixel n in colour n.
+TextureDesc ColourBitmap(const std::string& name, const std::vector<std::uint16_t>& colours,
+                         int width, int height) {
+  TextureDesc t;
+  t.name = name;
+  t.width = width;
+  t.height = height;
+  t.pixels.clear();
+  for (std::size_t n = 0; n < colours.size(); ++n) {
+    t.palette[n] = colours[n];
+    t.pixels.push_back(static_cast<std::uint8_t>(n));
+  }
+  return t;
+}
+
+struct Face {
+  std::vector<Vertex> points;  // 3 or 4
+  std::vector<Pair> pairs;     // one per point
+  int bitmap = -1;             // index into the model's bitmaps; -1 keeps the last one
+};
+
+// An OPT file of `faces`, each a polygon list of one row after the texture it names.
+BuiltOpt FacesModel(const std::vector<Face>& faces, const std::vector<TextureDesc>& bitmaps) {
+  OptBuilder b;
+  std::vector<Vertex> points;
+  std::vector<Pair> pairs;
+  std::vector<PolygonRow> rows;
+  for (const Face& f : faces) {
+    PolygonRow row;
+    row.vertices = row.pairs = {-1, -1, -1, -1};
+    for (std::size_t c = 0; c < f.points.size(); ++c) {
+      row.vertices[c] = static_cast<std::int32_t>(points.size());
+      row.pairs[c] = static_cast<std::int32_t>(pairs.size());
+      points.push_back(f.points[c]);
+      pairs.push_back(f.pairs[c]);
+    }
+    rows.push_back(row);
+  }
+  const int vertex_list = VertexList(b, points);
+  const int pair_list = PairList(b, pairs);
+  std::vector<int> texture_nodes;
+  for (const TextureDesc& t : bitmaps) texture_nodes.push_back(Texture(b, t));
+  std::vector<Ref> p_children;
+  for (std::size_t i = 0; i < faces.size(); ++i) {
+    if (faces[i].bitmap >= 0) p_children.push_back(Ref::To(texture_nodes[faces[i].bitmap]));
+    p_children.push_back(Ref::To(PolygonList(b, {rows[i]})));
+  }
+  // One record each for sections FF04 and FF05, as a merge wants of every top-level node.
+  const int top =
+      TopLevelNode(b, {Ref::To(vertex_list), Ref::To(pair_list), Ref::To(Group(b, p_children)),
+                       Ref::To(RecordNode(b, 25, std::vector<std::int32_t>(18))),
+                       Ref::To(RecordNode(b, 23, std::vector<std::int32_t>(12)))});
+  b.TopLevel({Ref::To(top)});
+  return b.Build();
+}
+
+// A square face at `axis` = `at` (axis 0, 1 or 2), from -half to half on the other two axes.
+Face Square(int axis, float at, float half, int bitmap) {
+  Face f;
+  const float corners[4][2] = {{-half, -half}, {half, -half}, {half, half}, {-half, half}};
+  for (const auto& c : corners) {
+    Vertex v{};
+    v[axis] = at;
+    v[(axis + 1) % 3] = c[0];
+    v[(axis + 2) % 3] = c[1];
+    f.points.push_back(v);
+    f.pairs.push_back({c[0] > 0 ? 1.0f : 0.0f, c[1] > 0 ? 1.0f : 0.0f});
+  }
+  f.bitmap = bitmap;
+  return f;
+}
+
+// A cube of side 2 about (centre_x, 0, 0) whose faces +x, -x, +y, -y, +z, -z are red, green,
+// blue, yellow, magenta and cyan, from bitmaps named <prefix><n>.
+BuiltOpt ColourCube(float centre_x = 0, const std::string& prefix = "FACE___") {
+  std::vector<Face> faces;
+  std::vector<TextureDesc> bitmaps;
+  const std::uint16_t colours[] = {kRed, kGreen, kBlue, kYellow, kMagenta, kCyan};
+  for (int n = 0; n < 6; ++n) {
+    faces.push_back(Square(n / 2, n % 2 == 0 ? 1.0f : -1.0f, 1.0f, n));
+    for (auto& p : faces.back().points) p[0] += centre_x;
+    bitmaps.push_back(ColourBitmap(prefix + std::to_string(n), {colours[n]}, 1, 1));
+  }
+  return FacesModel(faces, bitmaps);
+}
+
+render::Model ModelOf(const TempDir& dir, const std::string& name, const BuiltOpt& opt) {
+  WriteBytes(dir / name, opt.bytes);
+  return render::LoadModelFile(dir / name);
+}
+
+render::Rendering Draw(const render::Model& model, View view, int side = 64) {
+  RenderOptions options;
+  options.view = view;
+  options.width = options.height = side;
+  return render::Render(model, options);
+}
+
+// Which channels of a pixel are lit: bit 0 red, 1 green, 2 blue; -1 when transparent.
+int Channels(const render::Image& image, int x, int y) {
+  const std::uint8_t* p = image.Pixel(x, y);
+  if (p[3] == 0) return -1;
+  return (p[0] > 0 ? 1 : 0) | (p[1] > 0 ? 2 : 0) | (p[2] > 0 ? 4 : 0);
+}
+constexpr int kRedBits = 1, kGreenBits = 2, kBlueBits = 4;
+
+TEST(Render, ACubeFromEachAxisFillsItsSquareInTheFacingFaceColour) {
+  struct Case {
+    View view;
+    int channels;  // of the face the camera looks at
+  };
+  const Case cases[] = {{View::kPlusX, kRedBits},
+                        {View::kMinusX, kGreenBits},
+                        {View::kPlusY, kBlueBits},
+                        {View::kMinusY, kRedBits | kGreenBits},
+                        {View::kPlusZ, kRedBits | kBlueBits},
+                        {View::kMinusZ, kGreenBits | kBlueBits}};
+  TempDir dir;
+  const render::Model model = ModelOf(dir, "cube.opt", ColourCube());
+  // The bounding sphere (radius the root of 3) spans kSphereFit of the picture's side; the
+  // face, of side 2, spans that fraction of it, centred. Pixels count when their centre lies
+  // inside.
+  constexpr int kSide = 64;
+  const double half = render::kSphereFit * kSide / (2 * std::sqrt(3.0));
+  const int first = static_cast<int>(std::ceil(kSide / 2.0 - half - 0.5));
+  const int last = static_cast<int>(std::floor(kSide / 2.0 + half - 0.5));
+  for (const Case& c : cases) {
+    const render::Rendering r = Draw(model, c.view, kSide);
+    EXPECT_TRUE(r.warnings.empty());
+    for (int y = 0; y < kSide; ++y) {
+      for (int x = 0; x < kSide; ++x) {
+        const bool inside = x >= first && x <= last && y >= first && y <= last;
+        ASSERT_EQ(Channels(r.image, x, y), inside ? c.channels : -1)
+            << "view " << static_cast<int>(c.view) << " pixel " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(Render, ATwoColourBitmapShowsEachColourWhereThePairsPutIt) {
+  // One square in the plane z = 0 seen from +z: the picture's right is +y, its top -x.
+  struct Case {
+    int width, height;
+    float du, dv;  // added to every pair
+    int top, bottom, left, right;
+  };
+  const Case cases[] = {
+      {2, 1, 0, 0, kRedBits, kBlueBits, -2, -2},  // u runs along x: red at x < 0
+      {2, 1, 1, 3, kRedBits, kBlueBits, -2, -2},  // whole turns wrap to the same place
+      {2, 1, 0.5f, 0, kBlueBits, kRedBits, -2, -2},
+      {2, 1, -1.5f, 0, kBlueBits, kRedBits, -2, -2},  // wraps below 0 too
+      {1, 2, 0, 0, -2, -2, kRedBits, kBlueBits},      // v runs along y, over the rows
+  };
+  for (const Case& c : cases) {
+    Face face = Square(2, 0, 1, 0);
+    for (auto& p : face.pairs) p = {p[0] + c.du, p[1] + c.dv};
+    TempDir dir;
+    const render::Model model =
+        ModelOf(dir, "face.opt",
+                FacesModel({face}, {ColourBitmap("TWO_____", {kRed, kBlue}, c.width, c.height)}));
+    const render::Image image = Draw(model, View::kPlusZ).image;
+    const auto expect = [&](int x, int y, int channels) {
+      if (channels != -2) {
+        EXPECT_EQ(Channels(image, x, y), channels) << x << "," << y;
+      }
+    };
+    expect(32, 22, c.top);
+    expect(32, 42, c.bottom);
+    expect(22, 32, c.left);
+    expect(42, 32, c.right);
+  }
+}
+
+TEST(Render, TheNearerOfTwoOverlappingFacesWins) {
+  // A red square at z = 1 and a blue one at z = -1, drawn in either order.
+  const Face red = Square(2, 1, 1, 0);
+  const Face blue = Square(2, -1, 1, 1);
+  const std::vector<TextureDesc> bitmaps = {ColourBitmap("RED_____", {kRed}, 1, 1),
+                                            ColourBitmap("BLUE____", {kBlue}, 1, 1)};
+  struct Case {
+    bool red_first;
+    View view;
+    int centre;
+  };
+  const Case cases[] = {{true, View::kPlusZ, kRedBits},
+                        {false, View::kPlusZ, kRedBits},
+                        {true, View::kMinusZ, kBlueBits},
+                        {false, View::kMinusZ, kBlueBits}};
+  for (const Case& c : cases) {
+    TempDir dir;
+    const auto faces = c.red_first ? std::vector<Face>{red, blue} : std::vector<Face>{blue, red};
+    const render::Model model = ModelOf(dir, "two.opt", FacesModel(faces, bitmaps));
+    EXPECT_EQ(Channels(Draw(model, c.view).image, 32, 32), c.centre)
+        << c.red_first << " " << static_cast<int>(c.view);
+  }
+}
+
+TEST(Render, AnOptFileAndItsConvertedPrjFileGiveTheSamePixels) {
+  TempDir dir;
+  WriteBytes(dir / "sample.opt", SampleModel().bytes);
+  RunConversion(dir.path(), dir.path(), "sample.opt");
+  const render::Model from_opt = render::LoadModelFile(dir / "sample.opt");
+  const render::Model from_prj = render::LoadModelFile(dir / "sample" / "sample.prj");
+  ASSERT_GT(from_opt.size(), 0u);
+  EXPECT_EQ(from_opt.warnings(), from_prj.warnings());
+  for (const View view : {View::kIso, View::kPlusX, View::kMinusZ}) {
+    for (const bool flat : {false, true}) {
+      RenderOptions options;
+      options.view = view;
+      options.flat = flat;
+      options.yaw = 20;
+      options.width = 96;
+      options.height = 80;
+      const render::Rendering a = render::Render(from_opt, options);
+      const render::Rendering b = render::Render(from_prj, options);
+      EXPECT_EQ(a.image.rgba, b.image.rgba) << static_cast<int>(view) << " flat " << flat;
+      EXPECT_EQ(a.warnings, b.warnings);
+      // Textures were drawn: more than the flat colour's shades of grey show.
+      std::set<std::array<std::uint8_t, 3>> colours;
+      for (std::size_t i = 0; i < a.image.rgba.size(); i += 4) {
+        colours.insert({a.image.rgba[i], a.image.rgba[i + 1], a.image.rgba[i + 2]});
+      }
+      if (!flat) {
+        EXPECT_GT(colours.size(), 8u);
+      }
+    }
+  }
+}
+
+TEST(Render, AMergedPrjFileDrawsBothModels) {
+  TempDir dir;
+  WriteBytes(dir / "left.opt", ColourCube(-3).bytes);
+  WriteBytes(dir / "right.opt", ColourCube(3, "RIGHT__").bytes);
+  RunConversion(dir.path(), dir.path(), "left.opt");
+  RunConversion(dir.path(), dir.path(), "right.opt");
+  const auto first = dir / "left" / "left.prj";
+  merge::MergePrj(first, dir / "right" / "right.prj");
+  const render::Model merged = render::LoadModelFile(first);
+  EXPECT_EQ(merged.size(), 12u);
+  // The right cube's bitmaps were written beside the other PRJ file: one warning each.
+  ASSERT_EQ(merged.warnings().size(), 6u);
+  EXPECT_NE(merged.warnings()[4].find("bitmap 'RIGHT__4.BMP': cannot open"), std::string::npos)
+      << merged.warnings()[4];
+  // Seen from +z (the picture's top is -x) both cubes show their top: the left one magenta
+  // from its bitmap, the right one in the flat colour.
+  const render::Image image = Draw(merged, View::kPlusZ).image;
+  EXPECT_EQ(Channels(image, 32, 12), kRedBits | kBlueBits);
+  EXPECT_EQ(Channels(image, 32, 52), kRedBits | kGreenBits | kBlueBits);
+  EXPECT_EQ(Channels(image, 32, 32), -1);  // the gap between them
+}
+
+TEST(Render, PolygonsThatCannotBeDrawnAreLeftOutAndCounted) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  Face good = Square(2, 0, 1, -1);
+  Face nan_point = good;
+  nan_point.points[1][0] = nan;
+  Face inf_pair = good;
+  inf_pair.pairs[2][1] = inf;
+  Face line = good;  // all corners on one line
+  for (auto& p : line.points) p = {p[0], p[0], 0};
+  Face point = good;
+  for (auto& p : point.points) p = {5, 5, 5};
+  struct Case {
+    std::vector<Face> faces;
+    std::vector<std::string> warnings;
+    bool drawn;
+  };
+  const Case cases[] = {
+      {{good, nan_point, inf_pair, line, point},
+       {"4 of 5 polygon(s) left out: a corner with a non-finite value, or no area"},
+       true},
+      {{nan_point},
+       {"1 of 1 polygon(s) left out: a corner with a non-finite value, or no area",
+        "the model has no polygon to draw: the picture is empty"},
+       false},
+      {{}, {"the model has no polygon to draw: the picture is empty"}, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const render::Model model = ModelOf(dir, "bad.opt", FacesModel(c.faces, {}));
+    const render::Rendering r = Draw(model, View::kPlusZ, 16);
+    // Polygons before any texture name eight 0 bytes, which cannot be a file name.
+    std::vector<std::string> warnings = r.warnings;
+    if (!c.faces.empty()) {
+      ASSERT_FALSE(warnings.empty());
+      EXPECT_NE(warnings.front().find("the name cannot be a file name"), std::string::npos);
+      warnings.erase(warnings.begin());
+    }
+    EXPECT_EQ(warnings, c.warnings);
+    ASSERT_EQ(r.image.rgba.size(), 16u * 16u * 4u);
+    EXPECT_EQ(Channels(r.image, 8, 8), c.drawn ? kRedBits | kGreenBits | kBlueBits : -1);
+  }
+}
+
+TEST(Render, ACancelledDrawingStops) {
+  TempDir dir;
+  const render::Model model = ModelOf(dir, "cube.opt", ColourCube());
+  RenderOptions options;
+  int asked = 0;
+  options.cancelled = [&asked] { return ++asked > 1; };  // yes from the second question on
+  EXPECT_THROW(render::Render(model, options), render::Cancelled);
+  EXPECT_EQ(asked, 2);  // once in each pass over the six polygons
+  options.cancelled = [] { return false; };
+  EXPECT_EQ(render::Render(model, options).polygons_drawn, 6u);
+}
+
+TEST(Render, BitmapsAreNeverReadPastTheirPixels) {
+  // Headers as the converter writes them, then bent.
+  struct Case {
+    const char* what;
+    std::int32_t width, height;
+    std::uint16_t bits;
+    std::size_t pixel_bytes;
+    const char* error;  // empty: readable
+  };
+  const Case cases[] = {
+      {"as written", 2, 2, 8, 4, ""},
+      {"more pixels than needed", 2, 2, 8, 9, ""},
+      {"too few pixels", 3, 2, 8, 5, "3 by 2 pixels but only 5 pixel bytes"},
+      {"huge size", 0x7FFFFFFF, 0x7FFFFFFF, 8, 4, "pixels but only 4 pixel bytes"},
+      {"no width", 0, 2, 8, 4, "a size of 0 by 2 pixels"},
+      {"height below 0", 2, -2, 8, 4, "a size of 2 by -2 pixels"},
+      {"24 bits", 2, 2, 24, 12, "not an uncompressed 8-bit bitmap"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::byte> file(1078 + c.pixel_bytes, std::byte{1});
+    file[0] = std::byte{'B'};
+    file[1] = std::byte{'M'};
+    StoreU32(file.data() + 10, 1078);
+    StoreU32(file.data() + 14, 40);
+    StoreI32(file.data() + 18, c.width);
+    StoreI32(file.data() + 22, c.height);
+    file[28] = static_cast<std::byte>(c.bits);
+    file[29] = std::byte{0};
+    StoreU32(file.data() + 30, 0);
+    StoreU32(file.data() + 46, 0);
+    try {
+      const render::Bitmap bitmap = render::ReadBitmapFile(file);
+      EXPECT_STREQ(c.error, "") << c.what;
+      EXPECT_EQ(bitmap.pixels.size(), static_cast<std::size_t>(c.width * c.height));
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos)
+          << c.what << ": " << e.what();
+      EXPECT_STRNE(c.error, "") << c.what;
+    }
+  }
+  // Cut anywhere in its headers, a file is refused, never read past.
+  std::vector<std::byte> cut = {std::byte{'B'}, std::byte{'M'}};
+  cut.resize(60);
+  StoreU32(cut.data() + 10, 5000);
+  EXPECT_THROW(render::ReadBitmapFile(cut), Error);
+  cut.resize(12);
+  EXPECT_THROW(render::ReadBitmapFile(cut), Error);
+}
+
+TEST(RenderCommand, WritesAPngOrFailsAsInfoDoes) {
+  TempDir dir;
+  WriteBytes(dir / "cube.opt", ColourCube().bytes);
+  std::vector<std::byte> broken = SampleModel().bytes;
+  broken.resize(broken.size() / 2);
+  WriteBytes(dir / "broken.opt", broken);
+  WriteBytes(dir / "broken.prj", TextBytes("not a PRJ file at all"));
+
+  // A picture of the asked size, with the pixels the library draws.
+  const auto png = dir / "cube.png";
+  ProcessResult r =
+      RunProcess(kDurvane, {"render", "--view", "-y", "--yaw", "10", "--size", "40x30", "-o",
+                            png.string(), (dir / "cube.opt").string()});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const render::Image decoded = render::DecodePng(ReadBytes(png));
+  EXPECT_EQ(decoded.width, 40);
+  EXPECT_EQ(decoded.height, 30);
+  RenderOptions options;
+  options.view = View::kMinusY;
+  options.yaw = 10;
+  options.width = 40;
+  options.height = 30;
+  EXPECT_EQ(decoded.rgba,
+            render::Render(render::LoadModelFile(dir / "cube.opt"), options).image.rgba);
+
+  struct Case {
+    std::vector<std::string> args;
+    int exit_status;
+    std::string err;  // part of stderr
+  };
+  const Case cases[] = {
+      {{(dir / "broken.opt").string()}, 1, ""},
+      {{(dir / "broken.prj").string()}, 1, ""},
+      {{"--size", "0x10", (dir / "cube.opt").string()}, 2, "--size needs"},
+      {{"--view", "up", (dir / "cube.opt").string()}, 2, "unknown view 'up'"},
+      {{"--yaw", "nan", (dir / "cube.opt").string()}, 2, "--yaw needs a number"},
+      {{(dir / "cube.opt").string(), (dir / "cube.opt").string()}, 2, "render takes one file"},
+  };
+  for (const Case& c : cases) {
+    const auto out = dir / "out.png";
+    std::vector<std::string> args = {"render", "-o", out.string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    r = RunProcess(kDurvane, args);
+    EXPECT_EQ(r.exit_status, c.exit_status) << c.args.back() << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out)) << c.args.back();
+    if (c.exit_status == 1) {
+      // The error line is the one `durvane info` gives for the file.
+      const ProcessResult info = RunProcess(kDurvane, {"info", c.args.back()});
+      const std::string line = r.err.substr(r.err.find(": '") + 1);
+      const std::string error = line.substr(line.find("': ") + 3);
+      EXPECT_NE(info.out.find(error), std::string::npos) << error << "\n" << info.out;
+    }
+  }
+
+  // Without -o the picture is <name>.png in the current folder.
+  r = RunProcess("/bin/sh", {"-c", "cd '" + dir.path().string() + "' && '" + kDurvane +
+                                       "' render --size 8x8 cube.opt"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(render::DecodePng(ReadBytes(dir / "cube.png")).width, 8);
+}
+
+}  // namespace
+}  // namespace durvane
