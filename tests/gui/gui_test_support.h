@@ -8,12 +8,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <climits>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -82,6 +87,42 @@ inline auto ConvertOnly() {
   };
 }
 
+// Holds runs on the worker thread until the test lets them go: a slow operation without
+// sleeping. Each Pass() waits for its own Open().
+class Gate {
+ public:
+  // On the worker thread.
+  void Pass() {
+    std::unique_lock lock(mutex_);
+    const int mine = ++arrived_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return opened_ >= mine; });
+  }
+  int Arrived() const {
+    const std::lock_guard lock(mutex_);
+    return arrived_;
+  }
+  void Open(int passes = 1) {
+    const std::lock_guard lock(mutex_);
+    opened_ = opened_ > INT_MAX - passes ? INT_MAX : opened_ + passes;
+    changed_.notify_all();
+  }
+  // Lets every run through from now on.
+  void OpenAll() { Open(INT_MAX); }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int arrived_ = 0;
+  int opened_ = 0;
+};
+
+// Runs `work` on the window's thread and waits for it: for operations that look at the window
+// from the worker thread.
+inline void OnWindowThread(const std::function<void()>& work) {
+  QMetaObject::invokeMethod(qApp, work, Qt::BlockingQueuedConnection);
+}
+
 // A window over a recorder, with typed access to its controls by object name.
 struct Harness {
   explicit Harness(Operations operations = {ConvertOnly(), {}}) {
@@ -89,6 +130,10 @@ struct Harness {
     feedback = recorder.get();
     window = std::make_unique<Durvane>(std::move(operations), std::move(recorder));
   }
+  // A test that fails while a run waits at the gate must not wait for it forever.
+  ~Harness() { gate.OpenAll(); }
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
 
   template <typename T>
   T& Get(const char* name) {
@@ -107,6 +152,10 @@ struct Harness {
   QLabel& Label1() { return Get<QLabel>("Label1"); }
   QLabel& Label2() { return Get<QLabel>("Label2"); }
   QPushButton& prjwriter() { return Get<QPushButton>("prjwriter"); }
+  QPushButton& cancel() { return Get<QPushButton>("cancel"); }
+  QLabel& status() { return Get<QLabel>("status"); }
+  QLabel& openfolder() { return Get<QLabel>("openfolder"); }
+  QProgressBar& progress() { return Get<QProgressBar>("progress"); }
 
   bool Show() {
     window->show();
@@ -137,8 +186,14 @@ struct Harness {
     }
     QTest::mouseClick(&prjwriter(), Qt::LeftButton);
     last_write.start();
+    WaitForRun();
   }
+  // Waits until the run the button started, if any, has ended and been shown.
+  void WaitForRun() { QTRY_VERIFY_WITH_TIMEOUT(!window->IsRunning(), 60000); }
+  // Waits until `count` runs have reached the gate.
+  void WaitAtGate(int count) { QTRY_COMPARE_WITH_TIMEOUT(gate.Arrived(), count, 60000); }
   QElapsedTimer last_write;
+  Gate gate;
 
   RecordingFeedback* feedback = nullptr;
   std::unique_ptr<Durvane> window;

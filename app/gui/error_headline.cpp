@@ -1,0 +1,82 @@
+#include "app/gui/error_headline.h"
+
+#include <QRegularExpression>
+#include <new>
+
+#include "core/error.h"
+#include "merge/merge_run.h"
+
+namespace durvane::gui {
+namespace {
+
+QString Native(const std::filesystem::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+// "it ends at byte 100, inside the node tree" when `detail` says the file is cut short;
+// empty otherwise.
+QString CutShort(const QString& detail) {
+  static const QRegularExpression ends(QStringLiteral("the file ends at 0x([0-9a-fA-F]+)"));
+  const QRegularExpressionMatch match = ends.match(detail);
+  if (!match.hasMatch()) return {};
+  bool ok = false;
+  const qulonglong size = match.captured(1).toULongLong(&ok, 16);
+  if (!ok) return {};
+  QString reason = QStringLiteral("it ends at byte %1").arg(size);
+  if (detail.contains(QStringLiteral("node"), Qt::CaseInsensitive)) {
+    reason += QStringLiteral(", inside the node tree");
+  } else if (detail.contains(QStringLiteral("section"), Qt::CaseInsensitive)) {
+    reason += QStringLiteral(", inside a section");
+  }
+  return reason;
+}
+
+// The innermost part of a message built as "context: context: what".
+QString Innermost(const QString& message) {
+  const qsizetype colon = message.lastIndexOf(QStringLiteral(": "));
+  return colon < 0 ? message : message.mid(colon + 2);
+}
+
+}  // namespace
+
+QString ConversionHeadline(const QString& opt_path, const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) {
+    return QStringLiteral("%1 could not be converted: the computer ran out of memory.")
+        .arg(opt_path);
+  }
+  if (const auto* format = dynamic_cast<const FormatError*>(&error)) {
+    const QString detail = QString::fromStdString(format->detail());
+    const QString cut = CutShort(detail);
+    return QStringLiteral("%1 is not a valid OPT file: %2.")
+        .arg(opt_path,
+             cut.isEmpty()
+                 ? QStringLiteral("%1 (at byte %2)").arg(Innermost(detail)).arg(format->offset())
+                 : cut);
+  }
+  const QString message = QString::fromUtf8(error.what());
+  if (message.isEmpty()) return QStringLiteral("%1 could not be converted.").arg(opt_path);
+  return QStringLiteral("%1 could not be converted: %2.").arg(opt_path, Innermost(message));
+}
+
+QString MergeHeadline(const QString& first, const QString& second, const std::exception& error) {
+  if (dynamic_cast<const std::bad_alloc*>(&error)) {
+    return QStringLiteral("%1 could not be merged into %2: the computer ran out of memory.")
+        .arg(second, first);
+  }
+  if (const auto* failed = dynamic_cast<const merge::MergeFileError*>(&error)) {
+    const QString file = Native(failed->file());
+    const QString detail = QString::fromStdString(failed->detail());
+    const QString cut = CutShort(detail);
+    if (!cut.isEmpty()) return QStringLiteral("%1 is not a valid PRJ file: %2.").arg(file, cut);
+    if (detail.startsWith(QStringLiteral("cannot "))) {
+      return QStringLiteral("%1 could not be merged: %2.").arg(file, Innermost(detail));
+    }
+    return QStringLiteral("%1 cannot be merged: %2.").arg(file, Innermost(detail));
+  }
+  const QString message = QString::fromUtf8(error.what());
+  return QStringLiteral("%1 could not be merged into %2%3")
+      .arg(second, first,
+           message.isEmpty() ? QStringLiteral(".") : ": " + Innermost(message) + '.');
+}
+
+}  // namespace durvane::gui
