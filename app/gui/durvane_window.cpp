@@ -106,6 +106,7 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   cancel_.hide();
   progress_.hide();
   status_.setTextFormat(Qt::PlainText);
+  status_.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   openfolder_.setText(QStringLiteral("<a href=\"open\">Open folder</a>"));
   openfolder_.hide();
   prjfile1_.SetPattern(QStringLiteral("*.prj"));
@@ -396,6 +397,8 @@ void Durvane::ShowOutcome(const RunOutcome& outcome) {
     if (!file.done) details.append(file.headline);
   }
   status_.setToolTip(details.join(QLatin1Char('\n')));
+  // A line cut short in the middle is shown whole on hovering.
+  if (status_.toolTip().isEmpty()) status_.setToolTip(status_.text());
   status_.show();
   open_folder_.clear();
   if (!outcome.merge && outcome.Done() > 0) {

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "app/gui/drive_list.h"
+#include "app/gui/elided_label.h"
 #include "app/gui/file_list.h"
 #include "app/gui/folder_list.h"
 #include "app/gui/operations.h"
@@ -94,7 +95,7 @@ class Durvane : public QWidget {
   DriveList optdrive_{this};
   FolderList optdirectory_{this};
   FileList optfile_{this};
-  QLabel status_{this};
+  ElidedLabel status_{this};
   QLabel openfolder_{this};
   QProgressBar progress_{this};
   QPushButton cancel_{this};
