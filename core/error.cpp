@@ -29,15 +29,25 @@ void ThrowSystemError(const std::string& action, const std::filesystem::path& pa
   ThrowFileError(action, path, std::generic_category().message(error));
 }
 
-std::string Hex(std::uint64_t value) {
+namespace {
+
+// `value` written by snprintf with `format`. HexSigned writes its minus sign through the
+// format, not as "-" + Hex(...), which GCC 12 at -O3 flags with a false -Wrestrict warning.
+std::string FormatHex(const char* format, std::uint64_t value) {
   char buf[24];
-  std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(value));
+  std::snprintf(buf, sizeof buf, format, static_cast<unsigned long long>(value));
   return buf;
+}
+
+}  // namespace
+
+std::string Hex(std::uint64_t value) {
+  return FormatHex("0x%llx", value);
 }
 
 std::string HexSigned(std::int64_t value) {
   if (value >= 0) return Hex(static_cast<std::uint64_t>(value));
-  return "-" + Hex(static_cast<std::uint64_t>(-(value + 1)) + 1);
+  return FormatHex("-0x%llx", static_cast<std::uint64_t>(-(value + 1)) + 1);
 }
 
 }  // namespace durvane

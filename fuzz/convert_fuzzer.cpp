@@ -39,8 +39,8 @@ void CheckSection(const durvane::ByteSink& block, std::int32_t tag, std::int32_t
 void CheckModel(const durvane::ConvertedModel& model, std::span<const std::byte> input) {
   using namespace durvane::prj;
   const PrjImage& prj = model.prj;
-  const std::int32_t polygons = prj.PolygonCount;
-  Check(polygons >= 0 && prj.FF03Count >= 0 && prj.FF08Count >= 0, "negative count");
+  const std::int32_t polygons = prj.polygon_count;
+  Check(polygons >= 0 && prj.ff03_count >= 0 && prj.ff08_count >= 0, "negative count");
   Check(LongAt(prj.leading, 0) == polygons, "leading block count field");
   Check(prj.leading.size() == 4 + static_cast<std::uint64_t>(polygons) * kPolygonRecordBytes,
         "leading block length");
@@ -50,13 +50,13 @@ void CheckModel(const durvane::ConvertedModel& model, std::span<const std::byte>
       prj.ff02.size() >= 8 + static_cast<std::uint64_t>(polygons) * kFF02OneTextureRecordBytes &&
           prj.ff02.size() <= 8 + static_cast<std::uint64_t>(polygons) * kFF02FourTextureRecordBytes,
       "section FF02 length");
-  CheckSection(prj.ff03, kTagFF03, prj.FF03Count, kFF03RecordBytes, "section FF03");
+  CheckSection(prj.ff03, kTagFF03, prj.ff03_count, kFF03RecordBytes, "section FF03");
   Check(LongAt(prj.ff04, 0) == kTagFF04 && (prj.ff04.size() - 8) % kFF04RecordBytes == 0,
         "section FF04");
   Check(LongAt(prj.ff05, 0) == kTagFF05 && (prj.ff05.size() - 8) % kFF05RecordBytes == 0,
         "section FF05");
   CheckSection(prj.ff07, kTagFF07, polygons, kFF07RecordBytes, "section FF07");
-  CheckSection(prj.ff08, kTagFF08, prj.FF08Count, kFF08RecordBytes, "section FF08");
+  CheckSection(prj.ff08, kTagFF08, prj.ff08_count, kFF08RecordBytes, "section FF08");
   Check(prj.Flatten().size() == prj.size(), "flattened PRJ length");
 
   const std::byte* begin = input.data();

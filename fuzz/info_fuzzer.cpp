@@ -13,7 +13,7 @@
 #include "info/opt_report.h"
 #include "info/opt_report_format.h"
 #include "info/prj_report.h"
-#include "merge/prj_layout_reader.h"
+#include "prj/prj_layout_reader.h"
 
 namespace {
 
@@ -32,13 +32,13 @@ void DescribeAsPrj(std::span<const std::byte> input) {
   const durvane::info::PrjReport report = durvane::info::DescribePrj(input);
   bool merge_accepts = true;
   try {
-    durvane::merge::ReadPrjLayout(input);
+    durvane::prj::ReadPrjLayout(input);
   } catch (const durvane::Error&) {
     merge_accepts = false;
   }
   Check(report.valid() == merge_accepts, "info and the merge disagree on the PRJ file");
   if (report.valid()) {
-    Check(report.blocks.size() == durvane::merge::kPrjBlockCount, "a valid file lacks blocks");
+    Check(report.blocks.size() == durvane::prj::kPrjBlockCount, "a valid file lacks blocks");
     for (const durvane::info::PrjBlockSummary& b : report.blocks) {
       Check(b.optional || (b.present && b.complete), "a valid file has an incomplete block");
     }
@@ -51,7 +51,7 @@ void DescribeAsOpt(std::span<const std::byte> input, std::size_t size) {
   const durvane::info::OptReport report = durvane::info::DescribeOpt(input);
   Check(report.file_bytes == size, "file size");
   Check(report.valid() == report.counts.has_value(), "a valid file has counts, an invalid none");
-  Check(report.entries.size() <= static_cast<std::size_t>(report.NodeCount),
+  Check(report.entries.size() <= static_cast<std::size_t>(report.node_count),
         "more entries than NodeCount");
 
   Check(!durvane::info::OptReportText("fuzz.opt", report).empty(), "empty text report");

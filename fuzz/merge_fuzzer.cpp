@@ -20,8 +20,8 @@
 #include "core/file_io.h"
 #include "core/little_endian.h"
 #include "merge/merge_run.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 
 namespace {
 
@@ -33,10 +33,12 @@ void Check(bool ok, const char* what) {
 
 // Merges two files that both read as valid PRJ files and checks the result, which it returns;
 // nothing when the merge is refused.
-std::optional<std::vector<std::byte>> MergeValidPair(
-    const std::vector<std::byte>& first, const durvane::merge::PrjLayout& first_layout,
-    std::vector<std::byte>& second, const durvane::merge::PrjLayout& second_layout) {
-  using namespace durvane::merge;
+std::optional<std::vector<std::byte>> MergeValidPair(const std::vector<std::byte>& first,
+                                                     const durvane::prj::PrjLayout& first_layout,
+                                                     std::vector<std::byte>& second,
+                                                     const durvane::prj::PrjLayout& second_layout) {
+  using durvane::fixture::MergePrjImages;
+  using namespace durvane::prj;
   const std::vector<std::byte> second_before = second;
   std::vector<std::byte> merged;
   try {
@@ -110,11 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::byte> second(files.begin() + cut, files.end());
 
   const std::vector<std::byte> second_as_given = second;
-  durvane::merge::PrjLayout first_layout, second_layout;
+  durvane::prj::PrjLayout first_layout, second_layout;
   std::optional<std::vector<std::byte>> merged;
   try {
-    first_layout = durvane::merge::ReadPrjLayout(first);
-    second_layout = durvane::merge::ReadPrjLayout(second);
+    first_layout = durvane::prj::ReadPrjLayout(first);
+    second_layout = durvane::prj::ReadPrjLayout(second);
     merged = MergeValidPair(first, first_layout, second, second_layout);
   } catch (const durvane::Error&) {
     // a clean refusal

@@ -72,13 +72,13 @@ OptReport DescribeOpt(std::span<const std::byte> bytes) {
   try {
     const ConvertedModel model = ConvertOpt(bytes);
     PrjCounts counts;
-    counts.PolygonCount = model.prj.PolygonCount;
-    counts.FF03Count = model.prj.FF03Count;
-    counts.FF04Records = static_cast<std::int32_t>(
+    counts.polygon_count = model.prj.polygon_count;
+    counts.ff03_count = model.prj.ff03_count;
+    counts.ff04_records = static_cast<std::int32_t>(
         (model.prj.ff04.size() - prj::kSectionHeaderBytes) / prj::kFF04RecordBytes);
-    counts.FF05Records = static_cast<std::int32_t>(
+    counts.ff05_records = static_cast<std::int32_t>(
         (model.prj.ff05.size() - prj::kSectionHeaderBytes) / prj::kFF05RecordBytes);
-    counts.FF08Count = model.prj.FF08Count;
+    counts.ff08_count = model.prj.ff08_count;
     counts.prj_bytes = model.prj.size();
     report.counts = counts;
     report.warnings = model.warnings;
@@ -90,8 +90,8 @@ OptReport DescribeOpt(std::span<const std::byte> bytes) {
   try {
     const OptImage image(bytes);
     report.header_read = true;
-    report.OptBase = image.OptBase();
-    report.NodeCount = image.NodeCount();
+    report.opt_base = image.OptBase();
+    report.node_count = image.NodeCount();
     try {
       EntryRecorder recorder(image, report.entries);
       WalkPolygons(image, recorder);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "opt/texture_bitmap.h"
+
 namespace durvane::info {
 
 struct ListNodeSummary {
@@ -31,7 +33,7 @@ struct TopLevelSummary {
 
 struct TextureSummary {
   std::string name;  // printable, unprintable bytes escaped
-  char layout = 'A';
+  opt::TextureLayout layout = opt::TextureLayout::kA;
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::int64_t pixel_count = 0;
@@ -40,19 +42,19 @@ struct TextureSummary {
 
 // Counts the PRJ file's sections get (records, not count fields, for FF04 and FF05).
 struct PrjCounts {
-  std::int32_t PolygonCount = 0;
-  std::int32_t FF03Count = 0;
-  std::int32_t FF04Records = 0;
-  std::int32_t FF05Records = 0;
-  std::int32_t FF08Count = 0;
+  std::int32_t polygon_count = 0;
+  std::int32_t ff03_count = 0;
+  std::int32_t ff04_records = 0;
+  std::int32_t ff05_records = 0;
+  std::int32_t ff08_count = 0;
   std::uint64_t prj_bytes = 0;
 };
 
 struct OptReport {
   std::uint64_t file_bytes = 0;
   bool header_read = false;
-  std::int32_t OptBase = 0;
-  std::int32_t NodeCount = 0;
+  std::int32_t opt_base = 0;
+  std::int32_t node_count = 0;
   std::vector<TopLevelSummary> entries;  // up to the first error, if any
   std::vector<TextureSummary> textures;  // in scan order
   std::optional<PrjCounts> counts;       // when the file converts

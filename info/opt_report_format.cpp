@@ -53,7 +53,7 @@ std::string OptReportText(const std::string& file, const OptReport& r) {
   std::string out = file + ": OPT file, " + std::to_string(r.file_bytes) + " bytes\n";
   if (r.header_read) {
     out +=
-        "  OptBase " + HexSigned(r.OptBase) + ", NodeCount " + std::to_string(r.NodeCount) + "\n";
+        "  OptBase " + HexSigned(r.opt_base) + ", NodeCount " + std::to_string(r.node_count) + "\n";
   }
   for (const TopLevelSummary& e : r.entries) {
     out += "  top-level entry " + std::to_string(e.entry) + ", node at " + HexSigned(e.address) +
@@ -69,17 +69,18 @@ std::string OptReportText(const std::string& file, const OptReport& r) {
   }
   out += "  textures reached by the scan: " + std::to_string(r.textures.size()) + "\n";
   for (const TextureSummary& t : r.textures) {
-    out += "    \"" + t.name + "\" layout " + t.layout + ", " + std::to_string(t.width) + " x " +
-           std::to_string(t.height) + ", " + std::to_string(t.pixel_count) + " pixels" +
+    out += "    \"" + t.name + "\" layout " + opt::LayoutLetter(t.layout) + ", " +
+           std::to_string(t.width) + " x " + std::to_string(t.height) + ", " +
+           std::to_string(t.pixel_count) + " pixels" +
            (t.safe_file_name ? "" : ", name cannot be a file name: no bitmap") + "\n";
   }
   if (r.counts) {
     const PrjCounts& c = *r.counts;
     out += "  PRJ file: " + std::to_string(c.prj_bytes) + " bytes; " +
-           std::to_string(c.PolygonCount) + " polygon(s) in the leading block, FF01, FF02 and " +
-           "FF07; FF03 " + std::to_string(c.FF03Count) + ", FF04 " + std::to_string(c.FF04Records) +
-           ", FF05 " + std::to_string(c.FF05Records) + ", FF08 " + std::to_string(c.FF08Count) +
-           " record(s)\n";
+           std::to_string(c.polygon_count) + " polygon(s) in the leading block, FF01, FF02 and " +
+           "FF07; FF03 " + std::to_string(c.ff03_count) + ", FF04 " +
+           std::to_string(c.ff04_records) + ", FF05 " + std::to_string(c.ff05_records) + ", FF08 " +
+           std::to_string(c.ff08_count) + " record(s)\n";
   }
   AppendVerdictText(out, r.warnings, r.error, "error", "converts: yes");
   return out;
@@ -88,7 +89,7 @@ std::string OptReportText(const std::string& file, const OptReport& r) {
 std::string OptReportJson(const std::string& file, const OptReport& r) {
   JsonWriter j;
   BeginJsonReport(j, file, "opt", r.file_bytes, r.valid());
-  if (r.header_read) j.Key("OptBase").Number(r.OptBase).Key("NodeCount").Number(r.NodeCount);
+  if (r.header_read) j.Key("OptBase").Number(r.opt_base).Key("NodeCount").Number(r.node_count);
   j.Key("top_level").BeginArray();
   for (const TopLevelSummary& e : r.entries) {
     j.BeginObject().Key("entry").Number(e.entry).Key("address").Number(e.address);
@@ -103,7 +104,8 @@ std::string OptReportJson(const std::string& file, const OptReport& r) {
   }
   j.EndArray().Key("textures").BeginArray();
   for (const TextureSummary& t : r.textures) {
-    j.BeginObject().Key("name").String(t.name).Key("layout").String(std::string(1, t.layout));
+    j.BeginObject().Key("name").String(t.name).Key("layout").String(
+        std::string(1, opt::LayoutLetter(t.layout)));
     j.Key("width").Number(t.width).Key("height").Number(t.height);
     j.Key("pixel_count").Number(t.pixel_count).Key("safe_file_name").Bool(t.safe_file_name);
     j.EndObject();
@@ -112,9 +114,9 @@ std::string OptReportJson(const std::string& file, const OptReport& r) {
   if (r.counts) {
     const PrjCounts& c = *r.counts;
     j.Key("prj").BeginObject().Key("bytes").UnsignedNumber(c.prj_bytes);
-    j.Key("PolygonCount").Number(c.PolygonCount).Key("FF03Count").Number(c.FF03Count);
-    j.Key("FF04Records").Number(c.FF04Records).Key("FF05Records").Number(c.FF05Records);
-    j.Key("FF08Count").Number(c.FF08Count).EndObject();
+    j.Key("PolygonCount").Number(c.polygon_count).Key("FF03Count").Number(c.ff03_count);
+    j.Key("FF04Records").Number(c.ff04_records).Key("FF05Records").Number(c.ff05_records);
+    j.Key("FF08Count").Number(c.ff08_count).EndObject();
   }
   return EndJsonReport(j, r.warnings, r.error);
 }

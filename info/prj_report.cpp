@@ -3,24 +3,24 @@
 #include "core/error.h"
 #include "info/json_writer.h"
 #include "info/report_common.h"
-#include "merge/prj_layout_reader.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::info {
 
 PrjReport DescribePrj(std::span<const std::byte> bytes) {
-  using merge::PrjBlockKind;
+  using prj::PrjBlockKind;
   PrjReport report;
   report.file_bytes = bytes.size();
-  const merge::PrjLayoutScan scan = merge::ScanPrjLayout(bytes);
+  const prj::PrjLayoutScan scan = prj::ScanPrjLayout(bytes);
   report.error = scan.error;
   const std::int32_t polygons = scan.layout.polygon_count();
-  for (PrjBlockKind kind : merge::kPrjBlockOrder) {
-    const merge::PrjBlock& b = scan.layout[kind];
+  for (PrjBlockKind kind : prj::kPrjBlockOrder) {
+    const prj::PrjBlock& b = scan.layout[kind];
     PrjBlockSummary s;
-    s.name = merge::BlockName(kind);
-    s.tag = merge::BlockTag(kind);
+    s.name = prj::BlockName(kind);
+    s.tag = prj::BlockTag(kind);
     s.present = b.present;
-    s.optional = merge::BlockIsOptional(kind);
+    s.optional = prj::BlockIsOptional(kind);
     s.complete = b.complete;
     s.offset = b.offset;
     s.count_field = b.count_field;
@@ -29,13 +29,13 @@ PrjReport DescribePrj(std::span<const std::byte> bytes) {
     s.min_index = b.min_index;
     s.max_index = b.max_index;
     report.blocks.push_back(s);
-    if (b.present && merge::BlockIsPerPolygon(kind) && kind != PrjBlockKind::kLeading &&
+    if (b.present && prj::BlockIsPerPolygon(kind) && kind != PrjBlockKind::kLeading &&
         b.count_field != polygons) {
       report.warnings.push_back(s.name + ": the count field " + std::to_string(b.count_field) +
                                 " disagrees with the polygon count " + std::to_string(polygons));
     }
     if (!b.complete && b.present) break;  // the walk stopped in this block
-    if (!b.present && !merge::BlockIsOptional(kind)) break;
+    if (!b.present && !prj::BlockIsOptional(kind)) break;
   }
   return report;
 }

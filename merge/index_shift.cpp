@@ -17,14 +17,15 @@ bool FitsLong(std::int64_t value) {
   return value >= kLongMin && value <= kLongMax;
 }
 
-[[noreturn]] void ThrowOverflow(PrjBlockKind kind, std::int32_t index, std::int32_t shift) {
+[[noreturn]] void ThrowOverflow(prj::PrjBlockKind kind, std::int32_t index, std::int32_t shift) {
   const std::int64_t shifted = std::int64_t{index} + shift;
-  throw ShiftOverflowError(std::string(BlockName(kind)) + ": the second file's top-level index " +
-                           std::to_string(index) + " plus the shift " + std::to_string(shift) +
-                           " gives " + std::to_string(shifted) + ", outside the range of a Long");
+  throw ShiftOverflowError(
+      std::string(prj::BlockName(kind)) + ": the second file's top-level index " +
+      std::to_string(index) + " plus the shift " + std::to_string(shift) + " gives " +
+      std::to_string(shifted) + ", outside the range of a 32-bit signed value");
 }
 
-void AddAt(std::byte* p, PrjBlockKind kind, std::int32_t shift) {
+void AddAt(std::byte* p, prj::PrjBlockKind kind, std::int32_t shift) {
   const std::int32_t index = LoadI32(p);
   const std::int64_t shifted = std::int64_t{index} + shift;
   if (!FitsLong(shifted)) ThrowOverflow(kind, index, shift);
@@ -33,13 +34,13 @@ void AddAt(std::byte* p, PrjBlockKind kind, std::int32_t shift) {
 
 }  // namespace
 
-std::int32_t IndexShift(const PrjLayout& first) {
-  const PrjBlock& polygons = first[PrjBlockKind::kLeading];
+std::int32_t IndexShift(const prj::PrjLayout& first) {
+  const prj::PrjBlock& polygons = first[prj::PrjBlockKind::kLeading];
   std::optional<std::int32_t> last;
   if (polygons.record_count > 0) {
     last = polygons.last_index;
   } else {
-    for (const PrjBlock& block : first.blocks) {
+    for (const prj::PrjBlock& block : first.blocks) {
       if (block.record_count > 0 && (!last || block.max_index > *last)) last = block.max_index;
     }
   }
@@ -50,14 +51,14 @@ std::int32_t IndexShift(const PrjLayout& first) {
                                                    : "largest among the first file's records";
     throw Error("the top-level index " + std::to_string(*last) + ", " + source +
                 ", leaves no index to move the second file's records to: " + std::to_string(shift) +
-                " is beyond the largest Long");
+                " is beyond the largest 32-bit signed value");
   }
   return static_cast<std::int32_t>(shift);
 }
 
-void CheckShiftedIndices(const PrjLayout& layout, std::int32_t shift) {
-  for (PrjBlockKind kind : kPrjBlockOrder) {
-    const PrjBlock& block = layout[kind];
+void CheckShiftedIndices(const prj::PrjLayout& layout, std::int32_t shift) {
+  for (prj::PrjBlockKind kind : prj::kPrjBlockOrder) {
+    const prj::PrjBlock& block = layout[kind];
     if (block.record_count == 0) continue;
     for (std::int32_t index : {block.min_index, block.max_index}) {
       if (!FitsLong(std::int64_t{index} + shift)) ThrowOverflow(kind, index, shift);
@@ -65,31 +66,25 @@ void CheckShiftedIndices(const PrjLayout& layout, std::int32_t shift) {
   }
 }
 
-std::uint64_t ShiftRecords(std::span<std::byte> records, PrjBlockKind kind, std::int32_t shift,
+std::uint64_t ShiftRecords(std::span<std::byte> records, prj::PrjBlockKind kind, std::int32_t shift,
                            bool whole) {
   const ByteView view(records);
   const std::uint64_t size = records.size();
   std::uint64_t at = 0;
-  if (const std::uint32_t fixed = BlockRecordBytes(kind); fixed != 0) {
+  if (const std::uint32_t fixed = prj::BlockRecordBytes(kind); fixed != 0) {
     for (; size - at >= fixed; at += fixed) AddAt(records.data() + at, kind, shift);
   } else {
-    while (at < size && (whole || size - at >= kMaxFF02RecordBytes)) {
-      const std::uint64_t length = FF02RecordBytes(view, at);
+    while (at < size && (whole || size - at >= prj::kMaxFF02RecordBytes)) {
+      const std::uint64_t length = prj::FF02RecordBytes(view, at);
       AddAt(records.data() + at, kind, shift);
       at += length;
     }
   }
   if (whole && at != size) {
-    throw FormatError(at, std::string(BlockName(kind)) + ": a record runs past the block's end");
+    throw FormatError(at,
+                      std::string(prj::BlockName(kind)) + ": a record runs past the block's end");
   }
   return at;
-}
-
-void ShiftTopLevelIndices(std::span<std::byte> bytes, const PrjLayout& layout, std::int32_t shift) {
-  for (PrjBlockKind kind : kPrjBlockOrder) {
-    const PrjBlock& block = layout[kind];
-    ShiftRecords(bytes.subspan(block.records_offset, block.records_bytes()), kind, shift, true);
-  }
 }
 
 }  // namespace durvane::merge

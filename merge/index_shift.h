@@ -7,7 +7,7 @@
 #include <span>
 
 #include "core/error.h"
-#include "merge/prj_layout_reader.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {
 
@@ -15,7 +15,7 @@ namespace durvane::merge {
 // first file has no polygon record, 1 + the largest top-level index among its records of any
 // section, or 0 when it has no record at all. Throws Error when the shift itself leaves the
 // signed 32-bit range.
-std::int32_t IndexShift(const PrjLayout& first);
+std::int32_t IndexShift(const prj::PrjLayout& first);
 
 // Adding the shift to a top-level index would leave the signed 32-bit range.
 class ShiftOverflowError : public Error {
@@ -25,11 +25,7 @@ class ShiftOverflowError : public Error {
 
 // Throws ShiftOverflowError when adding `shift` to any top-level index of a file laid out as
 // `layout` would leave the signed 32-bit range. Reads only the layout's index ranges.
-void CheckShiftedIndices(const PrjLayout& layout, std::int32_t shift);
-
-// Adds `shift` to the top-level index that opens every record of `bytes`, a file laid out as
-// `layout`. The caller has checked the sums with CheckShiftedIndices.
-void ShiftTopLevelIndices(std::span<std::byte> bytes, const PrjLayout& layout, std::int32_t shift);
+void CheckShiftedIndices(const prj::PrjLayout& layout, std::int32_t shift);
 
 // Adds `shift` to the top-level index of each record at the start of `records`, records of
 // block `kind` back to back, and returns the bytes those records take. With `whole` the
@@ -37,7 +33,7 @@ void ShiftTopLevelIndices(std::span<std::byte> bytes, const PrjLayout& layout, s
 // shift stops before the first record that may run past its end. Throws FormatError, with
 // offsets from the start of `records`, when a record does not fit, and ShiftOverflowError,
 // with `records` partly shifted, when a shifted index leaves the signed 32-bit range.
-std::uint64_t ShiftRecords(std::span<std::byte> records, PrjBlockKind kind, std::int32_t shift,
+std::uint64_t ShiftRecords(std::span<std::byte> records, prj::PrjBlockKind kind, std::int32_t shift,
                            bool whole);
 
 }  // namespace durvane::merge

@@ -9,8 +9,8 @@
 #include "core/file_window.h"
 #include "core/input_file.h"
 #include "merge/index_shift.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "merge/merge_plan.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {
 namespace {
@@ -30,14 +30,14 @@ auto AboutFile(const std::filesystem::path& file, const std::string& context, St
 // The bytes moved per read and write: small enough to stay in the processor's cache, and
 // larger than any record, so that every piece holds at least one.
 constexpr std::size_t kCopyBytes = std::size_t{256} << 10;
-static_assert(kCopyBytes >= kMaxFF02RecordBytes);
+static_assert(kCopyBytes >= prj::kMaxFF02RecordBytes);
 
 // Copies the records of `block` from `file` into `out` from offset `out_at` on, raising their
 // top-level indices by `shift` when given. The records
 // were validated when the layout was read; a piece that no longer splits into records means
 // another program changed the file since. Throws MergeFileError about `file` when reading it
 // fails, ShiftOverflowError, and Error when writing fails.
-void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind,
+void CopyRecords(const InputFile& file, const prj::PrjBlock& block, prj::PrjBlockKind kind,
                  std::optional<std::int32_t> shift, std::span<std::byte> buffer, StagedFile& out,
                  std::uint64_t out_at) {
   std::uint64_t at = block.records_offset;
@@ -106,17 +106,17 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
   const InputFile first_file = AboutFile(first, "", [&] { return InputFile(first); });
   const InputFile second_file = AboutFile(second, "", [&] { return InputFile(second); });
   const bool side_by_side = first_file.size() + second_file.size() >= kSideBySideBytes;
-  PrjLayout first_layout, second_layout;
+  prj::PrjLayout first_layout, second_layout;
   RunSideBySide(
       side_by_side,
       [&] {
         first_layout = AboutFile(first, "not a valid PRJ file: ", [&] {
-          return ReadPrjLayout(FileWindow(first_file), IndexReads::kStructureOnly);
+          return prj::ReadPrjLayout(FileWindow(first_file), prj::IndexReads::kStructureOnly);
         });
       },
       [&] {
         second_layout = AboutFile(second, "not a valid PRJ file: ", [&] {
-          return ReadPrjLayout(FileWindow(second_file), IndexReads::kStructureOnly);
+          return prj::ReadPrjLayout(FileWindow(second_file), prj::IndexReads::kStructureOnly);
         });
       });
   const std::string cannot_merge = "cannot merge '" + second.string() + "' into it: ";
@@ -131,7 +131,7 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
     out.Reserve(plan.size());
     // Larger than any record, and no larger than the files need.
     const auto buffer_bytes = static_cast<std::size_t>(std::min<std::uint64_t>(
-        kCopyBytes, std::max<std::uint64_t>(kMaxFF02RecordBytes, plan.size())));
+        kCopyBytes, std::max<std::uint64_t>(prj::kMaxFF02RecordBytes, plan.size())));
     RunSideBySide(
         side_by_side,
         [&] {

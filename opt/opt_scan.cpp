@@ -11,7 +11,6 @@ namespace durvane::opt {
 namespace {
 
 // Texture node fields. Layout B puts every field from the palette address on 4 bytes later.
-enum class TextureLayout { A, B };
 
 struct TextureFieldOffsets {
   std::uint32_t palette_address, pixel_count, width, height, pixels;
@@ -101,7 +100,7 @@ class TextureScan {
     if (child_count == 1) {
       // The only child is taken as a texture in layout A, whatever its type.
       const std::int32_t y = image_.InPlaceChild(x, 1);
-      if (y != 0) Export(y, TextureLayout::A);
+      if (y != 0) Export(y, TextureLayout::kA);
       return;
     }
     const std::int32_t data_count = image_.DataCount(x);
@@ -119,7 +118,7 @@ class TextureScan {
       if (data_count == 1) {
         ExportByChildCount(y);
       } else {
-        Export(y, TextureLayout::A);
+        Export(y, TextureLayout::kA);
       }
     }
   }
@@ -128,9 +127,9 @@ class TextureScan {
   void ExportByChildCount(std::int32_t n) {
     const std::int32_t child_count = image_.ChildCount(n);
     if (child_count == 0) {
-      Export(n, TextureLayout::A);
+      Export(n, TextureLayout::kA);
     } else if (child_count == 1) {
-      Export(n, TextureLayout::B);
+      Export(n, TextureLayout::kB);
     } else {
       Warn(n, "the texture " + DescribeNode(image_, n) + " has ChildCount " +
                   std::to_string(child_count) + ", neither 0 nor 1; it gets no bitmap");
@@ -144,7 +143,7 @@ class TextureScan {
 
   void Export(std::int32_t n, TextureLayout layout) {
     try {
-      const TextureFieldOffsets& f = layout == TextureLayout::A ? kLayoutA : kLayoutB;
+      const TextureFieldOffsets& f = layout == TextureLayout::kA ? kLayoutA : kLayoutB;
       const std::int32_t pixel_count = image_.Long(n, f.pixel_count, "PixelCount");
       if (pixel_count < 0) {
         throw FormatError(image_.Offset(n, f.pixel_count, 4, "PixelCount"),
@@ -168,7 +167,7 @@ class TextureScan {
       }
       textures_.push_back(ExportTexture(image_.TextureName(n).first<kTextureNameBytes>(),
                                         palette.first<kPaletteBytes>(), pixels, width, height));
-      textures_.back().layout = layout == TextureLayout::A ? 'A' : 'B';
+      textures_.back().layout = layout;
     } catch (...) {
       RethrowWithContext("the texture " + DescribeNode(image_, n));
     }

@@ -3,11 +3,20 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace durvane::opt {
+
+// How a texture node lays out its fields: chosen by its ChildCount, 0 for A and 1 for B.
+enum class TextureLayout : std::uint8_t { kA, kB };
+
+// 'A' or 'B', as reports name the layout.
+inline char LayoutLetter(TextureLayout layout) {
+  return layout == TextureLayout::kA ? 'A' : 'B';
+}
 
 struct TextureBitmap {
   // The 8 name bytes exactly as stored in the texture node.
@@ -17,8 +26,8 @@ struct TextureBitmap {
   std::vector<std::byte> header;
   // The pixel bytes, exactly as read; they point into the OPT file's bytes.
   std::span<const std::byte> pixels;
-  // The texture node's payload layout, 'A' or 'B'.
-  char layout = 'A';
+  // The texture node's payload layout.
+  TextureLayout layout = TextureLayout::kA;
 
   // The texture's file name: the 8 name bytes, then ".BMP".
   std::string FileName() const;

@@ -73,11 +73,14 @@ std::vector<opt::TextureBitmap> ScanTextures(const opt::OptImage& image,
 
 }  // namespace
 
-ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes) {
+ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
+                          const ConversionProgress& progress) {
   ConvertedModel model;
   const opt::OptImage image(opt_bytes);
   model.textures = ScanTextures(image, model.warnings);
+  if (progress) progress(ConversionStage::kScanned);
   model.prj = prj::BuildPrj(image, model.warnings);
+  if (progress) progress(ConversionStage::kBuilt);
   return model;
 }
 
@@ -109,13 +112,15 @@ std::string OutputBaseName(const std::string& opt_file_name) {
 
 ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::filesystem::path& opt_folder,
-                               const std::string& opt_file_name, Durability durability) {
+                               const std::string& opt_file_name, Durability durability,
+                               const ConversionProgress& progress) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
   const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
+  if (progress) progress(ConversionStage::kRead);
   // The whole model is computed before anything is created, so that an invalid file leaves
   // no trace.
-  const ConvertedModel model = ConvertOpt(opt_bytes);
+  const ConvertedModel model = ConvertOpt(opt_bytes, progress);
 
   ConversionResult result;
   result.output_folder = qel_directory / base;
@@ -135,6 +140,7 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
     }
     throw;
   }
+  if (progress) progress(ConversionStage::kWritten);
   return result;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,9 +23,18 @@ struct ConvertedModel {
   std::vector<std::string> warnings;
 };
 
+// The stages of a conversion, in order: the OPT file is read, its textures scanned, the PRJ
+// file built, and every output file written.
+enum class ConversionStage : std::uint8_t { kRead, kScanned, kBuilt, kWritten };
+inline constexpr int kConversionStages = 4;
+// Called as a conversion passes each stage.
+using ConversionProgress = std::function<void(ConversionStage)>;
+
 // Converts an OPT file's bytes without touching the disk. The textures' pixels point into
 // `opt_bytes`, which must outlive the result. Throws Error or FormatError on invalid input.
-ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes);
+// `progress`, when given, hears kScanned and kBuilt.
+ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
+                          const ConversionProgress& progress = {});
 
 struct ConversionResult {
   std::filesystem::path output_folder;
@@ -41,10 +52,12 @@ std::string OutputBaseName(const std::string& opt_file_name);
 // Converts opt_folder/opt_file_name into qel_directory/<base>/: <base>.prj and one BMP per
 // texture. All or nothing: the model is computed in full first, every file is written
 // atomically, and on any failure nothing is created or changed. `durability` says whether the
-// files reach the disk before they replace the old ones.
+// files reach the disk before they replace the old ones. `progress`, when given, hears each
+// stage as the conversion passes it.
 ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const std::filesystem::path& opt_folder,
                                const std::string& opt_file_name,
-                               Durability durability = Durability::kSync);
+                               Durability durability = Durability::kSync,
+                               const ConversionProgress& progress = {});
 
 }  // namespace durvane

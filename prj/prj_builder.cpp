@@ -13,8 +13,8 @@
 namespace durvane::prj {
 namespace {
 
-// A first, cheap walk that only adds up the polygon rows: it fixes PolygonCount, refuses
-// counts beyond a Long before any record is built, and sizes the output buffers.
+// A first, cheap walk that only adds up the polygon rows: it fixes the polygon count, refuses
+// counts beyond the 32-bit signed range before any record is built, and sizes the output buffers.
 struct PolygonCounter {
   std::int64_t rows = 0;
   void TopLevelChild(std::int32_t, std::int32_t, std::int32_t) {}
@@ -24,7 +24,7 @@ struct PolygonCounter {
     if (rows > std::numeric_limits<std::int32_t>::max()) {
       throw Error("the model has more than " +
                   std::to_string(std::numeric_limits<std::int32_t>::max()) +
-                  " polygons, more than PolygonCount can hold");
+                  " polygons, more than a PRJ file can hold");
     }
   }
 };
@@ -51,7 +51,7 @@ PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings
   }
 
   PrjImage prj;
-  prj.PolygonCount = static_cast<std::int32_t>(counter.rows);
+  prj.polygon_count = static_cast<std::int32_t>(counter.rows);
   prj.leading.Reserve(4 + polygons * kPolygonRecordBytes);
   prj.ff01.Reserve(kSectionHeaderBytes + polygons * kFF01RecordBytes);
   prj.ff02.Reserve(kSectionHeaderBytes + polygons * kFF02FourTextureRecordBytes);
@@ -63,15 +63,15 @@ PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings
   SectionFF02Writer ff02(image, prj.ff02);
   SectionFF07Writer ff07(prj.ff07);
   opt::WalkPolygons(image, leading, ff01, ff02, ff07);
-  leading.Finish(prj.PolygonCount);
-  ff01.Finish(prj.PolygonCount);
-  ff02.Finish(prj.PolygonCount, warnings);
-  ff07.Finish(prj.PolygonCount);
+  leading.Finish(prj.polygon_count);
+  ff01.Finish(prj.polygon_count);
+  ff02.Finish(prj.polygon_count, warnings);
+  ff07.Finish(prj.polygon_count);
 
-  prj.FF03Count = WriteNodeRecordSection(image, kSectionFF03, prj.ff03, warnings);
+  prj.ff03_count = WriteNodeRecordSection(image, kSectionFF03, prj.ff03, warnings);
   WriteNodeRecordSection(image, kSectionFF04, prj.ff04, warnings);
   WriteNodeRecordSection(image, kSectionFF05, prj.ff05, warnings);
-  prj.FF08Count = WriteNodeRecordSection(image, kSectionFF08, prj.ff08, warnings);
+  prj.ff08_count = WriteNodeRecordSection(image, kSectionFF08, prj.ff08, warnings);
   return prj;
 }
 

@@ -15,9 +15,9 @@ struct PrjImage {
   ByteSink leading;                                   // count field and polygon records
   ByteSink ff01, ff02, ff03, ff04, ff05, ff07, ff08;  // tag, count field, records
 
-  std::int32_t PolygonCount = 0;
-  std::int32_t FF03Count = 0;
-  std::int32_t FF08Count = 0;
+  std::int32_t polygon_count = 0;
+  std::int32_t ff03_count = 0;
+  std::int32_t ff08_count = 0;
 
   // The eight blocks in file order; written back to back they are the PRJ file.
   std::array<std::span<const std::byte>, 8> Pieces() const {

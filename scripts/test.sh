@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 bash scripts/setup.sh
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build -G Ninja -DDURVANE_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure
-cmake -S . -B build-asan -G Ninja -DDURVANE_SANITIZE=ON -DDURVANE_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DDURVANE_WERROR=ON -DDURVANE_SANITIZE=ON -DDURVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure

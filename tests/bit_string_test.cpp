@@ -5,11 +5,15 @@
 #include <stdexcept>
 #include <string>
 
-#include "opt/bit_string.h"
 #include "opt/texture_export.h"
+#include "tests/support/bit_string.h"
 
 namespace durvane::opt {
 namespace {
+
+using fixture::BinBuffer;
+using fixture::BinToDec;
+using fixture::DecToBin;
 
 TEST(DecToBin, ConvertsOneBitPerPassWithoutLeadingZeros) {
   struct Case {

@@ -10,15 +10,17 @@
 #include "core/error.h"
 #include "core/file_io.h"
 #include "merge/merge_run.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
 
 namespace durvane::merge {
 namespace {
+
+using namespace prj;
 
 using namespace fixture;
 

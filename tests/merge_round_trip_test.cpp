@@ -4,14 +4,16 @@
 #include <vector>
 
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"
 
 namespace durvane::merge {
 namespace {
+
+using namespace prj;
 
 using namespace durvane::fixture;
 using Kind = PrjBlockKind;

@@ -6,14 +6,18 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 
 namespace durvane::merge {
 namespace {
 
+using namespace prj;
+
 using fixture::BuildPrjFile;
+using fixture::MergedPrj;
+using fixture::MergePrjImages;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
 using fixture::PrjSpec;
@@ -231,7 +235,8 @@ void ExpectMergeRefused(const PrjSpec& a, const PrjSpec& b, const std::string& f
 TEST(PrjMerge, IndicesAndCountsBeyondTheLongRangeAreRefused) {
   PrjSpec last_max;
   last_max.Polygon(kLongMax, 0);
-  ExpectMergeRefused(last_max, ExampleSecond(), "2147483648 is beyond the largest Long");
+  ExpectMergeRefused(last_max, ExampleSecond(),
+                     "2147483648 is beyond the largest 32-bit signed value");
   PrjSpec no_polygons;
   no_polygons.ff04 = {{kLongMax, 0}};
   ExpectMergeRefused(no_polygons, ExampleSecond(), "largest among the first file's records");
@@ -269,6 +274,26 @@ TEST(PrjMerge, WarnsWhenAPolygonCountFieldOfTheFirstFileDisagrees) {
   ASSERT_EQ(m.warnings.size(), 1u);
   EXPECT_NE(m.warnings[0].find("section FF01"), std::string::npos) << m.warnings[0];
   EXPECT_EQ(ReadPrjLayout(m.bytes)[Kind::kFF01].count_field, 11);
+}
+
+TEST(PrjMerge, AddsTheSecondFilesPolygonCountNotItsOwnCountFields) {
+  // The second file has 2 polygons; its FF01, FF02 and FF07 count fields say otherwise.
+  struct Case {
+    std::size_t block;  // index into count_fields, in file order
+    std::int32_t count_field;
+  };
+  for (const Case& c : {Case{1, 7}, Case{2, 0}, Case{6, -4}, Case{6, kLongMax}}) {
+    SCOPED_TRACE(testing::Message() << "block " << c.block << ", count " << c.count_field);
+    PrjSpec second = ExampleSecond();
+    second.count_fields[c.block] = c.count_field;
+    const Merged m = Merge(ExampleFirst(), second);
+    EXPECT_TRUE(m.warnings.empty());
+    const PrjLayout layout = ReadPrjLayout(m.bytes);
+    for (Kind k : {Kind::kLeading, Kind::kFF01, Kind::kFF02, Kind::kFF07}) {
+      EXPECT_EQ(layout[k].count_field, 5) << BlockName(k);
+    }
+    EXPECT_EQ(m.bytes, BuildPrjFile(Combined(ExampleFirst(), ExampleSecond(), 2)));
+  }
 }
 
 }  // namespace

@@ -13,15 +13,18 @@
 #include "core/file_io.h"
 #include "core/little_endian.h"
 #include "merge/merge_run.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace durvane::merge {
 namespace {
 
+using namespace prj;
+
 using fixture::BuildPrjFile;
+using fixture::MergePrjImages;
 using fixture::PrjRecord;
 using fixture::PrjSpec;
 using fixture::TempDir;

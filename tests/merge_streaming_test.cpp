@@ -13,16 +13,19 @@
 #include "core/file_window.h"
 #include "core/input_file.h"
 #include "merge/merge_run.h"
-#include "merge/prj_layout_reader.h"
-#include "merge/prj_merge.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
+#include "tests/support/in_memory_merge.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace durvane::merge {
 namespace {
 
+using namespace prj;
+
 using fixture::BuildPrjFile;
+using fixture::MergePrjImages;
 using fixture::PrjNameRecord;
 using fixture::PrjRecord;
 using fixture::PrjSpec;
@@ -92,7 +95,7 @@ TEST(StreamingMerge, AnIndexThatOverflowsBeforeTheLastRecordIsRefused) {
     EXPECT_EQ(e.detail(), "cannot merge '" + second_path.string() +
                               "' into it: section FF01: the second file's top-level index "
                               "2147483646 plus the shift 2 gives 2147483648, outside the range "
-                              "of a Long");
+                              "of a 32-bit signed value");
   }
   EXPECT_EQ(fixture::ReadBytes(first_path), first);
   EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));

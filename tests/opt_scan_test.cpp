@@ -115,8 +115,8 @@ TEST(ScanOpt, ReadsLayoutsAAndBInOneFile) {
   ASSERT_EQ(textures.size(), 2u);
   ExpectTexture(textures[0], TextureDesc("LAYOUT_A"));
   ExpectTexture(textures[1], TextureDesc("LAYOUT_B", TextureLayout::B));
-  EXPECT_EQ(textures[0].layout, 'A');
-  EXPECT_EQ(textures[1].layout, 'B');
+  EXPECT_EQ(textures[0].layout, opt::TextureLayout::kA);
+  EXPECT_EQ(textures[1].layout, opt::TextureLayout::kB);
 }
 
 TEST(ScanOpt, SkipsTextureNodesOfOtherChildCountsAndOtherTypesAndEmptySlots) {

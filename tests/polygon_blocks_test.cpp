@@ -241,13 +241,19 @@ TEST_F(SectionFF02, TextureGroupsNameOneOrFourTextures) {
   const Ref six =
       Ref::To(TextureGroup(b, {tex("E"), tex("F"), tex("G"), tex("H"), tex("I"), tex("J")}, 0));
   const Ref two = Ref::To(TextureGroup(b, {tex("K"), Ref::Null()}, 0));
+  // ChildCount 2, with real textures in entries 3 and 4 as well: only the first two count.
+  Bytes two_of_four;
+  for (const char* name : {"L", "M", "N", "O"}) two_of_four.Address(tex(name));
+  const Ref two_counted = Ref::To(b.Node({.type = 24, .child_count = 2}, two_of_four));
   const Ref after = tex("AFTER");
-  const auto ff02 = Convert(
-      b, {single, Polygon(), four, Polygon(), six, Polygon(), two, Polygon(), after, Polygon()});
+  const auto ff02 = Convert(b, {single, Polygon(), four, Polygon(), six, Polygon(), two, Polygon(),
+                                two_counted, Polygon(), after, Polygon()});
   EXPECT_EQ(ff02, Join({Record(0, {"ONLY0001"}), Record(0, {"A", "B", "C", "D"}),
                         Record(0, {"E", "F", "G", "H"}),
                         // Two entries, the second 0: names 2 to 4 keep their values.
                         Record(0, {"K", "F", "G", "H"}),
+                        // Entries past ChildCount are not followed, whatever they hold.
+                        Record(0, {"L", "M", "G", "H"}),
                         // A texture node after a group falls back to one entry.
                         Record(0, {"AFTER"})}));
   EXPECT_EQ(Record(0, {"A", "B", "C", "D"}).size(), 97u);

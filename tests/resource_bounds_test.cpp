@@ -8,8 +8,8 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_fixture.h"
 
@@ -156,25 +156,25 @@ TEST(ResourceBounds, HugePrjCountFieldsAreRefusedBeforeTheRecordsAreWalked) {
   desc.ff05 = {{0, 4}};
   desc.ff08 = std::vector<PrjRecord>{{0, 5}};
   const std::vector<std::byte> good = BuildPrjFile(desc);
-  const merge::PrjLayout layout = merge::ReadPrjLayout(good);
+  const prj::PrjLayout layout = prj::ReadPrjLayout(good);
 
-  for (merge::PrjBlockKind kind : merge::kPrjBlockOrder) {
-    SCOPED_TRACE(std::string(merge::BlockName(kind)));
+  for (prj::PrjBlockKind kind : prj::kPrjBlockOrder) {
+    SCOPED_TRACE(std::string(prj::BlockName(kind)));
     std::vector<std::byte> bytes = good;
     StoreI32(bytes.data() + layout[kind].count_offset, kHuge);
     const auto start = std::chrono::steady_clock::now();
     std::string message = "read without error";
     try {
-      merge::ReadPrjLayout(bytes);
+      prj::ReadPrjLayout(bytes);
     } catch (const Error& e) {
       message = e.what();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
     // The per-polygon sections take their record count from the leading block, so their own
     // count fields cannot make the walk longer.
-    if (merge::BlockIsPerPolygon(kind) && kind != merge::PrjBlockKind::kLeading) continue;
-    EXPECT_NE(message.find("2147483647 records of " +
-                           std::to_string(merge::BlockRecordBytes(kind)) + " bytes need"),
+    if (prj::BlockIsPerPolygon(kind) && kind != prj::PrjBlockKind::kLeading) continue;
+    EXPECT_NE(message.find("2147483647 records of " + std::to_string(prj::BlockRecordBytes(kind)) +
+                           " bytes need"),
               std::string::npos)
         << message;
   }

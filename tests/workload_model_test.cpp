@@ -33,11 +33,11 @@ TEST(WorkloadModel, ConvertsCleanlyWithTheShapeAskedFor) {
   const prj::PrjImage prj = prj::BuildPrj(image, warnings);
   EXPECT_TRUE(warnings.empty()) << warnings.front();
   EXPECT_EQ(image.NodeCount(), shape.top_level_nodes);
-  EXPECT_EQ(prj.PolygonCount,
+  EXPECT_EQ(prj.polygon_count,
             shape.top_level_nodes * shape.lists_per_node * shape.polygons_per_list);
   // One node of each record type under every top-level node.
-  EXPECT_EQ(prj.FF03Count, shape.top_level_nodes);
-  EXPECT_EQ(prj.FF08Count, shape.top_level_nodes);
+  EXPECT_EQ(prj.ff03_count, shape.top_level_nodes);
+  EXPECT_EQ(prj.ff08_count, shape.top_level_nodes);
   // Both kinds of FF02 record occur: textures named one at a time and in groups of four.
   const auto ff02 = prj.ff02.bytes();
   int one = 0, four = 0;
@@ -46,7 +46,7 @@ TEST(WorkloadModel, ConvertsCleanlyWithTheShapeAskedFor) {
     (group ? four : one)++;
     at += group ? 97 : 58;
   }
-  EXPECT_EQ(one + four, prj.PolygonCount);
+  EXPECT_EQ(one + four, prj.polygon_count);
   EXPECT_GT(one, 0);
   EXPECT_GT(four, 0);
 }

@@ -1,29 +1,18 @@
 // durvane convert [-o QEL_DIR] [-j N] [--no-sync] FILE.opt...
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <exception>
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <ostream>
-#include <sstream>
-#include <system_error>
-#include <thread>
 
 #include "app/cli/commands.h"
-#include "core/error.h"
 #include "core/printable_text.h"
-#include "prj/conversion_run.h"
+#include "prj/batch_conversion.h"
 
 namespace durvane::cli {
 namespace {
 
 struct ConvertSettings {
-  std::filesystem::path qel_directory = ".";
   std::vector<std::filesystem::path> files;
-  unsigned jobs = 0;  // 0: one per core
-  Durability durability = Durability::kSync;
+  BatchOptions options;
 };
 
 constexpr const char* kConvertUsage =
@@ -53,7 +42,7 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
         PrintUsageError(io, "option " + a + " needs a folder");
         return false;
       }
-      settings.qel_directory = args[++i];
+      settings.options.qel_directory = args[++i];
     } else if (!options_done && (a == "-j" || a == "--jobs" || a.starts_with("-j"))) {
       std::string value;
       if (a == "-j" || a == "--jobs") {
@@ -65,13 +54,13 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
       } else {
         value = a.substr(2);
       }
-      if (!ParseJobs(value, settings.jobs)) {
+      if (!ParseJobs(value, settings.options.jobs)) {
         PrintUsageError(io,
                         "the number of jobs '" + value + "' is not a whole number from 1 to 1024");
         return false;
       }
     } else if (!options_done && a == kNoSyncOption) {
-      settings.durability = Durability::kNoSync;
+      settings.options.durability = Durability::kNoSync;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {
       PrintUsageError(io, "unknown option '" + a + "'");
       return false;
@@ -86,126 +75,37 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
   return true;
 }
 
-// Converts one file, printing what it wrote or why it failed. Returns true on success.
-bool ConvertOne(const std::filesystem::path& file, const ConvertSettings& settings, Streams io) {
-  const std::string shown = file.string();
-  try {
-    std::filesystem::path folder = file.parent_path();
-    if (folder.empty()) folder = ".";
-    const ConversionResult result = RunConversion(settings.qel_directory, folder,
-                                                  file.filename().string(), settings.durability);
-    for (const std::string& w : result.warnings) PrintFileWarning(io, shown, w);
-    io.out << "wrote " << PrintableText(result.prj_path.string()) << "\n";
-    for (const auto& bmp : result.bitmaps)
-      io.out << "wrote " << PrintableText(bmp.string()) << "\n";
-    return true;
-  } catch (const std::bad_alloc&) {
-    PrintFileError(io, shown, "out of memory");
-  } catch (const std::exception& e) {
-    PrintFileError(io, shown, e.what());
-  }
-  return false;
-}
+// Prints each file's messages as the batch reports them: warnings and errors on stderr, the
+// files written on stdout.
+class PrintingObserver : public BatchObserver {
+ public:
+  PrintingObserver(const std::vector<std::filesystem::path>& files, Streams io)
+      : files_(files), io_(io) {}
 
-// One file's conversion and the messages it printed, held back until the files before it
-// have been printed, so that the output reads the same however many files convert at once.
-struct FileOutcome {
-  std::ostringstream out, err;
-  bool ok = false;
-  bool done = false;
+  void FileRepeated(std::size_t index, const std::string& warning) override {
+    PrintFileWarning(io_, Shown(index), warning);
+  }
+  void FileFinished(std::size_t index, const ConversionResult& result) override {
+    for (const std::string& w : result.warnings) PrintFileWarning(io_, Shown(index), w);
+    io_.out << "wrote " << PrintableText(result.prj_path.string()) << "\n";
+    for (const auto& bmp : result.bitmaps) {
+      io_.out << "wrote " << PrintableText(bmp.string()) << "\n";
+    }
+    io_.out << std::flush;
+  }
+  void FileFailed(std::size_t index, const std::string& error) override {
+    PrintFileError(io_, Shown(index), error);
+  }
+  void FileCancelled(std::size_t index) override {
+    PrintFileError(io_, Shown(index), "not converted: the run was stopped");
+  }
+
+ private:
+  std::string Shown(std::size_t index) const { return files_[index].string(); }
+
+  const std::vector<std::filesystem::path>& files_;
+  Streams io_;
 };
-
-// Converts the files on `jobs` threads; prints each file's messages in input order as soon as
-// it and every file before it have finished. Returns true when every file converted.
-bool ConvertAll(const ConvertSettings& settings, unsigned jobs, Streams io) {
-  const std::size_t count = settings.files.size();
-  std::vector<FileOutcome> outcomes(count);
-  std::mutex mutex;
-  std::condition_variable finished;
-  std::atomic<std::size_t> next{0};
-
-  // Converts the next file not yet taken; false when none is left.
-  auto convert_next = [&] {
-    const std::size_t i = next++;
-    if (i >= count) return false;
-    FileOutcome& o = outcomes[i];
-    const bool ok = ConvertOne(settings.files[i], settings, Streams{o.out, o.err});
-    const std::lock_guard lock(mutex);
-    o.ok = ok;
-    o.done = true;
-    finished.notify_all();
-    return true;
-  };
-  bool all_ok = true;
-  std::size_t printed = 0;
-  auto print_ready = [&] {
-    std::unique_lock lock(mutex);
-    for (; printed < count && outcomes[printed].done; ++printed) {
-      FileOutcome& o = outcomes[printed];
-      lock.unlock();
-      io.err << o.err.str();
-      io.out << o.out.str() << std::flush;
-      all_ok = o.ok && all_ok;
-      lock.lock();
-    }
-  };
-
-  std::vector<std::jthread> workers;
-  const std::size_t threads = std::min<std::size_t>(jobs, count);
-  for (std::size_t t = 1; t < threads; ++t) {
-    workers.emplace_back([&] {
-      while (convert_next()) {
-      }
-    });
-  }
-  // This thread converts too, and prints whatever is ready after each of its files.
-  while (convert_next()) print_ready();
-  while (printed < count) {
-    {
-      std::unique_lock lock(mutex);
-      finished.wait(lock, [&] { return outcomes[printed].done; });
-    }
-    print_ready();
-  }
-  return all_ok;
-}
-
-// Two files of one run with the same base name would write the same output folder: the later
-// would replace the earlier's PRJ file and leave its bitmaps beside it, and with several jobs
-// both would write at once. The same file named twice is converted once; another file of that
-// name is refused. Removes both from `settings`; returns false when a file was refused.
-bool DropRepeatedOutputFolders(ConvertSettings& settings, Streams io) {
-  std::map<std::string, std::filesystem::path> first_by_base;
-  std::vector<std::filesystem::path> kept;
-  bool ok = true;
-  for (const std::filesystem::path& file : settings.files) {
-    std::string base;
-    try {
-      base = OutputBaseName(file.filename().string());
-    } catch (const Error&) {
-      kept.push_back(file);  // the conversion reports the bad name
-      continue;
-    }
-    const auto [it, first] = first_by_base.emplace(base, file);
-    if (first) {
-      kept.push_back(file);
-      continue;
-    }
-    std::error_code ec;
-    if (std::filesystem::equivalent(file, it->second, ec)) {
-      PrintFileWarning(io, file.string(),
-                       "the same file as '" + it->second.string() + "', converted once");
-    } else {
-      PrintFileError(io, file.string(),
-                     "not converted: its output folder '" +
-                         (settings.qel_directory / base).string() + "' is the output of '" +
-                         it->second.string() + "' in this run");
-      ok = false;
-    }
-  }
-  settings.files = std::move(kept);
-  return ok;
-}
 
 }  // namespace
 
@@ -219,10 +119,8 @@ int RunConvertCommand(const std::vector<std::string>& args, Streams io) {
     io.err << kConvertUsage;
     return kExitUsage;
   }
-  unsigned jobs = settings.jobs;
-  if (jobs == 0) jobs = std::max(1u, std::thread::hardware_concurrency());
-  const bool unique = DropRepeatedOutputFolders(settings, io);
-  return ConvertAll(settings, jobs, io) && unique ? kExitOk : kExitFailed;
+  PrintingObserver printer(settings.files, io);
+  return ConvertFiles(settings.files, settings.options, printer) ? kExitOk : kExitFailed;
 }
 
 }  // namespace durvane::cli

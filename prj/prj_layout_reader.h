@@ -15,7 +15,7 @@
 #include "core/file_window.h"
 #include "prj/prj_layout.h"
 
-namespace durvane::merge {
+namespace durvane::prj {
 
 // The eight blocks of a PRJ file, in file order.
 enum class PrjBlockKind : std::uint8_t {
@@ -93,7 +93,7 @@ PrjLayout ReadPrjLayout(std::span<const std::byte> bytes);
 // Which top-level indices the walk reads. kAll fills every block's index range. With
 // kStructureOnly the leading block and sections FF01, FF02 and FF07 note only their last
 // record's index (and FF02 all of them, since its walk reads every record anyway): enough for
-// IndexShift, for a caller that checks the other indices as it copies them.
+// the merge's index shift, for a caller that checks the other indices as it copies them.
 enum class IndexReads : std::uint8_t { kAll, kStructureOnly };
 
 // The same walk over a file read piece by piece as the walk goes.
@@ -117,6 +117,6 @@ extern template std::uint64_t FF02RecordBytes(const ByteView&, std::uint64_t);
 extern template std::uint64_t FF02RecordBytes(const FileWindow&, std::uint64_t);
 
 // The longest FF02 record: four strings of 255 bytes.
-inline constexpr std::uint32_t kMaxFF02RecordBytes = 4 + 1 + 4 * (1 + 255) + prj::kFF02TailBytes;
+inline constexpr std::uint32_t kMaxFF02RecordBytes = 4 + 1 + 4 * (1 + 255) + kFF02TailBytes;
 
-}  // namespace durvane::merge
+}  // namespace durvane::prj

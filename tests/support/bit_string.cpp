@@ -1,9 +1,9 @@
-#include "opt/bit_string.h"
+#include "tests/support/bit_string.h"
 
 #include <cstdint>
 #include <stdexcept>
 
-namespace durvane::opt {
+namespace durvane::fixture {
 namespace {
 
 constexpr std::size_t kBitStringWidth = 16;
@@ -62,4 +62,4 @@ std::int16_t BinToDec(std::string& bit_val, std::int16_t bit_start, std::int16_t
   return static_cast<std::int16_t>(value);
 }
 
-}  // namespace durvane::opt
+}  // namespace durvane::fixture

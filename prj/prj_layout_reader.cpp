@@ -1,4 +1,4 @@
-#include "merge/prj_layout_reader.h"
+#include "prj/prj_layout_reader.h"
 
 #include <algorithm>
 #include <string>
@@ -6,7 +6,7 @@
 #include "core/error.h"
 #include "prj/prj_layout.h"
 
-namespace durvane::merge {
+namespace durvane::prj {
 namespace {
 
 struct BlockTraits {
@@ -18,14 +18,14 @@ struct BlockTraits {
 };
 
 constexpr std::array<BlockTraits, kPrjBlockCount> kTraits = {{
-    {"leading block", 0, prj::kPolygonRecordBytes, false, true},
-    {"section FF01", prj::kTagFF01, prj::kFF01RecordBytes, false, true},
-    {"section FF02", prj::kTagFF02, 0, false, true},
-    {"section FF03", prj::kTagFF03, prj::kFF03RecordBytes, true, false},
-    {"section FF04", prj::kTagFF04, prj::kFF04RecordBytes, false, false},
-    {"section FF05", prj::kTagFF05, prj::kFF05RecordBytes, false, false},
-    {"section FF07", prj::kTagFF07, prj::kFF07RecordBytes, false, true},
-    {"section FF08", prj::kTagFF08, prj::kFF08RecordBytes, true, false},
+    {"leading block", 0, kPolygonRecordBytes, false, true},
+    {"section FF01", kTagFF01, kFF01RecordBytes, false, true},
+    {"section FF02", kTagFF02, 0, false, true},
+    {"section FF03", kTagFF03, kFF03RecordBytes, true, false},
+    {"section FF04", kTagFF04, kFF04RecordBytes, false, false},
+    {"section FF05", kTagFF05, kFF05RecordBytes, false, false},
+    {"section FF07", kTagFF07, kFF07RecordBytes, false, true},
+    {"section FF08", kTagFF08, kFF08RecordBytes, true, false},
 }};
 
 const BlockTraits& Traits(PrjBlockKind kind) {
@@ -102,7 +102,7 @@ class LayoutWalk {
     const std::string what = std::string(traits.name) + ": the count field";
     block.count_offset = at_ + 4;
     block.count_field = view_.Long(block.count_offset, what);
-    block.records_offset = at_ = at_ + prj::kSectionHeaderBytes;
+    block.records_offset = at_ = at_ + kSectionHeaderBytes;
     // The count fields of per-polygon sections are never read, so any value passes.
     if (block.count_field < 0 && !traits.per_polygon) {
       throw FormatError(block.count_offset, std::string(traits.name) + ": the record count " +
@@ -115,7 +115,7 @@ class LayoutWalk {
     const BlockTraits& traits = Traits(kind);
     std::string expected = "the tag " + TagText(traits.tag);
     if (kind == PrjBlockKind::kFF04 && !layout_[PrjBlockKind::kFF03].present) {
-      expected = "the tag " + TagText(prj::kTagFF03) + " or " + TagText(prj::kTagFF04);
+      expected = "the tag " + TagText(kTagFF03) + " or " + TagText(kTagFF04);
     } else if (kind == PrjBlockKind::kFF08) {
       expected += " or the end of the file";
     }
@@ -249,18 +249,18 @@ std::uint64_t FF02RecordBytes(const View& view, std::uint64_t offset) {
       "the length of string 4"};
   static constexpr std::string_view kStringNames[] = {"string 1", "string 2", "string 3",
                                                       "string 4"};
-  const int strings = flag == prj::kFF02FourTextures ? 4 : 1;
+  const int strings = flag == kFF02FourTextures ? 4 : 1;
   for (int s = 0; s < strings; ++s) {
     const std::uint8_t length = view.Byte(at, kLengthNames[s]);
     at += 1;
     view.Require(at, length, kStringNames[s]);
     at += length;
   }
-  view.Require(at, prj::kFF02TailBytes, "the 40-byte tail");
-  return at + prj::kFF02TailBytes - offset;
+  view.Require(at, kFF02TailBytes, "the 40-byte tail");
+  return at + kFF02TailBytes - offset;
 }
 
 template std::uint64_t FF02RecordBytes(const ByteView&, std::uint64_t);
 template std::uint64_t FF02RecordBytes(const FileWindow&, std::uint64_t);
 
-}  // namespace durvane::merge
+}  // namespace durvane::prj

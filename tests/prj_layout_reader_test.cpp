@@ -5,12 +5,12 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/prj_layout_reader.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/sample_model.h"
 
-namespace durvane::merge {
+namespace durvane::prj {
 namespace {
 
 using fixture::BuildPrjFile;
@@ -116,9 +116,9 @@ TEST(PrjLayoutReader, MatchesTheBlocksOfAConvertedFile) {
     offset += pieces[i].size();
     EXPECT_EQ(layout.blocks[i].end, offset);
   }
-  EXPECT_EQ(layout.polygon_count(), model.prj.PolygonCount);
-  EXPECT_EQ(layout[Kind::kFF03].record_count, model.prj.FF03Count);
-  EXPECT_EQ(layout[Kind::kFF08].record_count, model.prj.FF08Count);
+  EXPECT_EQ(layout.polygon_count(), model.prj.polygon_count);
+  EXPECT_EQ(layout[Kind::kFF03].record_count, model.prj.ff03_count);
+  EXPECT_EQ(layout[Kind::kFF08].record_count, model.prj.ff08_count);
 }
 
 // ---- Refusals ----
@@ -240,4 +240,4 @@ TEST(PrjLayoutReader, EveryShorterPrefixIsRefused) {
 }
 
 }  // namespace
-}  // namespace durvane::merge
+}  // namespace durvane::prj

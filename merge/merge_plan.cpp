@@ -1,4 +1,4 @@
-#include "merge/prj_merge.h"
+#include "merge/merge_plan.h"
 
 #include <limits>
 
@@ -15,67 +15,56 @@ constexpr std::size_t kMaxHeaderBytes = 4 + 7 * prj::kSectionHeaderBytes;
 
 // What the second file adds to a block's count field: its polygon count for the blocks with
 // one record per polygon (their own count fields are never read), else its section's count.
-std::int64_t AddedCount(const PrjLayout& second, PrjBlockKind kind) {
-  if (BlockIsPerPolygon(kind)) return second.polygon_count();
-  const PrjBlock& block = second[kind];
+std::int64_t AddedCount(const prj::PrjLayout& second, prj::PrjBlockKind kind) {
+  if (prj::BlockIsPerPolygon(kind)) return second.polygon_count();
+  const prj::PrjBlock& block = second[kind];
   return block.present ? block.count_field : 0;
 }
 
-std::int32_t SummedCount(PrjBlockKind kind, std::int32_t first, std::int64_t added) {
+std::int32_t SummedCount(prj::PrjBlockKind kind, std::int32_t first, std::int64_t added) {
   const std::int64_t sum = first + added;
   if (sum < std::numeric_limits<std::int32_t>::min() ||
       sum > std::numeric_limits<std::int32_t>::max()) {
-    throw Error(std::string(BlockName(kind)) + ": the merged count " + std::to_string(first) +
+    throw Error(std::string(prj::BlockName(kind)) + ": the merged count " + std::to_string(first) +
                 " + " + std::to_string(added) + " = " + std::to_string(sum) +
-                " is outside the range of a Long");
+                " is outside the range of a 32-bit signed value");
   }
   return static_cast<std::int32_t>(sum);
 }
 
 // A first file whose per-polygon count field disagrees with its polygon count keeps
 // disagreeing after the merge; the merge leaves such fields as they are, apart from the sum.
-void NoteStrayCountField(const PrjLayout& first, PrjBlockKind kind,
+void NoteStrayCountField(const prj::PrjLayout& first, prj::PrjBlockKind kind,
                          std::vector<std::string>& warnings) {
-  const PrjBlock& block = first[kind];
-  if (kind == PrjBlockKind::kLeading || !BlockIsPerPolygon(kind)) return;
+  const prj::PrjBlock& block = first[kind];
+  if (kind == prj::PrjBlockKind::kLeading || !prj::BlockIsPerPolygon(kind)) return;
   if (block.count_field == first.polygon_count()) return;
-  warnings.push_back(std::string(BlockName(kind)) + " of the first file has the count " +
+  warnings.push_back(std::string(prj::BlockName(kind)) + " of the first file has the count " +
                      std::to_string(block.count_field) + " but " +
                      std::to_string(first.polygon_count()) +
                      " polygons; its merged count field disagrees with its records too");
 }
 
-std::span<const std::byte> Records(std::span<const std::byte> bytes, const PrjBlock& block) {
-  return bytes.subspan(block.records_offset, block.records_bytes());
-}
-
 }  // namespace
 
-std::vector<std::byte> MergedPrj::Flatten() const {
-  std::vector<std::byte> out;
-  out.reserve(plan.size());
-  for (auto piece : pieces) out.insert(out.end(), piece.begin(), piece.end());
-  return out;
-}
-
-MergePlan PlanMerge(const PrjLayout& first_layout, const PrjLayout& second_layout) {
+MergePlan PlanMerge(const prj::PrjLayout& first_layout, const prj::PrjLayout& second_layout) {
   MergePlan plan;
   plan.index_shift = IndexShift(first_layout);
   CheckShiftedIndices(second_layout, plan.index_shift);
 
   plan.headers.resize(kMaxHeaderBytes);
   std::size_t header_at = 0;
-  for (PrjBlockKind kind : kPrjBlockOrder) {
-    const PrjBlock& a = first_layout[kind];
-    const PrjBlock& b = second_layout[kind];
+  for (prj::PrjBlockKind kind : prj::kPrjBlockOrder) {
+    const prj::PrjBlock& a = first_layout[kind];
+    const prj::PrjBlock& b = second_layout[kind];
     // A section the first file lacks appears when the second file brings records for it.
     if (!a.present && b.record_count == 0) continue;
     const std::int32_t count =
         SummedCount(kind, a.present ? a.count_field : 0, AddedCount(second_layout, kind));
     std::byte* header = plan.headers.data() + header_at;
     std::size_t header_bytes = 4;
-    if (kind != PrjBlockKind::kLeading) {
-      StoreI32(header, BlockTag(kind));
+    if (kind != prj::PrjBlockKind::kLeading) {
+      StoreI32(header, prj::BlockTag(kind));
       header_bytes = prj::kSectionHeaderBytes;
     }
     StoreI32(header + header_bytes - 4, count);
@@ -86,28 +75,11 @@ MergePlan PlanMerge(const PrjLayout& first_layout, const PrjLayout& second_layou
     block.second_records_at = block.first_records_at + (a.present ? a.records_bytes() : 0);
     plan.merged_size = block.second_records_at + (b.present ? b.records_bytes() : 0);
     header_at += header_bytes;
-    if (kind == PrjBlockKind::kLeading) plan.polygon_count = count;
+    if (kind == prj::PrjBlockKind::kLeading) plan.polygon_count = count;
     NoteStrayCountField(first_layout, kind, plan.warnings);
   }
   plan.headers.resize(header_at);
   return plan;
-}
-
-MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
-                         std::span<std::byte> second, const PrjLayout& second_layout) {
-  MergedPrj merged;
-  merged.plan = PlanMerge(first_layout, second_layout);
-  ShiftTopLevelIndices(second, second_layout, merged.plan.index_shift);
-  for (const MergePlan::Block& block : merged.plan.blocks) {
-    merged.pieces.push_back(merged.plan.Header(block));
-    if (block.from_first && block.from_first->records_bytes() > 0) {
-      merged.pieces.push_back(Records(first, *block.from_first));
-    }
-    if (block.from_second && block.from_second->records_bytes() > 0) {
-      merged.pieces.push_back(Records(second, *block.from_second));
-    }
-  }
-  return merged;
 }
 
 }  // namespace durvane::merge

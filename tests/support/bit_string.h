@@ -1,13 +1,13 @@
 // Bit strings: numbers written as text of the characters '0' and '1', most significant bit
 // first, with 1-based character positions. These helpers split a 16-bit colour into fields by
-// way of such strings; the texture export computes the same fields with shifts, and the two
-// are checked against each other.
+// way of such strings: an independent reference that the texture export's shifts are checked
+// against.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace durvane::opt {
+namespace durvane::fixture {
 
 // Converts dec_val (0 to 32767) into a bit string without leading zeros ("" for 0) and
 // returns it. Each of the num_bits passes moves the highest remaining one-bit of dec_val into
@@ -28,4 +28,4 @@ void BinBuffer(std::string& bit_val, int num_bits);
 // value does not fit a signed 16-bit integer.
 std::int16_t BinToDec(std::string& bit_val, std::int16_t bit_start, std::int16_t num_bits);
 
-}  // namespace durvane::opt
+}  // namespace durvane::fixture

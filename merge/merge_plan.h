@@ -1,5 +1,5 @@
-// The merge of two PRJ files in memory: block by block, the first file's records followed by
-// the second file's, with the count fields summed.
+// The plan of a merge of two PRJ files: block by block, where the first file's records and the
+// second file's go, and the new count fields, which are the sums.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
-#include "merge/prj_layout_reader.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::merge {
 
@@ -18,11 +17,11 @@ namespace durvane::merge {
 // raised by `index_shift`. Every count and shifted index has been checked.
 struct MergePlan {
   struct Block {
-    PrjBlockKind kind;
+    prj::PrjBlockKind kind;
     std::size_t header_offset;  // into `headers`
     std::size_t header_bytes;
-    const PrjBlock* from_first;   // null when the first file lacks the section
-    const PrjBlock* from_second;  // likewise for the second
+    const prj::PrjBlock* from_first;   // null when the first file lacks the section
+    const prj::PrjBlock* from_second;  // likewise for the second
     // Where the block's header, the first file's records and the second's go in the result.
     std::uint64_t header_at, first_records_at, second_records_at;
   };
@@ -41,34 +40,11 @@ struct MergePlan {
 };
 
 // Plans the merge of `second` into `first`, two valid PRJ files laid out as their layouts say
-// (see ReadPrjLayout), which must outlive the plan. Each block of the result is the first
+// (see prj::ReadPrjLayout), which must outlive the plan. Each block of the result is the first
 // file's block with its count field raised by the second file's count, followed by the
 // second file's records; a section the first file lacks gets a new header when the second
 // file brings records for it. Throws Error when a summed count or a shifted index leaves the
 // signed 32-bit range.
-MergePlan PlanMerge(const PrjLayout& first, const PrjLayout& second);
-
-// A merged file as pieces that, written back to back, are the file. The pieces point into
-// the two input buffers and into the plan's headers; the inputs must outlive them.
-struct MergedPrj {
-  MergedPrj() = default;
-  // Moving keeps the pieces valid; a copy would point into the original's headers.
-  MergedPrj(MergedPrj&&) = default;
-  MergedPrj& operator=(MergedPrj&&) = default;
-  MergedPrj(const MergedPrj&) = delete;
-  MergedPrj& operator=(const MergedPrj&) = delete;
-
-  MergePlan plan;
-  std::vector<std::span<const std::byte>> pieces;
-
-  // The whole file as one buffer.
-  std::vector<std::byte> Flatten() const;
-};
-
-// Merges `second` into `first`, two PRJ files in memory, as PlanMerge plans. The second
-// file's top-level indices are raised in place, in `second`. Throws Error, with both buffers
-// unchanged, when PlanMerge does.
-MergedPrj MergePrjImages(std::span<const std::byte> first, const PrjLayout& first_layout,
-                         std::span<std::byte> second, const PrjLayout& second_layout);
+MergePlan PlanMerge(const prj::PrjLayout& first, const prj::PrjLayout& second);
 
 }  // namespace durvane::merge
