@@ -17,7 +17,6 @@
 #include <stdexcept>
 
 #include "app/gui/durvane_icon.xpm"
-#include "app/gui/error_headline.h"
 
 namespace durvane::gui {
 namespace {
@@ -40,29 +39,6 @@ struct Stretch {
 void Place(QWidget& control, int left, int top, int width, int height, Stretch stretch = {}) {
   control.setGeometry(left / kTwipsPerPixel + stretch.dx, top / kTwipsPerPixel + stretch.dy,
                       width / kTwipsPerPixel + stretch.dw, height / kTwipsPerPixel + stretch.dh);
-}
-
-std::filesystem::path LocalPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-QStringList FromStrings(const std::vector<std::string>& lines) {
-  QStringList list;
-  for (const std::string& line : lines) list.append(QString::fromStdString(line));
-  return list;
-}
-
-QString Native(const std::filesystem::path& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path.string()));
-}
-
-// "sample.prj and 5 bitmaps": what a conversion wrote.
-QString Written(const ConversionResult& result) {
-  const QString prj = Native(result.prj_path.filename());
-  const std::size_t bitmaps = result.bitmaps.size();
-  if (bitmaps == 0) return prj;
-  if (bitmaps == 1) return prj + QStringLiteral(" and 1 bitmap");
-  return prj + QStringLiteral(" and %1 bitmaps").arg(bitmaps);
 }
 
 }  // namespace
@@ -139,7 +115,7 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   }
   connect(&prjwriter_, &QPushButton::clicked, this, &Durvane::OnWriteClicked);
   connect(&cancel_, &QPushButton::clicked, this, [this] {
-    if (cancel_requested_) cancel_requested_->store(true);
+    stop_.request_stop();
     cancel_.setEnabled(false);
   });
   connect(&run_watcher_, &QFutureWatcher<RunOutcome>::finished, this, &Durvane::OnRunFinished);
@@ -161,7 +137,7 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
 }
 
 Durvane::~Durvane() {
-  if (cancel_requested_) cancel_requested_->store(true);
+  stop_.request_stop();
   run_watcher_.waitForFinished();
 }
 
@@ -282,27 +258,7 @@ RunPlan Durvane::CreateNewPlan() const {
     throw std::runtime_error("No OPT file is selected. Choose one in the list beside \"" +
                              label2_.text().toStdString() + "\".");
   }
-  RunPlan plan;
-  plan.target = prjdirectory_.Path();
-  const QString opt_folder = optdirectory_.Path();
-  const auto create_new = operations_.create_new;
-  for (const QString& name : names) {
-    const QString opt_path = QDir(opt_folder).filePath(name);
-    RunStep step;
-    step.name = name;
-    step.run = [create_new, qel = plan.target, opt_folder, name] {
-      const ConversionResult result =
-          create_new(LocalPath(qel), LocalPath(opt_folder), QFile::encodeName(name).toStdString());
-      FileOutcome outcome;
-      outcome.folder = Native(result.output_folder);
-      outcome.summary = QStringLiteral("%1 -> %2: %3").arg(name, outcome.folder, Written(result));
-      outcome.warnings = FromStrings(result.warnings);
-      return outcome;
-    };
-    step.headline = [opt_path](const std::exception& e) { return ConversionHeadline(opt_path, e); };
-    plan.steps.push_back(std::move(step));
-  }
-  return plan;
+  return ConversionRun(operations_, prjdirectory_.Path(), optdirectory_.Path(), names);
 }
 
 RunPlan Durvane::MergePlan() const {
@@ -314,30 +270,8 @@ RunPlan Durvane::MergePlan() const {
     throw std::runtime_error("No second PRJ file is selected. Choose one in the list beside \"" +
                              label2_.text().toStdString() + "\".");
   }
-  const QString first = QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName());
-  const QString second = QDir(optdirectory_.Path()).filePath(optfile_.SelectedName());
-  RunPlan plan;
-  plan.merge = true;
-  plan.target = first;
-  RunStep step;
-  step.name = optfile_.SelectedName();
-  step.run = [merge = operations_.merge, first, second, first_name = prjfile1_.SelectedName(),
-              second_name = optfile_.SelectedName()] {
-    const merge::MergeResult result = merge(LocalPath(first), LocalPath(second));
-    FileOutcome outcome;
-    outcome.folder = QFileInfo(first).path();
-    outcome.summary = QStringLiteral("folded %1 polygons of %2 into %3: now %4")
-                          .arg(result.polygon_count - result.index_shift)
-                          .arg(second_name, first_name)
-                          .arg(result.polygon_count);
-    outcome.warnings = FromStrings(result.warnings);
-    return outcome;
-  };
-  step.headline = [first, second](const std::exception& e) {
-    return MergeHeadline(first, second, e);
-  };
-  plan.steps.push_back(std::move(step));
-  return plan;
+  return MergeRun(operations_, QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName()),
+                  QDir(optdirectory_.Path()).filePath(optfile_.SelectedName()));
 }
 
 void Durvane::StartRun(RunPlan plan) {
@@ -349,29 +283,34 @@ void Durvane::StartRun(RunPlan plan) {
   for (QWidget* control : Controls()) control->setEnabled(false);
   status_.hide();
   openfolder_.hide();
-  const int total = static_cast<int>(plan.steps.size());
-  // One file shows the busy bar: the library does not report progress within a file.
-  progress_.setRange(0, total > 1 ? total : 0);
+  // A run that cannot count its work shows the busy bar.
+  progress_.setRange(0, plan.units);
   progress_.setValue(0);
-  progress_.setFormat(QStringLiteral("%v of %m files"));
+  const int files = plan.files;
+  const auto label = [files](int done_files) {
+    return files > 1 ? QStringLiteral("%1 of %2 files").arg(done_files).arg(files)
+                     : QStringLiteral("%p%");
+  };
+  progress_.setFormat(label(0));
   progress_.show();
-  cancel_.setVisible(total > 1);
+  cancel_.setVisible(files > 1);
   cancel_.setEnabled(true);
-  cancel_requested_ = std::make_shared<std::atomic<bool>>(false);
+  stop_ = std::stop_source();
 
   QPointer<QProgressBar> bar(&progress_);
-  auto file_done = [this, bar](int done) {
+  ReportProgress report = [this, bar, label, per_file = plan.units / std::max(1, files)](int done) {
     QMetaObject::invokeMethod(
         this,
-        [bar, done] {
-          if (bar) bar->setValue(done);
+        [bar, label, per_file, done] {
+          if (!bar) return;
+          bar->setValue(done);
+          bar->setFormat(label(per_file > 0 ? done / per_file : 0));
         },
         Qt::QueuedConnection);
   };
   run_watcher_.setFuture(
-      QtConcurrent::run([plan = std::move(plan), cancel = cancel_requested_, file_done] {
-        return ExecutePlan(plan, *cancel, file_done);
-      }));
+      QtConcurrent::run([run = std::move(plan.run), stop = stop_.get_token(),
+                         report = std::move(report)] { return run(stop, report); }));
 }
 
 void Durvane::OnRunFinished() {
@@ -392,42 +331,32 @@ void Durvane::OnRunFinished() {
 
 void Durvane::ShowOutcome(const RunOutcome& outcome) {
   status_.setText(StatusLine(outcome));
-  QStringList details = outcome.Warnings();
-  for (const FileOutcome& file : outcome.files) {
-    if (!file.done) details.append(file.headline);
-  }
-  status_.setToolTip(details.join(QLatin1Char('\n')));
-  // A line cut short in the middle is shown whole on hovering.
-  if (status_.toolTip().isEmpty()) status_.setToolTip(status_.text());
+  const QStringList warnings = outcome.Warnings();
+  const QStringList failures = outcome.Failures();
+  // A line cut short in the middle is shown whole on hovering, with the warnings and failures.
+  status_.setToolTip((QStringList{status_.text()} + warnings + failures).join(QLatin1Char('\n')));
   status_.show();
   open_folder_.clear();
   if (!outcome.merge && outcome.Done() > 0) {
-    open_folder_ = outcome.total == 1 ? outcome.files.front().folder : outcome.target;
+    open_folder_ = outcome.Total() == 1 ? outcome.files.front().folder : outcome.target;
   }
   openfolder_.setVisible(!open_folder_.isEmpty());
 
   if (outcome.AllDone()) {
     feedback_->Beep();
-    const QStringList warnings = outcome.Warnings();
-    if (!warnings.isEmpty()) {
-      feedback_->ShowWarnings(status_.text() + QLatin1Char(':'), warnings);
-    }
+    if (!warnings.isEmpty()) feedback_->ShowWarnings(status_.text() + QLatin1Char(':'), warnings);
     return;
   }
-  if (outcome.total == 1) {
+  // A run the user stopped with no failure: the status line says how far it came.
+  if (failures.isEmpty()) return;
+  if (outcome.Total() == 1) {
     const FileOutcome& file = outcome.files.front();
     feedback_->ShowError(file.headline, file.detail);
     return;
   }
-  QStringList failures;
-  for (const FileOutcome& file : outcome.files) {
-    if (!file.done) failures.append(file.headline + QLatin1Char('\n') + file.detail);
-  }
-  // A run the user stopped with no failure: the status line says how far it came.
-  if (failures.isEmpty()) return;
   feedback_->ShowError(QStringLiteral("%1 of %2 OPT files could not be converted.")
                            .arg(failures.size())
-                           .arg(outcome.total),
+                           .arg(outcome.Total()),
                        failures.join(QStringLiteral("\n\n")));
 }
 

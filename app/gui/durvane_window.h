@@ -16,8 +16,8 @@
 #include <QRadioButton>
 #include <QStringList>
 #include <QWidget>
-#include <atomic>
 #include <memory>
+#include <stop_token>
 
 #include "app/gui/drive_list.h"
 #include "app/gui/elided_label.h"
@@ -26,6 +26,7 @@
 #include "app/gui/operations.h"
 #include "app/gui/run_outcome.h"
 #include "app/gui/user_feedback.h"
+#include "app/gui/window_runs.h"
 
 namespace durvane::gui {
 
@@ -79,7 +80,7 @@ class Durvane : public QWidget {
   // is the second click of a double click, not a request for another run.
   QElapsedTimer last_run_press_;
   bool running_ = false;
-  std::shared_ptr<std::atomic<bool>> cancel_requested_;
+  std::stop_source stop_;
   QFutureWatcher<RunOutcome> run_watcher_;
   QFileSystemWatcher folder_watcher_;
   QString open_folder_;

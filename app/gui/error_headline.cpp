@@ -1,17 +1,15 @@
 #include "app/gui/error_headline.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <new>
 
+#include "app/gui/local_path.h"
 #include "core/error.h"
 #include "merge/merge_run.h"
 
 namespace durvane::gui {
 namespace {
-
-QString Native(const std::filesystem::path& path) {
-  return QString::fromStdString(path.string());
-}
 
 // "it ends at byte 100, inside the node tree" when `detail` says the file is cut short;
 // empty otherwise.
@@ -39,22 +37,26 @@ QString Innermost(const QString& message) {
 
 }  // namespace
 
-QString ConversionHeadline(const QString& opt_path, const std::exception& error) {
-  if (dynamic_cast<const std::bad_alloc*>(&error)) {
+QString ConversionHeadline(const QString& opt_path, const QString& message) {
+  if (message.isEmpty()) return QStringLiteral("%1 could not be converted.").arg(opt_path);
+  if (message.compare(QStringLiteral("out of memory"), Qt::CaseInsensitive) == 0) {
     return QStringLiteral("%1 could not be converted: the computer ran out of memory.")
         .arg(opt_path);
   }
-  if (const auto* format = dynamic_cast<const FormatError*>(&error)) {
-    const QString detail = QString::fromStdString(format->detail());
+  // A file that breaks the OPT layout: "offset 0x59f: what is wrong".
+  static const QRegularExpression at_offset(QStringLiteral("^offset 0x([0-9a-fA-F]+): (.*)$"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+  const QRegularExpressionMatch format = at_offset.match(message);
+  if (format.hasMatch()) {
+    const QString detail = format.captured(2);
     const QString cut = CutShort(detail);
+    bool ok = false;
+    const qulonglong offset = format.captured(1).toULongLong(&ok, 16);
     return QStringLiteral("%1 is not a valid OPT file: %2.")
-        .arg(opt_path,
-             cut.isEmpty()
-                 ? QStringLiteral("%1 (at byte %2)").arg(Innermost(detail)).arg(format->offset())
-                 : cut);
+        .arg(opt_path, !cut.isEmpty() ? cut
+                       : ok ? QStringLiteral("%1 (at byte %2)").arg(Innermost(detail)).arg(offset)
+                            : Innermost(detail));
   }
-  const QString message = QString::fromUtf8(error.what());
-  if (message.isEmpty()) return QStringLiteral("%1 could not be converted.").arg(opt_path);
   return QStringLiteral("%1 could not be converted: %2.").arg(opt_path, Innermost(message));
 }
 
@@ -64,7 +66,7 @@ QString MergeHeadline(const QString& first, const QString& second, const std::ex
         .arg(second, first);
   }
   if (const auto* failed = dynamic_cast<const merge::MergeFileError*>(&error)) {
-    const QString file = Native(failed->file());
+    const QString file = ShownPath(failed->file());
     const QString detail = QString::fromStdString(failed->detail());
     const QString cut = CutShort(detail);
     if (!cut.isEmpty()) return QStringLiteral("%1 is not a valid PRJ file: %2.").arg(file, cut);

@@ -7,8 +7,8 @@
 
 namespace durvane::gui {
 
-// Why converting the OPT file at `opt_path` failed with `error`.
-QString ConversionHeadline(const QString& opt_path, const std::exception& error);
+// Why converting the OPT file at `opt_path` failed with the library's `message`.
+QString ConversionHeadline(const QString& opt_path, const QString& message);
 
 // Why folding `second` into `first` failed with `error`.
 QString MergeHeadline(const QString& first, const QString& second, const std::exception& error);

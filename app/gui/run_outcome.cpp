@@ -1,52 +1,37 @@
 #include "app/gui/run_outcome.h"
 
-#include <new>
+#include <algorithm>
 
 namespace durvane::gui {
 
 int RunOutcome::Done() const {
-  int done = 0;
-  for (const FileOutcome& file : files) done += file.done ? 1 : 0;
-  return done;
+  return static_cast<int>(
+      std::count_if(files.begin(), files.end(), [](const FileOutcome& file) { return file.done; }));
+}
+
+bool RunOutcome::Cancelled() const {
+  return std::any_of(files.begin(), files.end(),
+                     [](const FileOutcome& file) { return file.cancelled; });
 }
 
 QStringList RunOutcome::Warnings() const {
   QStringList warnings;
   for (const FileOutcome& file : files) {
     for (const QString& warning : file.warnings) {
-      warnings.append(total > 1 ? file.name + QStringLiteral(": ") + warning : warning);
+      warnings.append(Total() > 1 ? file.name + QStringLiteral(": ") + warning : warning);
     }
   }
   return warnings;
 }
 
-RunOutcome ExecutePlan(const RunPlan& plan, const std::atomic<bool>& cancel,
-                       const std::function<void(int)>& file_done) {
-  RunOutcome outcome;
-  outcome.merge = plan.merge;
-  outcome.target = plan.target;
-  outcome.total = static_cast<int>(plan.steps.size());
-  for (const RunStep& step : plan.steps) {
-    if (cancel.load()) {
-      outcome.canceled = true;
-      break;
+QStringList RunOutcome::Failures() const {
+  QStringList failures;
+  for (const FileOutcome& file : files) {
+    if (!file.done && !file.cancelled) {
+      failures.append(file.headline + QLatin1Char('\n') + file.detail);
     }
-    FileOutcome file;
-    try {
-      file = step.run();
-      file.done = true;
-    } catch (const std::bad_alloc& e) {
-      file.headline = step.headline(e);
-      file.detail = QStringLiteral("Out of memory.");
-    } catch (const std::exception& e) {
-      file.headline = step.headline(e);
-      file.detail = QString::fromUtf8(e.what());
-    }
-    file.name = step.name;
-    outcome.files.push_back(std::move(file));
-    file_done(static_cast<int>(outcome.files.size()));
   }
-  return outcome;
+  return failures;
 }
 
 QString StatusLine(const RunOutcome& outcome) {
@@ -54,20 +39,20 @@ QString StatusLine(const RunOutcome& outcome) {
   const QString warned = warnings == 0   ? QString()
                          : warnings == 1 ? QStringLiteral(" (1 warning)")
                                          : QStringLiteral(" (%1 warnings)").arg(warnings);
-  if (outcome.total == 1 && outcome.files.size() == 1) {
+  if (outcome.Total() == 1) {
     const FileOutcome& file = outcome.files.front();
     return (file.done ? file.summary : file.headline) + warned;
   }
   QString line = QStringLiteral("converted %1 of %2 OPT files into %3")
                      .arg(outcome.Done())
-                     .arg(outcome.total)
+                     .arg(outcome.Total())
                      .arg(outcome.target);
   QStringList failed;
   for (const FileOutcome& file : outcome.files) {
-    if (!file.done) failed.append(file.name);
+    if (!file.done && !file.cancelled) failed.append(file.name);
   }
   if (!failed.isEmpty()) line += QStringLiteral("; failed: ") + failed.join(QStringLiteral(", "));
-  if (outcome.canceled) line += QStringLiteral("; canceled before the rest");
+  if (outcome.Cancelled()) line += QStringLiteral("; canceled before the rest");
   return line + warned;
 }
 

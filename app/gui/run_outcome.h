@@ -1,12 +1,8 @@
-// A run of the window's button: the files it works on, one step each, run in order on a
-// worker thread; and what each came to, from which the window's status line is made.
+// What a run of the window's button came to, file by file, and the status line made from it.
 #pragma once
 
 #include <QString>
 #include <QStringList>
-#include <atomic>
-#include <exception>
-#include <functional>
 #include <vector>
 
 namespace durvane::gui {
@@ -15,44 +11,28 @@ namespace durvane::gui {
 struct FileOutcome {
   QString name;  // the file as the user chose it
   bool done = false;
-  QString summary;  // done: what was written, for the status line
-  QString folder;   // done: where the written files are
+  bool cancelled = false;  // not begun: the user stopped the run
+  QString summary;         // done: what was written, for the status line
+  QString folder;          // done: where the written files are
   QStringList warnings;
   QString headline;  // failed: one plain sentence naming the file and what is wrong
   QString detail;    // failed: the library's precise message
 };
 
-struct RunStep {
-  QString name;
-  // Runs the operation on the file; throws on failure.
-  std::function<FileOutcome()> run;
-  // The plain sentence for a failure of `run`.
-  std::function<QString(const std::exception&)> headline;
-};
-
-struct RunPlan {
-  bool merge = false;
-  QString target;  // the QEL directory, or the first PRJ file
-  std::vector<RunStep> steps;
-};
-
 struct RunOutcome {
   bool merge = false;
-  QString target;
-  int total = 0;  // the files the run was asked to do
-  bool canceled = false;
-  std::vector<FileOutcome> files;  // those it came to, in order
+  QString target;                  // the QEL directory, or the first PRJ file
+  std::vector<FileOutcome> files;  // in the order the user chose them
 
+  int Total() const { return static_cast<int>(files.size()); }
   int Done() const;
+  bool Cancelled() const;
+  bool AllDone() const { return Done() == Total(); }
+  // Every file's warnings; with several files, each names its file.
   QStringList Warnings() const;
-  bool AllDone() const { return Done() == total; }
+  // The failed files' headlines, each with its detail on the lines below.
+  QStringList Failures() const;
 };
-
-// Runs the steps in order; a failing step does not stop the next. `cancel` is looked at
-// between steps, never within one, so every file is finished or not begun. `file_done` hears
-// how many steps have ended after each one.
-RunOutcome ExecutePlan(const RunPlan& plan, const std::atomic<bool>& cancel,
-                       const std::function<void(int)>& file_done);
 
 // The status line after a run: what was written, or how many files were converted and which
 // failed, and how many warnings there were.

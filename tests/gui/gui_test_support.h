@@ -21,9 +21,12 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/gui/durvane_window.h"
+#include "app/gui/operations.h"
 #include "app/gui/user_feedback.h"
+#include "prj/batch_conversion.h"
 #include "prj/conversion_run.h"
 #include "tests/support/sample_model.h"
 
@@ -79,12 +82,39 @@ inline QStringList FilesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// The library's conversion with its default durability, and no merge.
-inline auto ConvertOnly() {
-  return [](const std::filesystem::path& qel_directory, const std::filesystem::path& opt_folder,
-            const std::string& opt_file_name) {
-    return RunConversion(qel_directory, opt_folder, opt_file_name);
+// A batch conversion over `convert_one` (the QEL directory, the OPT folder, the file name),
+// one file after another as ConvertFiles does with one job: it stops between files and
+// reports each file's end.
+template <typename ConvertOne>
+auto EachFile(ConvertOne convert_one) {
+  return [convert_one](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+                       BatchObserver& observer) {
+    bool all = true;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (options.stop.stop_requested()) {
+        observer.FileCancelled(i);
+        all = false;
+        continue;
+      }
+      observer.FileStarted(i, files[i]);
+      try {
+        const ConversionResult result = convert_one(options.qel_directory, files[i].parent_path(),
+                                                    files[i].filename().string());
+        observer.FileFinished(i, result);
+      } catch (const std::exception& e) {
+        observer.FileFailed(i, e.what());
+        all = false;
+      }
+    }
+    return all;
   };
+}
+
+// The library's batch conversion, and no merge.
+inline Operations ConvertOnly() {
+  return {[](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+             BatchObserver& observer) { return ConvertFiles(files, options, observer); },
+          {}};
 }
 
 // Holds runs on the worker thread until the test lets them go: a slow operation without
@@ -117,6 +147,33 @@ class Gate {
   int opened_ = 0;
 };
 
+// Passes every event on to `observer`, and holds each file at `gate` as it starts.
+class GatedObserver : public BatchObserver {
+ public:
+  GatedObserver(BatchObserver& observer, Gate& gate) : observer_(observer), gate_(gate) {}
+  void FileStarted(std::size_t index, const std::filesystem::path& file) override {
+    gate_.Pass();
+    observer_.FileStarted(index, file);
+  }
+  void FileProgress(std::size_t index, ConversionStage stage) override {
+    observer_.FileProgress(index, stage);
+  }
+  void FileRepeated(std::size_t index, const std::string& warning) override {
+    observer_.FileRepeated(index, warning);
+  }
+  void FileFinished(std::size_t index, const ConversionResult& result) override {
+    observer_.FileFinished(index, result);
+  }
+  void FileFailed(std::size_t index, const std::string& error) override {
+    observer_.FileFailed(index, error);
+  }
+  void FileCancelled(std::size_t index) override { observer_.FileCancelled(index); }
+
+ private:
+  BatchObserver& observer_;
+  Gate& gate_;
+};
+
 // Runs `work` on the window's thread and waits for it: for operations that look at the window
 // from the worker thread.
 inline void OnWindowThread(const std::function<void()>& work) {
@@ -125,7 +182,7 @@ inline void OnWindowThread(const std::function<void()>& work) {
 
 // A window over a recorder, with typed access to its controls by object name.
 struct Harness {
-  explicit Harness(Operations operations = {ConvertOnly(), {}}) {
+  explicit Harness(Operations operations = ConvertOnly()) {
     auto recorder = std::make_unique<RecordingFeedback>();
     feedback = recorder.get();
     window = std::make_unique<Durvane>(std::move(operations), std::move(recorder));

@@ -24,7 +24,9 @@
 namespace durvane::gui {
 namespace {
 
+using testing::EachFile;
 using testing::FilesIn;
+using testing::GatedObserver;
 using testing::Harness;
 using testing::OnWindowThread;
 using testing::ReadWhole;
@@ -252,8 +254,8 @@ class WindowTest : public QObject {
 
     int calls = 0;
     Qt::CursorShape cursor_during_run = Qt::ArrowCursor;
-    Harness h({[&](const std::filesystem::path& q, const std::filesystem::path& o,
-                   const std::string& name) {
+    Harness h({EachFile([&](const std::filesystem::path& q, const std::filesystem::path& o,
+                            const std::string& name) {
                  ++calls;
                  OnWindowThread([&] {
                    if (QApplication::overrideCursor()) {
@@ -261,7 +263,7 @@ class WindowTest : public QObject {
                    }
                  });
                  return RunConversion(q, o, name);
-               },
+               }),
                {}});
     QVERIFY(h.Show());
     QVERIFY(h.prjdirectory().SetPath(qel));
@@ -315,10 +317,10 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/a.prj");
     QVERIFY(QDir::setCurrent(top_));
     int runs = 0;
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  ++runs;
                  return {};
-               },
+               }),
                [&](auto&&...) -> merge::MergeResult {
                  ++runs;
                  return {};
@@ -388,13 +390,13 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/a.opt");
     QVERIFY(QDir::setCurrent(top_));
     std::vector<std::string> warnings{"texture 'T1' has no bitmap", "second warning"};
-    Harness h({[&](auto&&...) {
+    Harness h({EachFile([&](auto&&...) {
                  ConversionResult result;
                  result.output_folder = "/q/a";
                  result.prj_path = "/q/a/a.prj";
                  result.warnings = warnings;
                  return result;
-               },
+               }),
                {}});
     QVERIFY(h.Show());
     Harness::ClickName(h.optfile(), "a.opt");
@@ -403,7 +405,8 @@ class WindowTest : public QObject {
     QCOMPARE(h.feedback->warnings[0].detail, QString("texture 'T1' has no bitmap\nsecond warning"));
     QCOMPARE(h.status().text(), QString("a.opt -> /q/a: a.prj (2 warnings)"));
     QCOMPARE(h.feedback->warnings[0].summary, h.status().text() + ':');
-    QCOMPARE(h.status().toolTip(), QString("texture 'T1' has no bitmap\nsecond warning"));
+    QCOMPARE(h.status().toolTip(),
+             h.status().text() + "\ntexture 'T1' has no bitmap\nsecond warning");
 
     warnings.clear();  // a clean run: the beep alone
     h.Write();
@@ -457,7 +460,7 @@ class WindowTest : public QObject {
   void failureWithoutMessageIsStillAFailure() {
     WriteFile(top_ + "/a.opt");
     QVERIFY(QDir::setCurrent(top_));
-    Harness h({[](auto&&...) -> ConversionResult { throw std::runtime_error(""); }, {}});
+    Harness h({EachFile([](auto&&...) -> ConversionResult { throw std::runtime_error(""); }), {}});
     QVERIFY(h.Show());
     Harness::ClickName(h.optfile(), "a.opt");
     h.Write();
@@ -488,10 +491,10 @@ class WindowTest : public QObject {
       ++runs;
       if (slow) harness->gate.Pass();
     };
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  run();
                  return {};
-               },
+               }),
                [&](auto&&...) -> merge::MergeResult {
                  run();
                  return {};
@@ -537,11 +540,11 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/two/sub/x.opt");
     std::atomic<int> runs = 0;
     Harness* harness = nullptr;
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  ++runs;
                  harness->gate.Pass();
                  return {};
-               },
+               }),
                {}});
     harness = &h;
     QVERIFY(h.Show());
@@ -583,13 +586,13 @@ class WindowTest : public QObject {
     for (const char* name : {"a.opt", "b.opt", "c.opt"})
       WriteFile(models + "/" + name, SampleBytes());
     QDir(top_).mkpath("qel");
-    std::atomic<int> runs = 0;
     Harness* harness = nullptr;
-    Harness h({[&](const std::filesystem::path& q, const std::filesystem::path& o,
-                   const std::string& name) {
-                 ++runs;
-                 harness->gate.Pass();
-                 return RunConversion(q, o, name);
+    Harness h({[&](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+                   BatchObserver& observer) {
+                 BatchOptions one_at_a_time = options;
+                 one_at_a_time.jobs = 1;
+                 GatedObserver gated(observer, harness->gate);
+                 return ConvertFiles(files, one_at_a_time, gated);
                },
                {}});
     harness = &h;
@@ -604,20 +607,23 @@ class WindowTest : public QObject {
     h.WaitAtGate(1);
     QVERIFY(h.progress().isVisible());
     QVERIFY(h.cancel().isVisible() && h.cancel().isEnabled());
-    QCOMPARE(h.progress().maximum(), 3);
+    // Four stages for each file: read, scanned, built, written.
+    QCOMPARE(h.progress().maximum(), 3 * kConversionStages);
     QCOMPARE(h.progress().value(), 0);
+    QCOMPARE(h.progress().text(), QString("0 of 3 files"));
     QTRY_VERIFY(paints.count > 0);
 
     const int painted = paints.count;
     h.gate.Open();  // a.opt is written
     h.WaitAtGate(2);
-    QTRY_COMPARE(h.progress().value(), 1);
+    QTRY_COMPARE(h.progress().value(), kConversionStages);
+    QCOMPARE(h.progress().text(), QString("1 of 3 files"));
     QTRY_VERIFY(paints.count > painted);  // the window repaints during the run
 
     QTest::mouseClick(&h.cancel(), Qt::LeftButton);  // while b.opt is being converted
     h.gate.Open();
     h.WaitForRun();
-    QCOMPARE(runs.load(), 2);
+    QCOMPARE(h.gate.Arrived(), 2);  // c.opt was not begun
     QCOMPARE(QDir(qel).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList({"a", "b"}));
     for (const char* folder : {"a", "b"}) {
@@ -697,7 +703,7 @@ class WindowTest : public QObject {
                                   : kind == 1 ? static_cast<const std::exception&>(file)
                                               : static_cast<const std::exception&>(other);
     QCOMPARE(merge ? MergeHeadline("/p/one.prj", "/p/two.prj", error)
-                   : ConversionHeadline("/m/a.opt", error),
+                   : ConversionHeadline("/m/a.opt", QString::fromUtf8(error.what())),
              headline);
   }
 
@@ -748,10 +754,10 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/a.opt");
     QVERIFY(QDir::setCurrent(top_));
     std::atomic<int> runs = 0;
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  ++runs;
                  return {};
-               },
+               }),
                {}});
     QVERIFY(h.Show());
     h.window->activateWindow();
