@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QKeyEvent>
