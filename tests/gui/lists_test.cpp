@@ -105,6 +105,31 @@ class ListsTest : public QObject {
     QCOMPARE(list.SelectedIndex(), -1);
   }
 
+  void fileListMultipleSelection() {
+    QTemporaryDir root;
+    for (const char* name : {"a.opt", "b.opt", "c.opt"}) WriteFile(root.filePath(name));
+    FileList list;
+    list.SetPattern("*.opt");
+    list.SetPath(root.path());
+    list.SetMultipleSelection(true);
+    list.item(2)->setSelected(true);
+    list.item(0)->setSelected(true);
+    QCOMPARE(list.SelectedNames(), QStringList({"a.opt", "c.opt"}));  // in list order
+    QCOMPARE(list.SelectedIndex(), 0);
+
+    // A refresh keeps every selected name that is still there.
+    QVERIFY(QFile::remove(root.filePath("a.opt")));
+    WriteFile(root.filePath("0.opt"));
+    list.Refresh();
+    QCOMPARE(list.SelectedNames(), QStringList{"c.opt"});
+    list.item(1)->setSelected(true);
+    QCOMPARE(list.SelectedNames(), QStringList({"b.opt", "c.opt"}));
+
+    // Back to one name: the first stays selected.
+    list.SetMultipleSelection(false);
+    QCOMPARE(list.SelectedNames(), QStringList{"b.opt"});
+  }
+
   void fileListOfMissingFolderIsEmpty() {
     QTemporaryDir root;
     WriteFile(root.filePath("a.opt"));
