@@ -19,9 +19,24 @@ QList<Drive> MountedDrives() {
     const QString name = volume.name();
     drives.append({root, name.isEmpty() ? root : root + QStringLiteral("  [") + name + ']'});
   }
-  std::sort(drives.begin(), drives.end(),
+  return ArrangeDrives(std::move(drives), QDir::currentPath(), QDir::homePath());
+}
+
+QList<Drive> ArrangeDrives(QList<Drive> volumes, const QString& current, const QString& home) {
+  std::sort(volumes.begin(), volumes.end(),
             [](const Drive& a, const Drive& b) { return a.root < b.root; });
-  return drives;
+  // A chroot's mount table may list nothing that holds the current folder; the system root
+  // always does.
+  const bool current_held = std::any_of(volumes.begin(), volumes.end(), [&](const Drive& drive) {
+    return DriveHolds(drive.root, current);
+  });
+  if (!current_held) volumes.prepend({QDir::rootPath(), QDir::rootPath()});
+  // Where a user's own files are, first.
+  const QString home_folder = QDir::cleanPath(home);
+  if (!home.isEmpty() && QFileInfo(home_folder).isDir()) {
+    volumes.prepend({home_folder, QStringLiteral("Home  [") + home_folder + ']'});
+  }
+  return volumes;
 }
 
 bool DriveHolds(const QString& root, const QString& folder) {

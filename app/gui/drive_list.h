@@ -14,8 +14,14 @@ struct Drive {
   QString label;  // what the list shows
 };
 
-// The mounted file systems that are ready and mounted on a folder, ordered by root.
+// The user's home folder, then the mounted file systems that are ready and mounted on a
+// folder, ordered by root. The system root is listed when no mounted one holds the current
+// folder.
 QList<Drive> MountedDrives();
+
+// Orders mounted `volumes` for the list: `home` first when it is a folder, then the system
+// root when no volume holds `current`, then the volumes by root.
+QList<Drive> ArrangeDrives(QList<Drive> volumes, const QString& current, const QString& home);
 
 // True when `folder` is `root` or lies below it.
 bool DriveHolds(const QString& root, const QString& folder);

@@ -1,16 +1,17 @@
 #include "app/gui/durvane_window.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QPointer>
-#include <exception>
-#include <new>
-#include <optional>
+#include <QResizeEvent>
+#include <QShortcut>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <stdexcept>
 
 #include "app/gui/durvane_icon.xpm"
@@ -19,58 +20,26 @@ namespace durvane::gui {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+
+constexpr int kDesignWidth = 6975;
+// The preview pane, added to the right of the design.
 constexpr int kPreviewWidth = 360;
+constexpr int kDesignHeight = 5820;
 
-// Places a control from its design position and size in twips.
-void Place(QWidget& control, int left, int top, int width, int height) {
-  control.setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                      height / kTwipsPerPixel);
-}
-
-std::filesystem::path LocalPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-QStringList FromStrings(const std::vector<std::string>& lines) {
-  QStringList list;
-  for (const std::string& line : lines) list.append(QString::fromStdString(line));
-  return list;
-}
-
-QString Quoted(const QString& name) {
-  return QLatin1Char('\'') + name + QLatin1Char('\'');
-}
-
-// The hourglass for as long as a run lasts, also when it throws.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
+// How much a control moves and grows, in pixels, when the window is larger than its start
+// size.
+struct Stretch {
+  int dx = 0;
+  int dy = 0;
+  int dw = 0;
+  int dh = 0;
 };
 
-// Keeps the window from acting on input while a run lasts. Clicks and keys given meanwhile
-// are queued by the system and would otherwise be replayed after the run, starting it again
-// or switching the mode: they are delivered while every control is still disabled, which
-// drops them, before the controls are enabled again.
-class InertWhileRunning {
- public:
-  explicit InertWhileRunning(QWidget& window) : window_(window), focus_(window.focusWidget()) {
-    window_.setEnabled(false);
-  }
-  ~InertWhileRunning() {
-    QCoreApplication::processEvents();
-    window_.setEnabled(true);
-    if (focus_) focus_->setFocus();
-  }
-  InertWhileRunning(const InertWhileRunning&) = delete;
-  InertWhileRunning& operator=(const InertWhileRunning&) = delete;
-
- private:
-  QWidget& window_;
-  QPointer<QWidget> focus_;
-};
+// Places a control from its design position and size in twips, moved and grown by `stretch`.
+void Place(QWidget& control, int left, int top, int width, int height, Stretch stretch = {}) {
+  control.setGeometry(left / kTwipsPerPixel + stretch.dx, top / kTwipsPerPixel + stretch.dy,
+                      width / kTwipsPerPixel + stretch.dw, height / kTwipsPerPixel + stretch.dh);
+}
 
 }  // namespace
 
@@ -92,19 +61,37 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   optdrive_.setObjectName(QStringLiteral("optdrive"));
   optdirectory_.setObjectName(QStringLiteral("optdirectory"));
   optfile_.setObjectName(QStringLiteral("optfile"));
+  status_.setObjectName(QStringLiteral("status"));
+  openfolder_.setObjectName(QStringLiteral("openfolder"));
+  progress_.setObjectName(QStringLiteral("progress"));
+  cancel_.setObjectName(QStringLiteral("cancel"));
   prjwriter_.setObjectName(QStringLiteral("prjwriter"));
   preview_.setObjectName(QStringLiteral("preview"));
 
-  opcreate_.setText(QStringLiteral("Create New"));
-  opmerge_.setText(QStringLiteral("Merge PRJ"));
-  prjwriter_.setText(QStringLiteral("Write to *.prj"));
+  // The access keys are Alt with the underlined letter; the captions read as before.
+  opcreate_.setText(QStringLiteral("&Create New"));
+  opmerge_.setText(QStringLiteral("&Merge PRJ"));
+  prjwriter_.setText(QStringLiteral("&Write to *.prj"));
   QFont button_font(QStringLiteral("MS Sans Serif"));
   button_font.setPointSizeF(8.25);
   button_font.setBold(true);
   prjwriter_.setFont(button_font);
+  // Enter on the focused button presses it.
+  prjwriter_.setAutoDefault(true);
+  cancel_.setText(QStringLiteral("Cancel"));
+  cancel_.setAutoDefault(true);
+  cancel_.hide();
+  progress_.hide();
+  status_.setTextFormat(Qt::PlainText);
+  status_.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  openfolder_.setText(QStringLiteral("<a href=\"open\">Open folder</a>"));
+  openfolder_.hide();
   prjfile1_.SetPattern(QStringLiteral("*.prj"));
+  for (QRadioButton* mode : {&opcreate_, &opmerge_}) mode->installEventFilter(this);
 
-  PlaceControls();
+  setMinimumSize(kDesignWidth / kTwipsPerPixel + kPreviewWidth + 8, kDesignHeight / kTwipsPerPixel);
+  resize(minimumSize());
+  PlaceControls(0, 0);
   SetTabOrder();
 
   connect(&opcreate_, &QRadioButton::toggled, this, [this](bool on) {
@@ -131,53 +118,107 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   for (FileList* list : {&prjfile1_, &optfile_}) {
     connect(list, &QListWidget::itemSelectionChanged, this, [this, list] { Preview(*list); });
   }
+  connect(&cancel_, &QPushButton::clicked, this, [this] {
+    stop_.request_stop();
+    cancel_.setEnabled(false);
+  });
+  connect(&run_watcher_, &QFutureWatcher<RunOutcome>::finished, this, &Durvane::OnRunFinished);
+  connect(&openfolder_, &QLabel::linkActivated, this,
+          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(open_folder_)); });
+  connect(&folder_watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
+    // A run refreshes the lists when it ends.
+    if (!running_) RefreshLists();
+  });
+  auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);  // owned by the window
+  connect(refresh, &QShortcut::activated, this, [this] {
+    if (!running_) RefreshLists();
+  });
 
   // The start state is the state after choosing Create New.
   opcreate_.setChecked(true);
   optfile_.setFocus();
+  WatchShownFolders();
 }
 
-Durvane::~Durvane() = default;
+Durvane::~Durvane() {
+  stop_.request_stop();
+  run_watcher_.waitForFinished();
+}
 
-void Durvane::PlaceControls() {
-  // The design's 6975 twips, and the preview pane beside them.
-  setFixedSize(6975 / kTwipsPerPixel + kPreviewWidth + 8, 5820 / kTwipsPerPixel);
-  preview_.setGeometry(6975 / kTwipsPerPixel, 8, kPreviewWidth, 5820 / kTwipsPerPixel - 16);
+void Durvane::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceControls(std::max(0, width() - minimumWidth()), std::max(0, height() - minimumHeight()));
+}
+
+bool Durvane::eventFilter(QObject* watched, QEvent* event) {
+  // Enter on a focused option button chooses it, as on the command button.
+  if (event->type() == QEvent::KeyPress && (watched == &opcreate_ || watched == &opmerge_)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      static_cast<QRadioButton*>(watched)->click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Durvane::PlaceControls(int extra_width, int extra_height) {
+  // The folder column and the file column share the extra width; the top and the bottom
+  // group share the extra height. The mode buttons keep to the right edge, the status line
+  // and the button to the bottom.
+  const int folders = extra_width / 2;
+  const int files = extra_width - folders;
+  const int top = extra_height / 2;
+  const int bottom = extra_height - top;
   Place(label1_, 360, 360, 1815, 255);
-  Place(prjdrive_, 360, 600, 2415, 315);
-  Place(prjdirectory_, 360, 960, 2415, 1215);
-  Place(prjfile1_, 2880, 600, 2175, 1650);
-  Place(opcreate_, 5400, 1920, 1335, 375);
-  Place(opmerge_, 5400, 2400, 1335, 375);
-  Place(label2_, 360, 2400, 1815, 255);
-  Place(optdrive_, 360, 2640, 2415, 315);
-  Place(optdirectory_, 360, 3000, 2415, 1215);
-  Place(optfile_, 2880, 2640, 2175, 1650);
-  Place(prjwriter_, 2400, 4800, 1935, 735);
+  Place(prjdrive_, 360, 600, 2415, 315, {0, 0, folders, 0});
+  Place(prjdirectory_, 360, 960, 2415, 1215, {0, 0, folders, top});
+  Place(prjfile1_, 2880, 600, 2175, 1650, {folders, 0, files, top});
+  Place(opcreate_, 5400, 1920, 1335, 375, {extra_width, top, 0, 0});
+  Place(opmerge_, 5400, 2400, 1335, 375, {extra_width, top, 0, 0});
+  Place(label2_, 360, 2400, 1815, 255, {0, top, 0, 0});
+  Place(optdrive_, 360, 2640, 2415, 315, {0, top, folders, 0});
+  Place(optdirectory_, 360, 3000, 2415, 1215, {0, top, folders, bottom});
+  Place(optfile_, 2880, 2640, 2175, 1650, {folders, top, files, bottom});
+  Place(status_, 360, 4380, 5055, 330, {0, extra_height, extra_width, 0});
+  Place(progress_, 360, 4380, 5055, 330, {0, extra_height, extra_width, 0});
+  Place(openfolder_, 5520, 4380, 1095, 330, {extra_width, extra_height, 0, 0});
+  Place(cancel_, 5520, 4350, 1095, 390, {extra_width, extra_height, 0, 0});
+  Place(prjwriter_, 2400, 4800, 1935, 735, {extra_width / 2, extra_height, 0, 0});
+  preview_.setGeometry(kDesignWidth / kTwipsPerPixel + extra_width, 8, kPreviewWidth,
+                       kDesignHeight / kTwipsPerPixel - 16 + extra_height);
 }
 
 void Durvane::SetTabOrder() {
   // Design order: optfile, optdirectory, optdrive, (Label2), prjdirectory, prjdrive, (Label1),
   // prjwriter, opcreate, opmerge, prjfile1. Labels take no focus.
   QWidget* const order[] = {&optfile_,   &optdirectory_, &optdrive_, &prjdirectory_, &prjdrive_,
-                            &prjwriter_, &opcreate_,     &opmerge_,  &prjfile1_};
+                            &prjwriter_, &opcreate_,     &opmerge_,  &prjfile1_,     &cancel_};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
+QList<QWidget*> Durvane::Controls() {
+  return {&prjdrive_,   &prjdirectory_, &prjfile1_, &opcreate_,  &opmerge_,
+          &optdrive_,   &optdirectory_, &optfile_,  &prjwriter_, &status_,
+          &openfolder_, &label1_,       &label2_};
+}
+
 void Durvane::OnCreateNewClicked() {
-  preview_.ShowFile({});
   prjfile1_.hide();
   optfile_.SetPattern(QStringLiteral("*.opt"));
+  optfile_.SetMultipleSelection(true);
   label1_.setText(QStringLiteral("QEL Directory"));
   label2_.setText(QStringLiteral("Location of *.opt"));
+  ShowModeSelectionInPreview();
 }
 
 void Durvane::OnMergeClicked() {
-  preview_.ShowFile({});
+  optfile_.SetMultipleSelection(false);
   optfile_.SetPattern(QStringLiteral("*.prj"));
   prjfile1_.show();
   label1_.setText(QStringLiteral("1st PRJ Folder"));
   label2_.setText(QStringLiteral("2nd PRJ Folder"));
+  ShowModeSelectionInPreview();
 }
 
 void Durvane::FollowDrive(DriveList& drive, FolderList& folder) {
@@ -193,9 +234,11 @@ void Durvane::FollowFolder(FolderList& folder, DriveList& drive, FileList& files
   files.SetPath(folder.Path());
   // Going up can leave a mounted file system; the drive list shows where the folder now is.
   drive.ShowDriveOf(folder.Path());
+  WatchShownFolders();
 }
 
 void Durvane::OnWriteClicked() {
+  if (running_) return;
   // One press runs one operation. The second click of a double click comes after a short run
   // has ended, so it is told apart by its time.
   if (last_run_press_.isValid() &&
@@ -204,51 +247,29 @@ void Durvane::OnWriteClicked() {
   }
   last_run_press_.start();
 
-  QString summary;
-  std::optional<QString> failure;
-  QStringList warnings;
-  {
-    const BusyCursor busy;
-    const InertWhileRunning inert(*this);
-    try {
-      if (opcreate_.isChecked()) {
-        warnings = CreateNew(summary);
-      } else if (opmerge_.isChecked()) {
-        warnings = Merge(summary);
-      }
-      RefreshLists();
-    } catch (const std::bad_alloc&) {
-      failure = QStringLiteral("Out of memory.");
-    } catch (const std::exception& e) {
-      failure = QString::fromStdString(e.what());
-    }
-  }
-  if (failure) {
-    feedback_->ShowError(summary, *failure);
+  RunPlan plan;
+  try {
+    plan = opmerge_.isChecked() ? MergePlan() : CreateNewPlan();
+  } catch (const std::exception& e) {
+    const QString message = QString::fromUtf8(e.what());
+    const qsizetype end = message.indexOf(QStringLiteral(". "));
+    feedback_->ShowError(end < 0 ? message : message.left(end + 1),
+                         end < 0 ? QString() : message.mid(end + 2));
     return;
   }
-  feedback_->Beep();
-  if (!warnings.isEmpty()) feedback_->ShowWarnings(summary, warnings);
+  StartRun(std::move(plan));
 }
 
-QStringList Durvane::CreateNew(QString& summary) {
-  summary = QStringLiteral("Nothing was converted.");
-  if (optfile_.SelectedIndex() < 0) {
+RunPlan Durvane::CreateNewPlan() const {
+  const QStringList names = optfile_.SelectedNames();
+  if (names.isEmpty()) {
     throw std::runtime_error("No OPT file is selected. Choose one in the list beside \"" +
                              label2_.text().toStdString() + "\".");
   }
-  const QString name = optfile_.SelectedName();
-  summary = QStringLiteral("Converting %1 failed.").arg(Quoted(name));
-  const ConversionResult result =
-      operations_.create_new(LocalPath(prjdirectory_.Path()), LocalPath(optdirectory_.Path()),
-                             QFile::encodeName(name).toStdString());
-  summary = QStringLiteral("%1 was converted into %2 with warnings:")
-                .arg(Quoted(name), QString::fromStdString(result.output_folder.string()));
-  return FromStrings(result.warnings);
+  return ConversionRun(operations_, prjdirectory_.Path(), optdirectory_.Path(), names);
 }
 
-QStringList Durvane::Merge(QString& summary) {
-  summary = QStringLiteral("Nothing was merged.");
+RunPlan Durvane::MergePlan() const {
   if (prjfile1_.SelectedIndex() < 0) {
     throw std::runtime_error("No first PRJ file is selected. Choose one in the list beside \"" +
                              label1_.text().toStdString() + "\".");
@@ -257,21 +278,99 @@ QStringList Durvane::Merge(QString& summary) {
     throw std::runtime_error("No second PRJ file is selected. Choose one in the list beside \"" +
                              label2_.text().toStdString() + "\".");
   }
-  const QString first = QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName());
-  const QString second = QDir(optdirectory_.Path()).filePath(optfile_.SelectedName());
-  const QString names[] = {Quoted(optfile_.SelectedName()), Quoted(prjfile1_.SelectedName())};
-  summary = QStringLiteral("Merging %1 into %2 failed.").arg(names[0], names[1]);
-  const merge::MergeResult result = operations_.merge(LocalPath(first), LocalPath(second));
-  preview_.ShowFile(first);
-  preview_.Reload();
-  summary = QStringLiteral("%1 was merged into %2 with warnings:").arg(names[0], names[1]);
-  return FromStrings(result.warnings);
+  return MergeRun(operations_, QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName()),
+                  QDir(optdirectory_.Path()).filePath(optfile_.SelectedName()));
 }
 
-void Durvane::Preview(const FileList& list) {
-  if (list.SelectedIndex() < 0) return;
-  const FolderList& folder = &list == &prjfile1_ ? prjdirectory_ : optdirectory_;
-  preview_.ShowFile(QDir(folder.Path()).filePath(list.SelectedName()));
+void Durvane::StartRun(RunPlan plan) {
+  running_ = true;
+  // The window stays painted but takes no input: every control is disabled, so clicks and
+  // keys given meanwhile are dropped, not queued for later. Only Cancel takes a click.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  focus_before_run_ = focusWidget();
+  for (QWidget* control : Controls()) control->setEnabled(false);
+  status_.hide();
+  openfolder_.hide();
+  // A run that cannot count its work shows the busy bar.
+  progress_.setRange(0, plan.units);
+  progress_.setValue(0);
+  const int files = plan.files;
+  const auto label = [files](int done_files) {
+    return files > 1 ? QStringLiteral("%1 of %2 files").arg(done_files).arg(files)
+                     : QStringLiteral("%p%");
+  };
+  progress_.setFormat(label(0));
+  progress_.show();
+  cancel_.setVisible(files > 1);
+  cancel_.setEnabled(true);
+  stop_ = std::stop_source();
+
+  QPointer<QProgressBar> bar(&progress_);
+  ReportProgress report = [this, bar, label, per_file = plan.units / std::max(1, files)](int done) {
+    QMetaObject::invokeMethod(
+        this,
+        [bar, label, per_file, done] {
+          if (!bar) return;
+          bar->setValue(done);
+          bar->setFormat(label(per_file > 0 ? done / per_file : 0));
+        },
+        Qt::QueuedConnection);
+  };
+  run_watcher_.setFuture(
+      QtConcurrent::run([run = std::move(plan.run), stop = stop_.get_token(),
+                         report = std::move(report)] { return run(stop, report); }));
+}
+
+void Durvane::OnRunFinished() {
+  const RunOutcome outcome = run_watcher_.result();
+  progress_.hide();
+  cancel_.hide();
+  // Input given at the very end of the run is still queued: deliver it to the disabled
+  // controls, which drops it, before they take input again.
+  QCoreApplication::processEvents();
+  for (QWidget* control : Controls()) control->setEnabled(true);
+  if (focus_before_run_) focus_before_run_->setFocus();
+  QApplication::restoreOverrideCursor();
+  running_ = false;
+  RefreshLists();
+  // After a merge the preview draws the result.
+  if (outcome.merge && outcome.AllDone()) {
+    preview_.ShowFile(outcome.target);
+    preview_.Reload();
+  }
+  ShowOutcome(outcome);
+  emit RunFinished();
+}
+
+void Durvane::ShowOutcome(const RunOutcome& outcome) {
+  status_.setText(StatusLine(outcome));
+  const QStringList warnings = outcome.Warnings();
+  const QStringList failures = outcome.Failures();
+  // A line cut short in the middle is shown whole on hovering, with the warnings and failures.
+  status_.setToolTip((QStringList{status_.text()} + warnings + failures).join(QLatin1Char('\n')));
+  status_.show();
+  open_folder_.clear();
+  if (!outcome.merge && outcome.Done() > 0) {
+    open_folder_ = outcome.Total() == 1 ? outcome.files.front().folder : outcome.target;
+  }
+  openfolder_.setVisible(!open_folder_.isEmpty());
+
+  if (outcome.AllDone()) {
+    feedback_->Beep();
+    if (!warnings.isEmpty()) feedback_->ShowWarnings(status_.text() + QLatin1Char(':'), warnings);
+    return;
+  }
+  // A run the user stopped with no failure: the status line says how far it came.
+  if (failures.isEmpty()) return;
+  if (outcome.Total() == 1) {
+    const FileOutcome& file = outcome.files.front();
+    feedback_->ShowError(file.headline, file.detail);
+    return;
+  }
+  feedback_->ShowError(QStringLiteral("%1 of %2 OPT files could not be converted.")
+                           .arg(failures.size())
+                           .arg(outcome.Total()),
+                       failures.join(QStringLiteral("\n\n")));
 }
 
 void Durvane::RefreshLists() {
@@ -279,6 +378,30 @@ void Durvane::RefreshLists() {
   optdirectory_.Refresh();
   prjfile1_.Refresh();
   optfile_.Refresh();
+  WatchShownFolders();
+}
+
+void Durvane::WatchShownFolders() {
+  const QStringList shown{prjdirectory_.Path(), optdirectory_.Path()};
+  const QStringList watched = folder_watcher_.directories();
+  for (const QString& folder : watched) {
+    if (!shown.contains(folder)) folder_watcher_.removePath(folder);
+  }
+  for (const QString& folder : shown) {
+    if (!folder_watcher_.directories().contains(folder)) folder_watcher_.addPath(folder);
+  }
+}
+
+void Durvane::ShowModeSelectionInPreview() {
+  // The other mode's file is not drawn on: the pane shows the new mode's selection, if any.
+  preview_.ShowFile({});
+  Preview(optfile_);
+}
+
+void Durvane::Preview(const FileList& list) {
+  if (list.SelectedIndex() < 0) return;
+  const FolderList& folder = &list == &prjfile1_ ? prjdirectory_ : optdirectory_;
+  preview_.ShowFile(QDir(folder.Path()).filePath(list.SelectedName()));
 }
 
 }  // namespace durvane::gui

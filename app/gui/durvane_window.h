@@ -1,23 +1,33 @@
 // The program's window, Durvane: a top group that chooses the QEL directory (or the first PRJ
-// file), a bottom group that chooses the OPT file (or the second PRJ file), two option buttons
-// for the mode, and the button that starts the chosen operation. The window only keeps its
-// lists in step and hands plain paths to the operations.
+// file), a bottom group that chooses the OPT files (or the second PRJ file), two option buttons
+// for the mode, and the button that starts the chosen operation. The window keeps its lists in
+// step, hands plain paths to the operations, runs them on a worker thread while it stays inert,
+// and says in its status line what the last run did.
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <stop_token>
 
 #include "app/gui/drive_list.h"
+#include "app/gui/elided_label.h"
 #include "app/gui/file_list.h"
 #include "app/gui/folder_list.h"
 #include "app/gui/model_preview.h"
 #include "app/gui/operations.h"
+#include "app/gui/run_outcome.h"
 #include "app/gui/user_feedback.h"
+#include "app/gui/window_runs.h"
 
 namespace durvane::gui {
 
@@ -29,7 +39,19 @@ class Durvane : public QWidget {
   // Messages and the beep go to `feedback`, or to dialogs and the platform's beep when null.
   explicit Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback = nullptr,
                    QWidget* parent = nullptr);
+  // Waits for a run in progress, which stops after its current file.
   ~Durvane() override;
+
+  // Whether an operation is running; the window takes no input meanwhile.
+  bool IsRunning() const { return running_; }
+
+ signals:
+  // A run has ended and its outcome has been shown; the window takes input again.
+  void RunFinished();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void OnCreateNewClicked();
@@ -38,23 +60,35 @@ class Durvane : public QWidget {
   void FollowFolder(FolderList& folder, DriveList& drive, FileList& files);
   void OnWriteClicked();
 
-  // The runs behind the button. Each returns the run's warnings and a line naming it, or
-  // throws with a message for the user.
-  QStringList CreateNew(QString& summary);
-  QStringList Merge(QString& summary);
-  // Shows what the last run may have added to the folders.
+  // The files of the run behind the button; throws with a message when something to run on
+  // is not selected.
+  RunPlan CreateNewPlan() const;
+  RunPlan MergePlan() const;
+  void StartRun(RunPlan plan);
+  void OnRunFinished();
+  void ShowOutcome(const RunOutcome& outcome);
+  // Lists the shown folders again (after a run, on F5, when another program changes them).
   void RefreshLists();
   // Draws the file last selected in a list the mode uses, in the preview pane.
   void Preview(const FileList& list);
+  void ShowModeSelectionInPreview();
+  void WatchShownFolders();
 
-  void PlaceControls();
+  void PlaceControls(int extra_width, int extra_height);
   void SetTabOrder();
+  QList<QWidget*> Controls();
 
   Operations operations_;
   std::unique_ptr<UserFeedback> feedback_;
   // Since the press that started the last run: a press within the double-click interval of it
   // is the second click of a double click, not a request for another run.
   QElapsedTimer last_run_press_;
+  bool running_ = false;
+  std::stop_source stop_;
+  QFutureWatcher<RunOutcome> run_watcher_;
+  QFileSystemWatcher folder_watcher_;
+  QString open_folder_;
+  QPointer<QWidget> focus_before_run_;
 
   QLabel label1_{this};
   DriveList prjdrive_{this};
@@ -66,6 +100,10 @@ class Durvane : public QWidget {
   DriveList optdrive_{this};
   FolderList optdirectory_{this};
   FileList optfile_{this};
+  ElidedLabel status_{this};
+  QLabel openfolder_{this};
+  QProgressBar progress_{this};
+  QPushButton cancel_{this};
   QPushButton prjwriter_{this};
   ModelPreview preview_{this};  // added to the right of the design
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace durvane::gui {
 
@@ -25,21 +26,31 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
 
 void FileList::SetPath(const QString& folder) {
   path_ = QDir::cleanPath(QDir(folder).absolutePath());
+  selected_by_pattern_.clear();
   Rebuild();
 }
 
 void FileList::SetPattern(const QString& pattern) {
+  const QStringList selected = SelectedNames();
+  selected_by_pattern_[pattern_] = selected;
   pattern_ = pattern;
   Rebuild();
+  const QStringList before = selected_by_pattern_.value(pattern_);
+  Select(before.isEmpty() ? selected : before);
+  if (SelectedIndex() < 0) Select(selected);
 }
 
 void FileList::Refresh() {
-  const QString selected = SelectedName();
+  const QStringList selected = SelectedNames();
   Rebuild();
-  if (selected.isEmpty()) return;
-  const QList<QListWidgetItem*> same =
-      findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);
-  if (!same.isEmpty()) SetSelectedIndex(row(same.front()));
+  Select(selected);
+}
+
+void FileList::SetMultipleSelection(bool multiple) {
+  const QStringList selected = SelectedNames();
+  setSelectionMode(multiple ? QAbstractItemView::ExtendedSelection
+                            : QAbstractItemView::SingleSelection);
+  Select(multiple ? selected : selected.mid(0, 1));
 }
 
 QStringList FileList::Names() const {
@@ -48,9 +59,18 @@ QStringList FileList::Names() const {
   return names;
 }
 
+QStringList FileList::SelectedNames() const {
+  QModelIndexList rows = selectionModel()->selectedRows();
+  std::sort(rows.begin(), rows.end());
+  QStringList names;
+  for (const QModelIndex& row : rows) names.append(item(row.row())->text());
+  return names;
+}
+
 int FileList::SelectedIndex() const {
   const QModelIndexList rows = selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.front().row();
+  if (rows.isEmpty()) return -1;
+  return std::min_element(rows.begin(), rows.end())->row();
 }
 
 void FileList::SetSelectedIndex(int index) {
@@ -64,6 +84,19 @@ void FileList::SetSelectedIndex(int index) {
 QString FileList::SelectedName() const {
   const int index = SelectedIndex();
   return index < 0 ? QString() : item(index)->text();
+}
+
+void FileList::Select(const QStringList& names) {
+  clearSelection();
+  bool first = true;
+  for (const QString& name : names) {
+    const QList<QListWidgetItem*> same = findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (same.isEmpty()) continue;
+    if (selectionMode() == QAbstractItemView::SingleSelection && !first) break;
+    setCurrentRow(row(same.front()),
+                  first ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
+    first = false;
+  }
 }
 
 void FileList::Rebuild() {

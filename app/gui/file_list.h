@@ -1,7 +1,9 @@
 // A file list: the names of the files in one folder that match a pattern, compared without
-// regard to letter case ("*.opt" lists ship.OPT). At most one name is selected.
+// regard to letter case ("*.opt" lists ship.OPT). One name is selected, or several (Shift and
+// Ctrl) when the list takes a multiple selection.
 #pragma once
 
+#include <QHash>
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
@@ -25,24 +27,33 @@ class FileList : public QListWidget {
   void SetPath(const QString& folder);
 
   QString Pattern() const { return pattern_; }
-  // Lists the current folder's files that match `pattern`; nothing is selected afterwards.
+  // Lists the current folder's files that match `pattern`. The selection made under this
+  // pattern before is restored, or else the selected names that match it stay selected.
   void SetPattern(const QString& pattern);
 
-  // Lists the folder again, keeping the selected name when it is still there.
+  // Lists the folder again, keeping the selected names that are still there.
   void Refresh();
 
+  // Whether Shift and Ctrl select several names. Going back to one keeps the first.
+  void SetMultipleSelection(bool multiple);
+
   QStringList Names() const;
-  // The row of the selected name, -1 when none is selected.
+  // The selected names in list order.
+  QStringList SelectedNames() const;
+  // The row of the (first) selected name, -1 when none is selected.
   int SelectedIndex() const;
   // Selects the name at `index`; -1 clears the selection.
   void SetSelectedIndex(int index);
-  // The selected name; empty when none is selected.
+  // The (first) selected name; empty when none is selected.
   QString SelectedName() const;
 
  private:
   void Rebuild();
+  void Select(const QStringList& names);
 
   QString path_;
+  // The names last selected under each pattern in the current folder.
+  QHash<QString, QStringList> selected_by_pattern_;
   QString pattern_ = QStringLiteral("*");
 };
 

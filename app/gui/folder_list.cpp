@@ -68,6 +68,8 @@ QStringList FolderList::ListedFolders() const {
 
 void FolderList::Rebuild() {
   clear();
+  // The full path, which a narrow list cuts short, is shown on hovering.
+  setToolTip(QDir::toNativeSeparators(path_));
   const QFileIconProvider icons;
   const QIcon open_folder = icons.icon(QFileIconProvider::Folder);
 

@@ -4,18 +4,19 @@
 
 #include <filesystem>
 #include <functional>
-#include <string>
+#include <vector>
 
 #include "merge/merge_run.h"
-#include "prj/conversion_run.h"
+#include "prj/batch_conversion.h"
 
 namespace durvane::gui {
 
 struct Operations {
-  // Create New: the QEL directory, the OPT folder and the OPT file name.
-  std::function<ConversionResult(const std::filesystem::path&, const std::filesystem::path&,
-                                 const std::string&)>
-      create_new;
+  // Create New: converts the OPT files into options.qel_directory and tells `observer` about
+  // each, as ConvertFiles does. Returns true when every file was converted.
+  std::function<bool(const std::vector<std::filesystem::path>&, const BatchOptions&,
+                     BatchObserver&)>
+      convert_files;
   // Merge PRJ: the first file, which receives the result, and the second file.
   std::function<merge::MergeResult(const std::filesystem::path&, const std::filesystem::path&)>
       merge;

@@ -13,7 +13,8 @@ class UserFeedback {
  public:
   virtual ~UserFeedback() = default;
 
-  // A failure or a refused request: `summary` says what could not be done, `detail` why.
+  // A failure or a refused request: `summary` is one plain sentence naming the file and what
+  // is wrong, `detail` the precise message (offsets, fields) shown below it.
   virtual void ShowError(const QString& summary, const QString& detail) = 0;
   // A finished run that has something to say: `summary` names the run, one line per warning.
   virtual void ShowWarnings(const QString& summary, const QStringList& warnings) = 0;

@@ -8,17 +8,25 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <climits>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/gui/durvane_window.h"
+#include "app/gui/operations.h"
 #include "app/gui/user_feedback.h"
+#include "prj/batch_conversion.h"
 #include "prj/conversion_run.h"
 #include "tests/support/sample_model.h"
 
@@ -74,21 +82,115 @@ inline QStringList FilesIn(const QString& folder) {
   return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-// The library's conversion with its default durability, and no merge.
-inline auto ConvertOnly() {
-  return [](const std::filesystem::path& qel_directory, const std::filesystem::path& opt_folder,
-            const std::string& opt_file_name) {
-    return RunConversion(qel_directory, opt_folder, opt_file_name);
+// A batch conversion over `convert_one` (the QEL directory, the OPT folder, the file name),
+// one file after another as ConvertFiles does with one job: it stops between files and
+// reports each file's end.
+template <typename ConvertOne>
+auto EachFile(ConvertOne convert_one) {
+  return [convert_one](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+                       BatchObserver& observer) {
+    bool all = true;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (options.stop.stop_requested()) {
+        observer.FileCancelled(i);
+        all = false;
+        continue;
+      }
+      observer.FileStarted(i, files[i]);
+      try {
+        const ConversionResult result = convert_one(options.qel_directory, files[i].parent_path(),
+                                                    files[i].filename().string());
+        observer.FileFinished(i, result);
+      } catch (const std::exception& e) {
+        observer.FileFailed(i, e.what());
+        all = false;
+      }
+    }
+    return all;
   };
+}
+
+// The library's batch conversion, and no merge.
+inline Operations ConvertOnly() {
+  return {[](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+             BatchObserver& observer) { return ConvertFiles(files, options, observer); },
+          {}};
+}
+
+// Holds runs on the worker thread until the test lets them go: a slow operation without
+// sleeping. Each Pass() waits for its own Open().
+class Gate {
+ public:
+  // On the worker thread.
+  void Pass() {
+    std::unique_lock lock(mutex_);
+    const int mine = ++arrived_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return opened_ >= mine; });
+  }
+  int Arrived() const {
+    const std::lock_guard lock(mutex_);
+    return arrived_;
+  }
+  void Open(int passes = 1) {
+    const std::lock_guard lock(mutex_);
+    opened_ = opened_ > INT_MAX - passes ? INT_MAX : opened_ + passes;
+    changed_.notify_all();
+  }
+  // Lets every run through from now on.
+  void OpenAll() { Open(INT_MAX); }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int arrived_ = 0;
+  int opened_ = 0;
+};
+
+// Passes every event on to `observer`, and holds each file at `gate` as it starts.
+class GatedObserver : public BatchObserver {
+ public:
+  GatedObserver(BatchObserver& observer, Gate& gate) : observer_(observer), gate_(gate) {}
+  void FileStarted(std::size_t index, const std::filesystem::path& file) override {
+    gate_.Pass();
+    observer_.FileStarted(index, file);
+  }
+  void FileProgress(std::size_t index, ConversionStage stage) override {
+    observer_.FileProgress(index, stage);
+  }
+  void FileRepeated(std::size_t index, const std::string& warning) override {
+    observer_.FileRepeated(index, warning);
+  }
+  void FileFinished(std::size_t index, const ConversionResult& result) override {
+    observer_.FileFinished(index, result);
+  }
+  void FileFailed(std::size_t index, const std::string& error) override {
+    observer_.FileFailed(index, error);
+  }
+  void FileCancelled(std::size_t index) override { observer_.FileCancelled(index); }
+
+ private:
+  BatchObserver& observer_;
+  Gate& gate_;
+};
+
+// Runs `work` on the window's thread and waits for it: for operations that look at the window
+// from the worker thread.
+inline void OnWindowThread(const std::function<void()>& work) {
+  QMetaObject::invokeMethod(qApp, work, Qt::BlockingQueuedConnection);
 }
 
 // A window over a recorder, with typed access to its controls by object name.
 struct Harness {
-  explicit Harness(Operations operations = {ConvertOnly(), {}}) {
+  explicit Harness(Operations operations = ConvertOnly()) {
     auto recorder = std::make_unique<RecordingFeedback>();
     feedback = recorder.get();
     window = std::make_unique<Durvane>(std::move(operations), std::move(recorder));
   }
+  // A test that fails while a run waits at the gate must not wait for it forever.
+  ~Harness() { gate.OpenAll(); }
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
 
   template <typename T>
   T& Get(const char* name) {
@@ -107,6 +209,10 @@ struct Harness {
   QLabel& Label1() { return Get<QLabel>("Label1"); }
   QLabel& Label2() { return Get<QLabel>("Label2"); }
   QPushButton& prjwriter() { return Get<QPushButton>("prjwriter"); }
+  QPushButton& cancel() { return Get<QPushButton>("cancel"); }
+  QLabel& status() { return Get<QLabel>("status"); }
+  QLabel& openfolder() { return Get<QLabel>("openfolder"); }
+  QProgressBar& progress() { return Get<QProgressBar>("progress"); }
 
   bool Show() {
     window->show();
@@ -137,8 +243,14 @@ struct Harness {
     }
     QTest::mouseClick(&prjwriter(), Qt::LeftButton);
     last_write.start();
+    WaitForRun();
   }
+  // Waits until the run the button started, if any, has ended and been shown.
+  void WaitForRun() { QTRY_VERIFY_WITH_TIMEOUT(!window->IsRunning(), 60000); }
+  // Waits until `count` runs have reached the gate.
+  void WaitAtGate(int count) { QTRY_COMPARE_WITH_TIMEOUT(gate.Arrived(), count, 60000); }
   QElapsedTimer last_write;
+  Gate gate;
 
   RecordingFeedback* feedback = nullptr;
   std::unique_ptr<Durvane> window;

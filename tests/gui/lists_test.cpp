@@ -89,16 +89,45 @@ class ListsTest : public QObject {
     list.Refresh();
     QCOMPARE(list.SelectedIndex(), -1);
 
-    // A new pattern or folder starts with nothing selected.
+    // A new pattern keeps a selected name that still matches it, and a pattern used before
+    // gets its selection back; a new folder starts with nothing selected.
     list.SetSelectedIndex(0);
     list.SetPattern("*.OPT");
+    QCOMPARE(list.SelectedName(), QString("0.opt"));
+    list.SetPattern("*.prj");
     QCOMPARE(list.SelectedIndex(), -1);
-    list.SetSelectedIndex(0);
+    list.SetPattern("*.opt");
+    QCOMPARE(list.SelectedName(), QString("0.opt"));
     list.SetPath(root.path());
     QCOMPARE(list.SelectedIndex(), -1);
 
     list.SetSelectedIndex(7);  // out of range: nothing selected
     QCOMPARE(list.SelectedIndex(), -1);
+  }
+
+  void fileListMultipleSelection() {
+    QTemporaryDir root;
+    for (const char* name : {"a.opt", "b.opt", "c.opt"}) WriteFile(root.filePath(name));
+    FileList list;
+    list.SetPattern("*.opt");
+    list.SetPath(root.path());
+    list.SetMultipleSelection(true);
+    list.item(2)->setSelected(true);
+    list.item(0)->setSelected(true);
+    QCOMPARE(list.SelectedNames(), QStringList({"a.opt", "c.opt"}));  // in list order
+    QCOMPARE(list.SelectedIndex(), 0);
+
+    // A refresh keeps every selected name that is still there.
+    QVERIFY(QFile::remove(root.filePath("a.opt")));
+    WriteFile(root.filePath("0.opt"));
+    list.Refresh();
+    QCOMPARE(list.SelectedNames(), QStringList{"c.opt"});
+    list.item(1)->setSelected(true);
+    QCOMPARE(list.SelectedNames(), QStringList({"b.opt", "c.opt"}));
+
+    // Back to one name: the first stays selected.
+    list.SetMultipleSelection(false);
+    QCOMPARE(list.SelectedNames(), QStringList{"b.opt"});
   }
 
   void fileListOfMissingFolderIsEmpty() {
@@ -246,6 +275,38 @@ class ListsTest : public QObject {
     QCOMPARE(list.CurrentDrive(), QString());
   }
 
+  // Home first; the system root when no mounted volume holds the current folder (a chroot).
+  void arrangeDrives_data() {
+    QTest::addColumn<QStringList>("volumes");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("with_home");
+    QTest::addColumn<QStringList>("roots");
+    QTest::newRow("mounted, sorted")
+        << QStringList{"/work", "/"} << "/work/a" << false << QStringList{"/", "/work"};
+    QTest::newRow("chroot lists nothing")
+        << QStringList{} << "/build/pkg" << false << QStringList{"/"};
+    QTest::newRow("nothing holds the folder")
+        << QStringList{"/media/usb"} << "/build" << false << QStringList{"/", "/media/usb"};
+    QTest::newRow("home first") << QStringList{"/"} << "/x" << true << QStringList{"<home>", "/"};
+  }
+  void arrangeDrives() {
+    QFETCH(QStringList, volumes);
+    QFETCH(QString, current);
+    QFETCH(bool, with_home);
+    QFETCH(QStringList, roots);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString home_root = QDir::cleanPath(home.path());
+    QList<Drive> drives;
+    for (const QString& root : volumes) drives.append({root, root});
+    QStringList arranged;
+    for (const Drive& drive : ArrangeDrives(drives, current, with_home ? home_root : QString())) {
+      arranged.append(drive.root);
+    }
+    roots.replaceInStrings("<home>", home_root);
+    QCOMPARE(arranged, roots);
+  }
+
   void mountedDrivesHoldTheCurrentFolder() {
     const QList<Drive> drives = MountedDrives();
     bool held = false;
@@ -254,6 +315,10 @@ class ListsTest : public QObject {
       held = held || DriveHolds(drive.root, QDir::currentPath());
     }
     QVERIFY(held);
+    // A package build's home may not exist; then there is no home entry.
+    if (QFileInfo(QDir::homePath()).isDir()) {
+      QCOMPARE(drives.front().root, QDir::cleanPath(QDir::homePath()));
+    }
     DriveList list;  // starts at the drive of the current folder
     QVERIFY(DriveHolds(list.CurrentDrive(), QDir::currentPath()));
   }

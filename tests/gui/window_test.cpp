@@ -9,21 +9,27 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
 
 #include "app/gui/durvane_window.h"
+#include "app/gui/error_headline.h"
 #include "core/error.h"
+#include "merge/merge_run.h"
 #include "prj/conversion_run.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace durvane::gui {
 namespace {
 
+using testing::EachFile;
 using testing::FilesIn;
+using testing::GatedObserver;
 using testing::Harness;
+using testing::OnWindowThread;
 using testing::ReadWhole;
 using testing::RecordingFeedback;
 using testing::SampleBytes;
@@ -54,9 +60,10 @@ class WindowTest : public QObject {
 
     QVERIFY(h.opcreate().isChecked());
     QVERIFY(!h.opmerge().isChecked());
-    QCOMPARE(h.opcreate().text(), QString("Create New"));
-    QCOMPARE(h.opmerge().text(), QString("Merge PRJ"));
-    QCOMPARE(h.prjwriter().text(), QString("Write to *.prj"));
+    // The captions read as before; the underlined letter is the access key.
+    QCOMPARE(h.opcreate().text(), QString("&Create New"));
+    QCOMPARE(h.opmerge().text(), QString("&Merge PRJ"));
+    QCOMPARE(h.prjwriter().text(), QString("&Write to *.prj"));
     QVERIFY(h.prjwriter().font().bold());
     QCOMPARE(h.Label1().text(), QString("QEL Directory"));
     QCOMPARE(h.Label2().text(), QString("Location of *.opt"));
@@ -75,6 +82,10 @@ class WindowTest : public QObject {
     QCOMPARE(h.prjfile1().Pattern(), QString("*.prj"));
     QCOMPARE(h.prjfile1().Names(), QStringList{"old.prj"});
     QCOMPARE(h.optfile().SelectedIndex(), -1);
+    QVERIFY(h.status().text().isEmpty());
+    QVERIFY(h.progress().isHidden());
+    QVERIFY(h.cancel().isHidden());
+    QCOMPARE(h.prjdirectory().toolTip(), top_);
 
     QVERIFY(h.Show());
     QCOMPARE(QApplication::focusWidget(), &h.optfile());
@@ -148,6 +159,7 @@ class WindowTest : public QObject {
     QVERIFY(h.Show());
     QVERIFY(h.prjdirectory().SetPath(top_ + "/first"));
     QVERIFY(h.optdirectory().SetPath(top_ + "/second"));
+    Harness::ClickName(h.optfile(), "b.opt");
 
     QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
     QVERIFY(h.opmerge().isChecked());
@@ -159,6 +171,7 @@ class WindowTest : public QObject {
     QCOMPARE(h.Label1().text(), QString("1st PRJ Folder"));
     QCOMPARE(h.Label2().text(), QString("2nd PRJ Folder"));
     Harness::ClickName(h.prjfile1(), "a.PRJ");
+    Harness::ClickName(h.optfile(), "b.prj");
 
     QTest::mouseClick(&h.opcreate(), Qt::LeftButton);
     QVERIFY(h.opcreate().isChecked());
@@ -174,6 +187,10 @@ class WindowTest : public QObject {
     QCOMPARE(h.optdirectory().Path(), top_ + "/second");
     QCOMPARE(h.optfile().Path(), top_ + "/second");
     QCOMPARE(h.prjfile1().SelectedName(), QString("a.PRJ"));
+    // Each mode finds its own selection again.
+    QCOMPARE(h.optfile().SelectedNames(), QStringList{"b.opt"});
+    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
+    QCOMPARE(h.optfile().SelectedNames(), QStringList{"b.prj"});
   }
 
   void driveChangeRipplesToFolderAndFiles() {
@@ -253,14 +270,16 @@ class WindowTest : public QObject {
 
     int calls = 0;
     Qt::CursorShape cursor_during_run = Qt::ArrowCursor;
-    Harness h({[&](const std::filesystem::path& q, const std::filesystem::path& o,
-                   const std::string& name) {
+    Harness h({EachFile([&](const std::filesystem::path& q, const std::filesystem::path& o,
+                            const std::string& name) {
                  ++calls;
-                 if (QApplication::overrideCursor()) {
-                   cursor_during_run = QApplication::overrideCursor()->shape();
-                 }
+                 OnWindowThread([&] {
+                   if (QApplication::overrideCursor()) {
+                     cursor_during_run = QApplication::overrideCursor()->shape();
+                   }
+                 });
                  return RunConversion(q, o, name);
-               },
+               }),
                {}});
     QVERIFY(h.Show());
     QVERIFY(h.prjdirectory().SetPath(qel));
@@ -296,6 +315,17 @@ class WindowTest : public QObject {
     // The new output folder shows up in the QEL list, and the selection stays.
     QVERIFY(h.prjdirectory().ListedFolders().contains(qel + "/sample"));
     QCOMPARE(h.optfile().SelectedName(), QString("Sample.OPT"));
+
+    // The status line says what was written where, and offers the folder.
+    QString line = QString("Sample.OPT -> %1/sample: sample.prj and %2 bitmaps")
+                       .arg(qel)
+                       .arg(direct.bitmaps.size());
+    if (!direct.warnings.empty()) line += QString(" (%1 warnings)").arg(direct.warnings.size());
+    QVERIFY(direct.bitmaps.size() > 1);
+    QCOMPARE(h.status().text(), line);
+    QVERIFY(h.status().isVisible());
+    QVERIFY(h.openfolder().isVisible());
+    QVERIFY(h.progress().isHidden());
   }
 
   void nothingSelectedIsRefused() {
@@ -303,10 +333,10 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/a.prj");
     QVERIFY(QDir::setCurrent(top_));
     int runs = 0;
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  ++runs;
                  return {};
-               },
+               }),
                [&](auto&&...) -> merge::MergeResult {
                  ++runs;
                  return {};
@@ -315,19 +345,20 @@ class WindowTest : public QObject {
 
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 1);
-    QVERIFY(h.feedback->errors[0].detail.contains("No OPT file is selected"));
+    QCOMPARE(h.feedback->errors[0].summary, QString("No OPT file is selected."));
 
     QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
     Harness::ClickName(h.optfile(), "a.prj");
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 2);
-    QVERIFY(h.feedback->errors[1].detail.contains("No first PRJ file is selected"));
+    QCOMPARE(h.feedback->errors[1].summary, QString("No first PRJ file is selected."));
 
     h.optfile().SetSelectedIndex(-1);
     Harness::ClickName(h.prjfile1(), "a.prj");
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 3);
-    QVERIFY(h.feedback->errors[2].detail.contains("No second PRJ file is selected"));
+    QCOMPARE(h.feedback->errors[2].summary, QString("No second PRJ file is selected."));
+    QVERIFY(h.feedback->errors[2].detail.contains("2nd PRJ Folder"));
 
     QCOMPARE(runs, 0);
     QCOMPARE(h.feedback->Beeps(), 0);
@@ -337,7 +368,7 @@ class WindowTest : public QObject {
   }
 
   void failedRunReportsAndWindowStaysUsable() {
-    WriteFile(top_ + "/broken.opt", QByteArray("not an OPT file"));
+    WriteFile(top_ + "/broken.opt", SampleBytes().left(100));  // cut short in the node tree
     WriteFile(top_ + "/good.opt", SampleBytes());
     QDir(top_).mkpath("qel");
     QVERIFY(QDir::setCurrent(top_));
@@ -348,8 +379,16 @@ class WindowTest : public QObject {
     Harness::ClickName(h.optfile(), "broken.opt");
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 1);
-    QCOMPARE(h.feedback->errors[0].summary, QString("Converting 'broken.opt' failed."));
-    QVERIFY(!h.feedback->errors[0].detail.isEmpty());
+    // A plain sentence with the file's full path leads; the precise message follows.
+    QCOMPARE(h.feedback->errors[0].summary,
+             top_ +
+                 "/broken.opt is not a valid OPT file: it ends at byte 100, inside the node "
+                 "tree.");
+    QVERIFY2(h.feedback->errors[0].detail.startsWith("offset 0x"),
+             qPrintable(h.feedback->errors[0].detail));
+    QVERIFY(h.feedback->errors[0].detail.contains("the file ends at 0x64"));
+    QCOMPARE(h.status().text(), h.feedback->errors[0].summary);
+    QVERIFY(h.openfolder().isHidden());
     QCOMPARE(h.feedback->Beeps(), 0);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(QDir(top_ + "/qel").entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
@@ -367,19 +406,23 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/a.opt");
     QVERIFY(QDir::setCurrent(top_));
     std::vector<std::string> warnings{"texture 'T1' has no bitmap", "second warning"};
-    Harness h({[&](auto&&...) {
+    Harness h({EachFile([&](auto&&...) {
                  ConversionResult result;
                  result.output_folder = "/q/a";
+                 result.prj_path = "/q/a/a.prj";
                  result.warnings = warnings;
                  return result;
-               },
+               }),
                {}});
     QVERIFY(h.Show());
     Harness::ClickName(h.optfile(), "a.opt");
     h.Write();
     QCOMPARE(h.feedback->events, QStringList({"beep", "warnings"}));
     QCOMPARE(h.feedback->warnings[0].detail, QString("texture 'T1' has no bitmap\nsecond warning"));
-    QVERIFY(h.feedback->warnings[0].summary.contains("'a.opt'"));
+    QCOMPARE(h.status().text(), QString("a.opt -> /q/a: a.prj (2 warnings)"));
+    QCOMPARE(h.feedback->warnings[0].summary, h.status().text() + ':');
+    QCOMPARE(h.status().toolTip(),
+             h.status().text() + "\ntexture 'T1' has no bitmap\nsecond warning");
 
     warnings.clear();  // a clean run: the beep alone
     h.Write();
@@ -394,8 +437,12 @@ class WindowTest : public QObject {
     Harness h({{}, [&](const std::filesystem::path& f, const std::filesystem::path& s) {
                  first = f;
                  second = s;
-                 cursor_during_run = QApplication::overrideCursor()->shape();
-                 return merge::MergeResult{};
+                 OnWindowThread(
+                     [&] { cursor_during_run = QApplication::overrideCursor()->shape(); });
+                 merge::MergeResult result;
+                 result.index_shift = 12;
+                 result.polygon_count = 18;
+                 return result;
                }});
     QVERIFY(h.Show());
     h.ChooseMerge(top_ + "/one/a.prj", top_ + "/two/b.PRJ");
@@ -406,32 +453,35 @@ class WindowTest : public QObject {
     QCOMPARE(cursor_during_run, Qt::WaitCursor);
     QVERIFY(!QApplication::overrideCursor());
     QCOMPARE(h.feedback->events, QStringList{"beep"});
+    QCOMPARE(h.status().text(), QString("folded 6 polygons of b.PRJ into a.prj: now 18"));
+    QVERIFY(h.openfolder().isHidden());
   }
 
   void failedMergeReportsWithoutBeep() {
     WriteFile(top_ + "/one/a.prj");
     WriteFile(top_ + "/two/b.prj");
     Harness h({{}, [](auto&&...) -> merge::MergeResult {
-                 throw Error("'b.prj': section FF02 is missing");
+                 throw merge::MergeFileError("/x/two/b.prj", "section FF02 is missing");
                }});
     QVERIFY(h.Show());
     h.ChooseMerge(top_ + "/one/a.prj", top_ + "/two/b.prj");
     h.Write();
     QCOMPARE(h.feedback->events, QStringList{"error"});
-    QCOMPARE(h.feedback->errors[0].summary, QString("Merging 'b.prj' into 'a.prj' failed."));
-    QCOMPARE(h.feedback->errors[0].detail, QString("'b.prj': section FF02 is missing"));
+    QCOMPARE(h.feedback->errors[0].summary,
+             QString("/x/two/b.prj cannot be merged: section FF02 is missing."));
+    QCOMPARE(h.feedback->errors[0].detail, QString("'/x/two/b.prj': section FF02 is missing"));
     QVERIFY(!QApplication::overrideCursor());
   }
 
   void failureWithoutMessageIsStillAFailure() {
     WriteFile(top_ + "/a.opt");
     QVERIFY(QDir::setCurrent(top_));
-    Harness h({[](auto&&...) -> ConversionResult { throw std::runtime_error(""); }, {}});
+    Harness h({EachFile([](auto&&...) -> ConversionResult { throw std::runtime_error(""); }), {}});
     QVERIFY(h.Show());
     Harness::ClickName(h.optfile(), "a.opt");
     h.Write();
     QCOMPARE(h.feedback->events, QStringList{"error"});
-    QCOMPARE(h.feedback->errors[0].summary, QString("Converting 'a.opt' failed."));
+    QCOMPARE(h.feedback->errors[0].summary, QString("%1/a.opt could not be converted.").arg(top_));
   }
 
   // Two clicks on the button 120 ms apart are one press, in each mode, whether the run ends
@@ -439,33 +489,28 @@ class WindowTest : public QObject {
   // acted on afterwards.
   void doubleClickRunsOnce_data() {
     QTest::addColumn<bool>("merge_mode");
-    QTest::addColumn<int>("run_ms");
-    QTest::newRow("create new, short run") << false << 0;
-    QTest::newRow("create new, slow run") << false << 300;
-    QTest::newRow("merge, short run") << true << 0;
-    QTest::newRow("merge, slow run") << true << 300;
+    QTest::addColumn<bool>("slow");
+    QTest::newRow("create new, short run") << false << false;
+    QTest::newRow("create new, slow run") << false << true;
+    QTest::newRow("merge, short run") << true << false;
+    QTest::newRow("merge, slow run") << true << true;
   }
   void doubleClickRunsOnce() {
     QFETCH(bool, merge_mode);
-    QFETCH(int, run_ms);
+    QFETCH(bool, slow);
     WriteFile(top_ + "/one/a.prj");
     WriteFile(top_ + "/two/b.prj");
     WriteFile(top_ + "/two/m.opt");
-    int runs = 0;
-    // A slow run stands still for run_ms while the system queues the second click.
+    std::atomic<int> runs = 0;
     Harness* harness = nullptr;
     auto run = [&] {
       ++runs;
-      if (run_ms > 0) {
-        QTest::qSleep(120);
-        PostClick(harness->prjwriter());
-        QTest::qSleep(run_ms - 120);
-      }
+      if (slow) harness->gate.Pass();
     };
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  run();
                  return {};
-               },
+               }),
                [&](auto&&...) -> merge::MergeResult {
                  run();
                  return {};
@@ -479,59 +524,276 @@ class WindowTest : public QObject {
       Harness::ClickName(h.optfile(), "m.opt");
     }
     QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
-    if (run_ms == 0) {
-      QTest::qWait(120);
-      QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
-    }
+    if (slow) h.WaitAtGate(1);
+    QTest::qWait(120);
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    h.gate.Open();
+    h.WaitForRun();
     QTest::qWait(50);
-    QCOMPARE(runs, 1);
+    QCOMPARE(runs.load(), 1);
     QCOMPARE(h.feedback->Beeps(), 1);
     QVERIFY(h.prjwriter().isEnabled());
 
     // A double click as the system delivers it (press, release, press, double click, release)
     // is one press too.
+    h.gate.OpenAll();
     QTest::qWait(QApplication::doubleClickInterval() + 20);
     QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
     QTest::mouseDClick(&h.prjwriter(), Qt::LeftButton);  // the second press and the double click
     QTest::mouseRelease(&h.prjwriter(), Qt::LeftButton);
+    h.WaitForRun();
     QTest::qWait(50);
-    QCOMPARE(runs, 2);
+    QCOMPARE(runs.load(), 2);
     QCOMPARE(h.feedback->Beeps(), 2);
   }
 
-  // Clicks and keys on every control during a run are dropped: the mode, the lists and the
-  // selection are as they were, and no second run starts.
+  // Clicks and keys on every control during a run are dropped, whether they reach the window
+  // at once or wait in the queue: the mode, the lists and the selection are as they were, and
+  // no second run starts.
   void inputDuringRunIsDropped() {
     WriteFile(top_ + "/two/m.opt");
     WriteFile(top_ + "/two/n.opt");
     WriteFile(top_ + "/two/sub/x.opt");
-    int runs = 0;
+    std::atomic<int> runs = 0;
     Harness* harness = nullptr;
-    Harness h({[&](auto&&...) -> ConversionResult {
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
                  ++runs;
-                 Harness& w = *harness;
-                 for (QWidget* control : std::initializer_list<QWidget*>{
-                          &w.opmerge(), &w.prjwriter(), &w.optfile(), &w.optdirectory(),
-                          &w.prjdirectory(), &w.optdrive(), &w.prjdrive()}) {
-                   PostClick(*control);
-                 }
-                 PostKey(w.optfile(), Qt::Key_Down);
-                 PostKey(w.prjwriter(), Qt::Key_Space);
-                 PostKey(w.opmerge(), Qt::Key_Space);
+                 harness->gate.Pass();
                  return {};
-               },
+               }),
                {}});
     harness = &h;
     QVERIFY(h.Show());
     QVERIFY(h.optdirectory().SetPath(top_ + "/two"));
     Harness::ClickName(h.optfile(), "m.opt");
-    h.Write();
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    h.WaitAtGate(1);
+    QVERIFY(!h.prjwriter().isEnabled());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    const std::initializer_list<QWidget*> controls{
+        &h.opmerge(),      &h.prjwriter(), &h.optfile(), &h.optdirectory(),
+        &h.prjdirectory(), &h.optdrive(),  &h.prjdrive()};
+    for (QWidget* control : controls) {
+      QTest::mouseClick(control, Qt::LeftButton);
+      PostClick(*control);
+    }
+    QTest::keyClick(&h.optfile(), Qt::Key_Down);
+    QTest::keyClick(&h.prjwriter(), Qt::Key_Return);
+    QTest::keyClick(h.window.get(), Qt::Key_M, Qt::AltModifier);
+    PostKey(h.optfile(), Qt::Key_Down);
+    PostKey(h.prjwriter(), Qt::Key_Space);
+    PostKey(h.opmerge(), Qt::Key_Space);
+    h.gate.Open();
+    h.WaitForRun();
     QTest::qWait(QApplication::doubleClickInterval() + 50);
-    QCOMPARE(runs, 1);
+    QCOMPARE(runs.load(), 1);
     QVERIFY(h.opcreate().isChecked());
-    QCOMPARE(h.optfile().SelectedName(), QString("m.opt"));
+    QCOMPARE(h.optfile().SelectedNames(), QStringList{"m.opt"});
     QCOMPARE(h.optdirectory().Path(), top_ + "/two");
     QCOMPARE(h.feedback->events, QStringList{"beep"});
+    QVERIFY(!QApplication::overrideCursor());
+  }
+
+  // A run of several files: the window keeps painting, the bar counts the files, Cancel
+  // stops between files, and every file is written whole or not at all.
+  void slowRunShowsProgressAndCancelStopsBetweenFiles() {
+    const QString models = top_ + "/models";
+    const QString qel = top_ + "/qel";
+    for (const char* name : {"a.opt", "b.opt", "c.opt"})
+      WriteFile(models + "/" + name, SampleBytes());
+    QDir(top_).mkpath("qel");
+    Harness* harness = nullptr;
+    Harness h({[&](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+                   BatchObserver& observer) {
+                 BatchOptions one_at_a_time = options;
+                 one_at_a_time.jobs = 1;
+                 GatedObserver gated(observer, harness->gate);
+                 return ConvertFiles(files, one_at_a_time, gated);
+               },
+               {}});
+    harness = &h;
+    PaintCounter paints(h.progress());
+    QVERIFY(h.Show());
+    QVERIFY(h.prjdirectory().SetPath(qel));
+    QVERIFY(h.optdirectory().SetPath(models));
+    SelectAll(h.optfile());
+    QCOMPARE(h.optfile().SelectedNames(), QStringList({"a.opt", "b.opt", "c.opt"}));
+
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    h.WaitAtGate(1);
+    QVERIFY(h.progress().isVisible());
+    QVERIFY(h.cancel().isVisible() && h.cancel().isEnabled());
+    // Four stages for each file: read, scanned, built, written.
+    QCOMPARE(h.progress().maximum(), 3 * kConversionStages);
+    QCOMPARE(h.progress().value(), 0);
+    QCOMPARE(h.progress().text(), QString("0 of 3 files"));
+    QTRY_VERIFY(paints.count > 0);
+
+    const int painted = paints.count;
+    h.gate.Open();  // a.opt is written
+    h.WaitAtGate(2);
+    QTRY_COMPARE(h.progress().value(), kConversionStages);
+    QCOMPARE(h.progress().text(), QString("1 of 3 files"));
+    QTRY_VERIFY(paints.count > painted);  // the window repaints during the run
+
+    QTest::mouseClick(&h.cancel(), Qt::LeftButton);  // while b.opt is being converted
+    h.gate.Open();
+    h.WaitForRun();
+    QCOMPARE(h.gate.Arrived(), 2);  // c.opt was not begun
+    QCOMPARE(QDir(qel).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"a", "b"}));
+    for (const char* folder : {"a", "b"}) {
+      const QStringList written = FilesIn(qel + "/" + folder);
+      QVERIFY(written.contains(QString(folder) + ".prj"));
+      for (const QString& file : written) QVERIFY2(!file.startsWith('.'), qPrintable(file));
+    }
+    QCOMPARE(h.status().text(),
+             QString("converted 2 of 3 OPT files into %1; canceled before the rest").arg(qel));
+    QVERIFY(h.progress().isHidden());
+    QVERIFY(h.cancel().isHidden());
+    QCOMPARE(h.feedback->events, QStringList());  // no beep: the run did not finish
+    QVERIFY(h.window->isEnabled() && h.prjwriter().isEnabled());
+  }
+
+  // One press converts every selected file; a bad one does not stop the others.
+  void severalFilesOneBad() {
+    const QString qel = top_ + "/qel";
+    WriteFile(top_ + "/a.opt", SampleBytes());
+    WriteFile(top_ + "/bad.opt", SampleBytes().left(100));
+    WriteFile(top_ + "/c.opt", SampleBytes());
+    QDir(top_).mkpath("qel");
+    QVERIFY(QDir::setCurrent(top_));
+    Harness h;
+    QVERIFY(h.Show());
+    QVERIFY(h.prjdirectory().SetPath(qel));
+    Harness::ClickName(h.optfile(), "a.opt");
+    QTest::mouseClick(h.optfile().viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      h.optfile().visualItemRect(h.optfile().item(2)).center());
+    QCOMPARE(h.optfile().SelectedNames(), QStringList({"a.opt", "bad.opt", "c.opt"}));
+    h.Write();
+
+    QCOMPARE(QDir(qel).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({"a", "c"}));
+    QCOMPARE(h.status().text(),
+             QString("converted 2 of 3 OPT files into %1; failed: bad.opt").arg(qel));
+    QCOMPARE(h.feedback->events, QStringList{"error"});
+    QCOMPARE(h.feedback->errors[0].summary, QString("1 of 3 OPT files could not be converted."));
+    QVERIFY(h.feedback->errors[0].detail.startsWith(
+        top_ + "/bad.opt is not a valid OPT file: it ends at byte 100"));
+    QVERIFY(h.feedback->errors[0].detail.contains("\noffset 0x"));
+    QVERIFY(h.openfolder().isVisible());
+  }
+
+  void errorHeadlines_data() {
+    QTest::addColumn<bool>("merge");
+    QTest::addColumn<int>("kind");  // 0 format error, 1 merge file error, 2 other error
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("headline");
+    QTest::newRow("OPT cut short")
+        << false << 0 << "entry 1: ChildCount needs 4 bytes, but the file ends at 0x64"
+        << "/m/a.opt is not a valid OPT file: it ends at byte 100.";
+    QTest::newRow("OPT damaged") << false << 0 << "top-level entry 2: node type 0x9 is unknown"
+                                 << "/m/a.opt is not a valid OPT file: node type 0x9 is unknown "
+                                    "(at byte 31).";
+    QTest::newRow("output not written")
+        << false << 2 << "cannot write '/q/a/a.prj': No space left on device"
+        << "/m/a.opt could not be converted: No space left on device.";
+    QTest::newRow("PRJ cut short")
+        << true << 1 << "section FF02 needs 8 bytes, but the file ends at 0x20"
+        << "/p/two.prj is not a valid PRJ file: it ends at byte 32, inside a section.";
+    QTest::newRow("PRJ cannot be read") << true << 1 << "cannot open: Permission denied"
+                                        << "/p/two.prj could not be merged: Permission denied.";
+    QTest::newRow("other merge failure") << true << 2 << "disk on fire"
+                                         << "/p/two.prj could not be merged into /p/one.prj: "
+                                            "disk on fire.";
+  }
+  void errorHeadlines() {
+    QFETCH(bool, merge);
+    QFETCH(int, kind);
+    QFETCH(QString, detail);
+    QFETCH(QString, headline);
+    const std::string text = detail.toStdString();
+    const FormatError format(31, text);
+    const merge::MergeFileError file("/p/two.prj", text);
+    const Error other(text);
+    const std::exception& error = kind == 0   ? static_cast<const std::exception&>(format)
+                                  : kind == 1 ? static_cast<const std::exception&>(file)
+                                              : static_cast<const std::exception&>(other);
+    QCOMPARE(merge ? MergeHeadline("/p/one.prj", "/p/two.prj", error)
+                   : ConversionHeadline("/m/a.opt", QString::fromUtf8(error.what())),
+             headline);
+  }
+
+  // The arrangement holds at any size: the lists take the extra room, the mode buttons keep
+  // to the right, the status line and the button to the bottom.
+  void resizing() {
+    Harness h;
+    QVERIFY(h.Show());
+    // The design's 465 by 388 pixels, and the preview pane to the right.
+    QCOMPARE(h.window->minimumSize(), QSize(465 + 368, 388));
+    const QRect files = h.optfile().geometry();
+    h.window->resize(1233, 688);
+    QTRY_COMPARE(h.window->size(), QSize(1233, 688));
+    const auto at = [&](const char* name) { return h.Get<QWidget>(name).geometry(); };
+    QCOMPARE(at("optfile").size(), files.size() + QSize(200, 150));
+    QCOMPARE(at("prjdirectory").size(), QSize(161 + 200, 81 + 150));
+    QCOMPARE(at("opcreate").left(), 360 + 400);
+    QVERIFY(at("prjfile1").bottom() < at("optfile").top());
+    QVERIFY(at("prjdirectory").right() < at("prjfile1").left());
+    QVERIFY(at("optfile").right() < at("opcreate").left());
+    QVERIFY(at("optfile").bottom() < at("status").top());
+    QVERIFY(at("status").bottom() < at("prjwriter").top());
+    QCOMPARE(at("prjwriter").bottom(), 688 - 1 - 19);
+    QCOMPARE(at("prjwriter").center().x(), 160 + 64 + 200);
+    QVERIFY(at("opcreate").right() < at("preview").left());
+    QCOMPARE(at("preview").right(), 1233 - 1 - 8);
+    h.window->resize(465 + 368, 388);
+    QTRY_COMPARE(h.optfile().geometry(), files);
+  }
+
+  // Another program's new file shows up without leaving the folder; F5 lists again at once.
+  void listsFollowOtherPrograms() {
+    WriteFile(top_ + "/a.opt");
+    QVERIFY(QDir::setCurrent(top_));
+    Harness h;
+    QVERIFY(h.Show());
+    Harness::ClickName(h.optfile(), "a.opt");
+    WriteFile(top_ + "/b.opt");
+    QTRY_COMPARE(h.optfile().Names(), QStringList({"a.opt", "b.opt"}));
+    QDir(top_).mkpath("made");
+    QTRY_VERIFY(h.optdirectory().ListedFolders().contains(top_ + "/made"));
+    QCOMPARE(h.optfile().SelectedNames(), QStringList{"a.opt"});
+
+    WriteFile(top_ + "/c.opt");
+    QTest::keyClick(h.window.get(), Qt::Key_F5);
+    QCOMPARE(h.optfile().Names(), QStringList({"a.opt", "b.opt", "c.opt"}));
+  }
+
+  // Enter on the focused button presses it; the access keys choose the mode.
+  void keyboard() {
+    WriteFile(top_ + "/a.opt");
+    QVERIFY(QDir::setCurrent(top_));
+    std::atomic<int> runs = 0;
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
+                 ++runs;
+                 return {};
+               }),
+               {}});
+    QVERIFY(h.Show());
+    h.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+    Harness::ClickName(h.optfile(), "a.opt");
+    h.prjwriter().setFocus();
+    QTest::keyClick(&h.prjwriter(), Qt::Key_Return);
+    h.WaitForRun();
+    QCOMPARE(runs.load(), 1);
+    QCOMPARE(QApplication::focusWidget(), &h.prjwriter());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_M, Qt::AltModifier);
+    QTRY_VERIFY(h.opmerge().isChecked());  // an access key presses the button visibly first
+    h.opcreate().setFocus();
+    QTest::keyClick(&h.opcreate(), Qt::Key_Enter);
+    QVERIFY(h.opcreate().isChecked());
+    QCOMPARE(h.optfile().SelectedNames(), QStringList{"a.opt"});
   }
 
  private:
@@ -552,6 +814,20 @@ class WindowTest : public QObject {
               .release());
     }
   }
+  // Selects every name of a file list: Ctrl+A, as a user does.
+  static void SelectAll(FileList& list) {
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+  }
+  // Counts the paint events a widget receives.
+  struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++count;
+      return false;
+    }
+    int count = 0;
+  };
   static void PostKey(QWidget& control, int key) {
     for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
       QCoreApplication::postEvent(&control,

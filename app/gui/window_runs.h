@@ -1,0 +1,34 @@
+// The runs behind the window's button, prepared on the window's thread from the chosen paths
+// and run on a worker thread: Create New over the selected OPT files, Merge PRJ over the two
+// selected PRJ files.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <stop_token>
+
+#include "app/gui/operations.h"
+#include "app/gui/run_outcome.h"
+
+namespace durvane::gui {
+
+// Says, from any thread, how many units of the run's work are done.
+using ReportProgress = std::function<void(int done)>;
+
+struct RunPlan {
+  int files = 0;
+  int units = 0;  // the work to do, in units ReportProgress counts; 0 when the run cannot say
+  // Never throws: every failure is in the outcome. Once `stop` is requested no further file
+  // is begun.
+  std::function<RunOutcome(std::stop_token stop, const ReportProgress& report)> run;
+};
+
+// Converts `names` of `opt_folder` into `qel_directory`; every stage of every file is a unit.
+RunPlan ConversionRun(const Operations& operations, const QString& qel_directory,
+                      const QString& opt_folder, const QStringList& names);
+
+// Folds `second` into `first`.
+RunPlan MergeRun(const Operations& operations, const QString& first, const QString& second);
+
+}  // namespace durvane::gui
