@@ -80,13 +80,18 @@ BuiltOpt TextureGroupModel() {
   return b.Build();
 }
 
-// A merge fuzzer input: where the first file ends, then the two files back to back.
+// A merge fuzzer input: where the first and the second file end, then the files back to back;
+// a pair has the top bit of the second cut set.
 std::vector<std::byte> MergeInput(const std::vector<std::byte>& first,
-                                  const std::vector<std::byte>& second) {
-  std::vector<std::byte> out(4);
+                                  const std::vector<std::byte>& second,
+                                  const std::vector<std::byte>* third = nullptr) {
+  std::vector<std::byte> out(8);
   durvane::StoreU32(out.data(), static_cast<std::uint32_t>(first.size()));
+  durvane::StoreU32(out.data() + 4,
+                    third ? static_cast<std::uint32_t>(second.size()) : 0x80000000u);
   out.insert(out.end(), first.begin(), first.end());
   out.insert(out.end(), second.begin(), second.end());
+  if (third) out.insert(out.end(), third->begin(), third->end());
   return out;
 }
 
@@ -129,6 +134,11 @@ int main(int argc, char** argv) {
     Write(merge / "triangle-texture-group.bin",
           MergeInput(triangle, ConvertedPrj(TextureGroupModel())));
     Write(merge / "no-optional-sections.bin", MergeInput(PrjWithoutOptionalSections(), sample));
+    const auto no_optional = PrjWithoutOptionalSections();
+    Write(merge / "sample-triangle-no-optional-sections.bin",
+          MergeInput(sample, triangle, &no_optional));
+    Write(merge / "empty-sample-sample.bin",
+          MergeInput(ConvertedPrj(EmptyModel()), sample, &sample));
 
     const std::filesystem::path prj = std::filesystem::path(argv[1]) / "prj";
     std::filesystem::create_directories(prj);

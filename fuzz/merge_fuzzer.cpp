@@ -1,9 +1,10 @@
-// Fuzz entry point for the merge: any bytes split into two PRJ files, merged in memory and, as
-// `durvane merge` does, by streaming the two files from disk. The first four bytes choose where
-// the first file ends. A refused pair must fail with durvane::Error and leave the second file's
-// bytes as they were; an accepted pair must give a valid PRJ file with the summed polygon count.
-// The streamed merge must refuse exactly the pairs the in-memory merge refuses, leaving the
-// first file as it was, and otherwise write the same bytes.
+// Fuzz entry point for the merge: any bytes split into three PRJ files (or two, when the top bit
+// of the second cut is set), merged in memory one file at a time and, as `durvane merge` does,
+// in one pass by streaming the files from disk. The first eight bytes choose where the first
+// and the second file end. A refused merge must fail with durvane::Error and leave the later
+// file's bytes as they were; an accepted one must give a valid PRJ file with the summed polygon
+// count. The streamed merge must refuse exactly the inputs the one-at-a-time merges refuse,
+// leaving the first file as it was, and otherwise write the same bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -77,50 +78,71 @@ const std::filesystem::path& WorkFolder() {
   return folder;
 }
 
-// Merges the two files from disk and checks that the result agrees with the in-memory merge:
-// `expected`, or a refusal that leaves the first file as it was.
-void CheckStreamedMerge(std::span<const std::byte> first, std::span<const std::byte> second,
+// Merges the files from disk in one pass and checks that the result agrees with the in-memory
+// merges: `expected`, or a refusal that leaves the first file as it was.
+void CheckStreamedMerge(const std::vector<std::vector<std::byte>>& files,
                         const std::optional<std::vector<std::byte>>& expected) {
-  const std::filesystem::path a = WorkFolder() / "first.prj", b = WorkFolder() / "second.prj";
-  const durvane::ByteSpans one_piece_a(&first, 1), one_piece_b(&second, 1);
-  durvane::WriteFileAtomically(a, one_piece_a, durvane::Durability::kNoSync);
-  durvane::WriteFileAtomically(b, one_piece_b, durvane::Durability::kNoSync);
+  std::vector<std::filesystem::path> paths;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    paths.push_back(WorkFolder() / ("file" + std::to_string(i) + ".prj"));
+    const std::span<const std::byte> piece = files[i];
+    durvane::WriteFileAtomically(paths.back(), durvane::ByteSpans(&piece, 1),
+                                 durvane::Durability::kNoSync);
+  }
   bool merged = true;
   try {
-    durvane::merge::MergePrj(a, b, durvane::Durability::kNoSync);
+    durvane::merge::MergePrjFiles(paths.front(), std::span(paths).subspan(1),
+                                  durvane::Durability::kNoSync);
   } catch (const durvane::merge::MergeFileError&) {
     merged = false;
   }
   Check(merged == expected.has_value(), "the streamed merge and the in-memory merge disagree");
-  const std::vector<std::byte> written = durvane::ReadFile(a);
+  const std::vector<std::byte> written = durvane::ReadFile(paths.front());
   if (expected) {
     Check(written == *expected, "the streamed merge wrote other bytes");
   } else {
-    Check(std::equal(written.begin(), written.end(), first.begin(), first.end()),
-          "a refused streamed merge changed the first file");
+    Check(written == files.front(), "a refused streamed merge changed the first file");
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 4) return 0;
+  if (size < 8) return 0;
   const std::span<const std::byte> input = std::as_bytes(std::span(data, size));
-  const std::span<const std::byte> files = input.subspan(4);
-  const std::size_t cut = durvane::LoadU32(input.data()) % (files.size() + 1);
-  const std::vector<std::byte> first(files.begin(), files.begin() + cut);
-  std::vector<std::byte> second(files.begin() + cut, files.end());
+  std::span<const std::byte> rest = input.subspan(8);
+  const std::uint32_t second_cut = durvane::LoadU32(input.data() + 4);
+  std::vector<std::vector<std::byte>> files;
+  const std::size_t first_end = durvane::LoadU32(input.data()) % (rest.size() + 1);
+  files.emplace_back(rest.begin(), rest.begin() + first_end);
+  rest = rest.subspan(first_end);
+  if ((second_cut & 0x80000000u) == 0) {
+    const std::size_t second_end = (second_cut & 0x7FFFFFFFu) % (rest.size() + 1);
+    files.emplace_back(rest.begin(), rest.begin() + second_end);
+    rest = rest.subspan(second_end);
+  }
+  files.emplace_back(rest.begin(), rest.end());
 
-  const std::vector<std::byte> second_as_given = second;
-  durvane::prj::PrjLayout first_layout, second_layout;
+  // One file at a time, in memory: each step must succeed for the whole merge to.
   std::optional<std::vector<std::byte>> merged;
   try {
-    first_layout = durvane::prj::ReadPrjLayout(first);
-    second_layout = durvane::prj::ReadPrjLayout(second);
-    merged = MergeValidPair(first, first_layout, second, second_layout);
+    std::vector<std::byte> result = files.front();
+    bool refused = false;
+    for (std::size_t i = 1; i < files.size() && !refused; ++i) {
+      std::vector<std::byte> later = files[i];
+      const durvane::prj::PrjLayout result_layout = durvane::prj::ReadPrjLayout(result);
+      const durvane::prj::PrjLayout later_layout = durvane::prj::ReadPrjLayout(later);
+      auto step = MergeValidPair(result, result_layout, later, later_layout);
+      if (step) {
+        result = std::move(*step);
+      } else {
+        refused = true;
+      }
+    }
+    if (!refused) merged = std::move(result);
   } catch (const durvane::Error&) {
     // a clean refusal
   }
-  CheckStreamedMerge(first, second_as_given, merged);
+  CheckStreamedMerge(files, merged);
   return 0;
 }

@@ -207,6 +207,7 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   result.index_shifts.assign(plan.shifts.begin() + 1, plan.shifts.end());
   result.index_shift = result.index_shifts.empty() ? 0 : result.index_shifts.front();
   result.polygon_count = plan.polygon_count;
+  result.first_polygon_count = layouts.front().polygon_count();
   result.bytes_written = plan.merged_size;
   return result;
 }

@@ -18,6 +18,7 @@ struct MergeResult {
   std::int32_t index_shift = 0;            // added to every top-level index of the second file
   std::vector<std::int32_t> index_shifts;  // of each file folded in, in order
   std::int32_t polygon_count = 0;          // of the merged file
+  std::int32_t first_polygon_count = 0;    // of the first file before the merge
   std::uint64_t bytes_written = 0;         // the merged file's size
 };
 

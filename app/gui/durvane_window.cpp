@@ -213,7 +213,7 @@ void Durvane::OnCreateNewClicked() {
 }
 
 void Durvane::OnMergeClicked() {
-  optfile_.SetMultipleSelection(false);
+  optfile_.SetMultipleSelection(true);
   optfile_.SetPattern(QStringLiteral("*.prj"));
   prjfile1_.show();
   label1_.setText(QStringLiteral("1st PRJ Folder"));
@@ -260,16 +260,17 @@ void Durvane::OnWriteClicked() {
   StartRun(std::move(plan));
 }
 
-RunPlan Durvane::CreateNewPlan() const {
+RunPlan Durvane::CreateNewPlan() {
   const QStringList names = optfile_.SelectedNames();
   if (names.isEmpty()) {
     throw std::runtime_error("No OPT file is selected. Choose one in the list beside \"" +
                              label2_.text().toStdString() + "\".");
   }
-  return ConversionRun(operations_, prjdirectory_.Path(), optdirectory_.Path(), names);
+  return ConversionRun(operations_, prjdirectory_.Path(), optdirectory_.Path(), names,
+                       WaitingReporter());
 }
 
-RunPlan Durvane::MergePlan() const {
+RunPlan Durvane::MergePlan() {
   if (prjfile1_.SelectedIndex() < 0) {
     throw std::runtime_error("No first PRJ file is selected. Choose one in the list beside \"" +
                              label1_.text().toStdString() + "\".");
@@ -278,8 +279,26 @@ RunPlan Durvane::MergePlan() const {
     throw std::runtime_error("No second PRJ file is selected. Choose one in the list beside \"" +
                              label2_.text().toStdString() + "\".");
   }
+  // Several second files fold into the first in one run, in list order.
+  QStringList others;
+  for (const QString& name : optfile_.SelectedNames()) {
+    others.append(QDir(optdirectory_.Path()).filePath(name));
+  }
   return MergeRun(operations_, QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName()),
-                  QDir(optdirectory_.Path()).filePath(optfile_.SelectedName()));
+                  others, WaitingReporter());
+}
+
+SayWaiting Durvane::WaitingReporter() {
+  // The progress bar is what a run shows; it says why the run does not advance.
+  QPointer<QProgressBar> bar(&progress_);
+  return [bar](const QString& message) {
+    QMetaObject::invokeMethod(
+        bar,
+        [bar, message] {
+          if (bar) bar->setFormat(message);
+        },
+        Qt::QueuedConnection);
+  };
 }
 
 void Durvane::StartRun(RunPlan plan) {

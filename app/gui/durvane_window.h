@@ -62,8 +62,8 @@ class Durvane : public QWidget {
 
   // The files of the run behind the button; throws with a message when something to run on
   // is not selected.
-  RunPlan CreateNewPlan() const;
-  RunPlan MergePlan() const;
+  RunPlan CreateNewPlan();
+  RunPlan MergePlan();
   void StartRun(RunPlan plan);
   void OnRunFinished();
   void ShowOutcome(const RunOutcome& outcome);
@@ -72,6 +72,8 @@ class Durvane : public QWidget {
   // Draws the file last selected in a list the mode uses, in the preview pane.
   void Preview(const FileList& list);
   void ShowModeSelectionInPreview();
+  // Shows, from any thread, that the run waits for another durvane run.
+  SayWaiting WaitingReporter();
   void WatchShownFolders();
 
   void PlaceControls(int extra_width, int extra_height);

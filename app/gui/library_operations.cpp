@@ -6,8 +6,9 @@ namespace durvane::gui {
 Operations LibraryOperations() {
   return {[](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
              BatchObserver& observer) { return ConvertFiles(files, options, observer); },
-          [](const std::filesystem::path& first, const std::filesystem::path& second) {
-            return merge::MergePrj(first, second);
+          [](const std::filesystem::path& first, const std::vector<std::filesystem::path>& others,
+             const LockWait& lock_wait) {
+            return merge::MergePrjFiles(first, others, Durability::kSync, lock_wait);
           }};
 }
 

@@ -17,8 +17,10 @@ struct Operations {
   std::function<bool(const std::vector<std::filesystem::path>&, const BatchOptions&,
                      BatchObserver&)>
       convert_files;
-  // Merge PRJ: the first file, which receives the result, and the second file.
-  std::function<merge::MergeResult(const std::filesystem::path&, const std::filesystem::path&)>
+  // Merge PRJ: the first file, which receives the result, and the files folded into it, in
+  // order, as MergePrjFiles does; `lock_wait` as there.
+  std::function<merge::MergeResult(const std::filesystem::path&,
+                                   const std::vector<std::filesystem::path>&, const LockWait&)>
       merge;
 };
 

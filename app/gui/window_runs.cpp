@@ -84,15 +84,28 @@ class OutcomeObserver : public BatchObserver {
   std::atomic<int> done_{0};
 };
 
+// Waits for another run's lock, saying so through `say_waiting` when given.
+LockWait WaitSaying(const SayWaiting& say_waiting) {
+  LockWait wait;
+  if (say_waiting) {
+    wait.on_wait = [say_waiting](const std::filesystem::path& path) {
+      say_waiting(QStringLiteral("waiting for another durvane run to finish with '%1'")
+                      .arg(ShownPath(path)));
+    };
+  }
+  return wait;
+}
+
 }  // namespace
 
 RunPlan ConversionRun(const Operations& operations, const QString& qel_directory,
-                      const QString& opt_folder, const QStringList& names) {
+                      const QString& opt_folder, const QStringList& names,
+                      const SayWaiting& say_waiting) {
   RunPlan plan;
   plan.files = static_cast<int>(names.size());
   plan.units = plan.files * kConversionStages;
-  plan.run = [convert_files = operations.convert_files, qel_directory, opt_folder, names](
-                 std::stop_token stop, const ReportProgress& report) {
+  plan.run = [convert_files = operations.convert_files, qel_directory, opt_folder, names,
+              say_waiting](std::stop_token stop, const ReportProgress& report) {
     RunOutcome outcome;
     outcome.target = qel_directory;
     QStringList paths;
@@ -107,6 +120,7 @@ RunPlan ConversionRun(const Operations& operations, const QString& qel_directory
     BatchOptions options;
     options.qel_directory = LocalPath(qel_directory);
     options.stop = std::move(stop);
+    options.lock_wait = WaitSaying(say_waiting);
     OutcomeObserver observer(outcome, paths, report);
     try {
       convert_files(files, options, observer);
@@ -124,30 +138,43 @@ RunPlan ConversionRun(const Operations& operations, const QString& qel_directory
   return plan;
 }
 
-RunPlan MergeRun(const Operations& operations, const QString& first, const QString& second) {
+RunPlan MergeRun(const Operations& operations, const QString& first, const QStringList& others,
+                 const SayWaiting& say_waiting) {
   RunPlan plan;
   plan.files = 1;
-  plan.run = [merge = operations.merge, first, second](std::stop_token /*stop*/,
-                                                       const ReportProgress& /*report*/) {
+  plan.run = [merge = operations.merge, first, others, say_waiting](
+                 std::stop_token /*stop*/, const ReportProgress& /*report*/) {
     RunOutcome outcome;
     outcome.merge = true;
     outcome.target = first;
     FileOutcome file;
-    file.name = QFileInfo(second).fileName();
+    QStringList names;
+    std::vector<std::filesystem::path> paths;
+    for (const QString& other : others) {
+      names.append(QFileInfo(other).fileName());
+      paths.push_back(LocalPath(other));
+    }
+    file.name = names.join(QStringLiteral(", "));
     try {
-      const merge::MergeResult result = merge(LocalPath(first), LocalPath(second));
+      const merge::MergeResult result = merge(LocalPath(first), paths, WaitSaying(say_waiting));
       file.done = true;
       file.folder = QFileInfo(first).path();
       file.summary = QStringLiteral("folded %1 polygons of %2 into %3: now %4")
-                         .arg(result.polygon_count - result.index_shift)
+                         .arg(result.polygon_count - result.first_polygon_count)
                          .arg(file.name, QFileInfo(first).fileName())
                          .arg(result.polygon_count);
       file.warnings = FromStrings(result.warnings);
     } catch (const std::bad_alloc& e) {
-      file.headline = MergeHeadline(first, second, e);
+      file.headline = MergeHeadline(first, others.value(0), e);
       file.detail = QStringLiteral("Out of memory.");
     } catch (const std::exception& e) {
-      file.headline = MergeHeadline(first, second, e);
+      // The headline names the later file the merge refused, or else the first one given.
+      QString blamed = others.value(0);
+      if (const auto* refused = dynamic_cast<const merge::MergeFileError*>(&e)) {
+        const QString named = ShownPath(refused->file());
+        if (others.contains(named)) blamed = named;
+      }
+      file.headline = MergeHeadline(first, blamed, e);
       file.detail = QString::fromUtf8(e.what());
     }
     outcome.files.push_back(file);

@@ -15,6 +15,8 @@ namespace durvane::gui {
 
 // Says, from any thread, how many units of the run's work are done.
 using ReportProgress = std::function<void(int done)>;
+// Says, from any thread, that the run waits for another durvane run to finish with a file.
+using SayWaiting = std::function<void(const QString& message)>;
 
 struct RunPlan {
   int files = 0;
@@ -26,9 +28,11 @@ struct RunPlan {
 
 // Converts `names` of `opt_folder` into `qel_directory`; every stage of every file is a unit.
 RunPlan ConversionRun(const Operations& operations, const QString& qel_directory,
-                      const QString& opt_folder, const QStringList& names);
+                      const QString& opt_folder, const QStringList& names,
+                      const SayWaiting& say_waiting = {});
 
-// Folds `second` into `first`.
-RunPlan MergeRun(const Operations& operations, const QString& first, const QString& second);
+// Folds `others` into `first`, in order, in one pass.
+RunPlan MergeRun(const Operations& operations, const QString& first, const QStringList& others,
+                 const SayWaiting& say_waiting = {});
 
 }  // namespace durvane::gui

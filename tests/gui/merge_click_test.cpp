@@ -50,6 +50,44 @@ class MergeClickTest : public QObject {
     QCOMPARE(ReadWhole(first), expected);        // the first file received the merge
     QCOMPARE(ReadWhole(second), second_before);  // the second was only read
   }
+
+  // Several files selected in the second list fold into the first in one run, in list order,
+  // as the library's many-file merge folds them.
+  void mergeSeveralByClick() {
+    QTemporaryDir root;
+    const QString top = QDir::cleanPath(root.path());
+    WriteFile(top + "/models/ship.opt", SampleBytes());
+    QDir(top).mkpath("qel");
+    RunConversion((top + "/qel").toStdString(), (top + "/models").toStdString(), "ship.opt");
+    const QByteArray prj = ReadWhole(top + "/qel/ship/ship.prj");
+    const QString first = top + "/one/first.prj";
+    WriteFile(first, prj);
+    for (const char* name : {"b.prj", "a.prj", "c.prj"}) WriteFile(top + "/two/" + name, prj);
+
+    WriteFile(top + "/expected/first.prj", prj);
+    const std::vector<std::filesystem::path> in_list_order = {(top + "/two/a.prj").toStdString(),
+                                                              (top + "/two/c.prj").toStdString()};
+    const merge::MergeResult merged =
+        merge::MergePrjFiles((top + "/expected/first.prj").toStdString(), in_list_order);
+
+    Harness h(LibraryOperations());
+    QVERIFY(h.Show());
+    h.ChooseMerge(first, top + "/two/a.prj");
+    FileList& seconds = h.optfile();
+    const int c_row = static_cast<int>(seconds.Names().indexOf("c.prj"));
+    QTest::mouseClick(seconds.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      seconds.visualItemRect(seconds.item(c_row)).center());
+    QCOMPARE(seconds.SelectedNames(), QStringList({"a.prj", "c.prj"}));
+    h.Write();
+    QTRY_COMPARE(h.feedback->Beeps(), 1);
+
+    QCOMPARE(ReadWhole(first), ReadWhole(top + "/expected/first.prj"));
+    const int each = merged.first_polygon_count;
+    QCOMPARE(h.status().text(), QStringLiteral("folded %1 polygons of a.prj, c.prj into "
+                                               "first.prj: now %2")
+                                    .arg(2 * each)
+                                    .arg(3 * each));
+  }
 };
 
 }  // namespace

@@ -434,13 +434,16 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/two/b.PRJ");
     std::filesystem::path first, second;
     Qt::CursorShape cursor_during_run = Qt::ArrowCursor;
-    Harness h({{}, [&](const std::filesystem::path& f, const std::filesystem::path& s) {
+    Harness h({{},
+               [&](const std::filesystem::path& f, const std::vector<std::filesystem::path>& s,
+                   const LockWait&) {
                  first = f;
-                 second = s;
+                 second = s.at(0);
                  OnWindowThread(
                      [&] { cursor_during_run = QApplication::overrideCursor()->shape(); });
                  merge::MergeResult result;
-                 result.index_shift = 12;
+                 result.first_polygon_count = 12;
+                 result.index_shift = 3;  // the first file's last top-level index + 1
                  result.polygon_count = 18;
                  return result;
                }});
