@@ -66,6 +66,7 @@ most() { printf '%s\n' "$@" | sort -n | tail -1; }
 # scaled NS FACTOR [PLUS_NS]: NS x FACTOR + PLUS_NS, in ns.
 scaled() { awk -v a="$1" -v k="$2" -v b="${3:-0}" 'BEGIN {printf "%.0f", a * k + b}'; }
 
+# shellcheck disable=SC2034  # OUT_VAR and MEM_VAR are the caller's variables
 # time_run OUT_VAR MEM_VAR CMD...: wall time in ns of one run of CMD, and its peak memory in KB.
 time_run() {
   local -n t_out=$1 m_out=$2
@@ -78,6 +79,7 @@ time_run() {
   m_out=$(cat "$scratch/mem")
 }
 
+# shellcheck disable=SC2034  # OUT_VAR is the caller's variable
 # time_cmd OUT_VAR CMD...: wall time in ns of one run of CMD.
 time_cmd() {
   local -n c_out=$1
@@ -274,6 +276,7 @@ if [[ " $only " == *" w4 "* ]]; then
   "$durvane" merge --no-sync "$first" "${others[@]}" >/dev/null
   w4_out=$(bytes "$first")
   w4_io=$(($(bytes "$scratch/w4/pristine.prj" "${others[@]}") + w4_out))
+  w4_floor() { cat "$scratch/w4/pristine.prj" "${others[@]}" >"$scratch/floor.out"; }
   seven() {
     for other in "${others[@]}"; do "$durvane" merge --no-sync "$first" "$other"; done
   }
@@ -284,7 +287,7 @@ if [[ " $only " == *" w4 "* ]]; then
     time_run t mem "$durvane" merge --no-sync "$first" "${others[@]}"
     d+=("$t") m+=("$mem")
     fresh "$scratch/floor.out"
-    time_cmd t eval 'cat "$scratch/w4/pristine.prj" "${others[@]}" >"$scratch/floor.out"'
+    time_cmd t w4_floor
     f+=("$t")
     cp "$scratch/w4/pristine.prj" "$first"
     fresh
