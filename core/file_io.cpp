@@ -176,28 +176,6 @@ void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) 
   }
 }
 
-std::uint64_t StagedFile::CopyFrom(const InputFile& source, std::uint64_t from, std::uint64_t size,
-                                   std::uint64_t offset) {
-  constexpr auto kLimit = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-  if (from > kLimit || offset > kLimit || size > kLimit - std::max(from, offset)) return 0;
-  auto in_at = static_cast<off_t>(from);
-  auto out_at = static_cast<off_t>(offset);
-  std::uint64_t done = 0;
-  while (done < size) {
-    // At most 1 GiB per call, so that the count always fits the return value.
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1u << 30));
-    const ssize_t n = ::copy_file_range(source.descriptor(), &in_at, fd_, &out_at, want, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::uint64_t>(n);
-  }
-  if (durability_ == Durability::kSync && done >= kEarlyWritebackBytes) {
-    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(done),
-                      SYNC_FILE_RANGE_WRITE);
-  }
-  return done;
-}
-
 void StagedFile::Close() {
   if (fd_ < 0) return;
   FileDescriptor fd(std::exchange(fd_, -1));

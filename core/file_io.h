@@ -12,8 +12,6 @@
 
 namespace durvane {
 
-class InputFile;
-
 // The pieces of one output file, written back to back.
 using ByteSpans = std::span<const std::span<const std::byte>>;
 
@@ -51,14 +49,6 @@ class StagedFile {
   void Reserve(std::uint64_t size);
   // Writes `data` at file offset `offset`. Throws Error naming the destination on failure.
   void WriteAt(std::uint64_t offset, std::span<const std::byte> data);
-  // Copies up to `size` bytes of `source` from its offset `from` to offset `offset` of this
-  // file inside the kernel (copy_file_range), without a trip through user space; file
-  // systems that can share blocks between files share them. Returns how many bytes it
-  // copied: fewer, down to none, when the kernel refuses (files on different file systems, a
-  // file system without support), fails, or the source ends first. The caller copies the
-  // rest itself, and meets any error there.
-  std::uint64_t CopyFrom(const InputFile& source, std::uint64_t from, std::uint64_t size,
-                         std::uint64_t offset);
   // Closes the file, having started its writing to disk; Commit closes any file still open
   // and flushes every file to disk before renaming them.
   void Close();

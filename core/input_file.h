@@ -21,8 +21,6 @@ class InputFile {
   const std::filesystem::path& path() const { return path_; }
   // The size when the file was opened.
   std::uint64_t size() const { return size_; }
-  // The open descriptor, for copies done inside the kernel; it stays owned by this object.
-  int descriptor() const { return fd_; }
 
   // Reads up to `buffer.size()` bytes at `offset` and returns how many it read: fewer only
   // at the end of the file.

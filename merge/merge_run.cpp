@@ -44,13 +44,6 @@ void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind
                  const std::int32_t* shift, std::span<std::byte> buffer, StagedFile& out,
                  std::uint64_t out_at) {
   std::uint64_t at = block.records_offset;
-  // Records copied as they are go inside the kernel where it can; whatever it leaves, and
-  // every record whose indices move, goes through the buffer.
-  if (!shift) {
-    const std::uint64_t copied = out.CopyFrom(file, at, block.end - at, out_at);
-    at += copied;
-    out_at += copied;
-  }
   while (at < block.end) {
     const auto size =
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), block.end - at));
