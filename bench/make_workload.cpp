@@ -2,6 +2,7 @@
 //   w1  DIR/w1.opt: about 1,000,000 polygons, 64 textures of 256 by 256
 //   w2  DIR/w2_first.opt and DIR/w2_second.opt: two models like w1, to convert and merge
 //   w3  DIR/w3_01.opt to DIR/w3_16.opt: 16 models of about 5 MB
+//   w4  DIR/w4_1.opt to DIR/w4_8.opt: 8 models whose PRJ files are about 25 MB, to merge
 // The same seed always gives the same files.
 #include <cstdio>
 #include <exception>
@@ -23,7 +24,7 @@ void WriteModel(const WorkloadShape& shape, const std::filesystem::path& path) {
   std::cout << "made " << path.string() << " (" << model.bytes.size() << " bytes)\n";
 }
 
-constexpr const char* kUsage = "usage: make-workload [--seed N] w1|w2|w3 DIR\n";
+constexpr const char* kUsage = "usage: make-workload [--seed N] w1|w2|w3|w4 DIR\n";
 
 }  // namespace
 
@@ -57,6 +58,11 @@ int main(int argc, char** argv) {
         char name[16];
         std::snprintf(name, sizeof name, "w3_%02d.opt", i);
         WriteModel(durvane::fixture::MediumModelShape(seed + 1000 + i), dir / name);
+      }
+    } else if (workload == "w4") {
+      for (int i = 1; i <= 8; ++i) {
+        const std::string name = "w4_" + std::to_string(i) + ".opt";
+        WriteModel(durvane::fixture::MergePartShape(seed + 2000 + i), dir / name);
       }
     } else {
       std::cerr << kUsage;

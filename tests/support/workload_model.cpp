@@ -127,6 +127,14 @@ WorkloadShape MediumModelShape(std::uint64_t seed) {
   return shape;
 }
 
+WorkloadShape MergePartShape(std::uint64_t seed) {
+  WorkloadShape shape;
+  shape.seed = seed;
+  shape.top_level_nodes = 25;
+  shape.textures = 8;
+  return shape;
+}
+
 BuiltOpt WorkloadModel(const WorkloadShape& shape) {
   Random random(shape.seed);
   OptBuilder b(0x00400008);

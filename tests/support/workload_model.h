@@ -24,6 +24,8 @@ struct WorkloadShape {
 WorkloadShape LargeModelShape(std::uint64_t seed);
 // One of W3's files: about 5 MB.
 WorkloadShape MediumModelShape(std::uint64_t seed);
+// One of W4's files, to merge: a PRJ file of about 25 MB.
+WorkloadShape MergePartShape(std::uint64_t seed);
 
 // Lays the model out. The same shape always gives the same bytes.
 BuiltOpt WorkloadModel(const WorkloadShape& shape);
