@@ -388,7 +388,9 @@ void StagedFile::Close() {
     // and so does a write by a user who may not set them. Those bits are kept only with the
     // owner, so that they never come to mean this process's user.
     const bool owner_kept = ::fchown(fd.get(), kept_.owner, kept_.group) == 0;
-    if (!owner_kept) ::fchown(fd.get(), static_cast<uid_t>(-1), kept_.group);
+    if (!owner_kept && ::fchown(fd.get(), static_cast<uid_t>(-1), kept_.group) != 0) {
+      // The user is not in the old group: the file keeps the user's, as a new file would.
+    }
     mode_t mode = kept_.mode & 07777;
     if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
     if (::fchmod(fd.get(), mode) != 0) ThrowSystemError("write", destination_, errno);
