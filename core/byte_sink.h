@@ -1,12 +1,15 @@
-// An in-memory output buffer that values are appended to; output files are built here in
-// full and written once.
+// An output buffer that values are appended to. A sink either holds its whole block in memory,
+// or streams it: it keeps at most about one chunk and hands older bytes to a spill function,
+// so that a block far larger than memory can be written as it is built.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "core/byte_buffer.h"
 #include "core/little_endian.h"
@@ -15,8 +18,21 @@ namespace durvane {
 
 class ByteSink {
  public:
+  // Takes bytes a streaming sink lets go: their offset within the sink's block, then the bytes.
+  using Spill = std::function<void(std::uint64_t offset, std::span<const std::byte> bytes)>;
+
+  // A sink that holds everything in memory.
+  ByteSink() = default;
+  // A streaming sink that keeps about `chunk_bytes` in memory.
+  ByteSink(Spill spill, std::size_t chunk_bytes)
+      : spill_(std::move(spill)), chunk_bytes_(chunk_bytes) {
+    bytes_.reserve(chunk_bytes);
+  }
+
   void Reserve(std::size_t bytes) { bytes_.reserve(bytes); }
-  std::size_t size() const { return bytes_.size(); }
+  // Bytes appended so far, spilled ones included.
+  std::uint64_t size() const { return spilled_ + bytes_.size(); }
+  // The bytes held in memory: the whole block unless the sink streams.
   std::span<const std::byte> bytes() const { return bytes_; }
   ByteBuffer& storage() { return bytes_; }
 
@@ -33,8 +49,9 @@ class ByteSink {
   }
 
   // Grows the output by count bytes and returns where they start. The bytes are not
-  // initialised: the caller must fill every one of them.
+  // initialised: the caller must fill every one of them before the next call.
   std::byte* Extend(std::size_t count) {
+    if (spill_ && bytes_.size() + count > chunk_bytes_ && !bytes_.empty()) Flush();
     const std::size_t at = bytes_.size();
     bytes_.resize(at + count);
     return bytes_.data() + at;
@@ -44,13 +61,31 @@ class ByteSink {
     if (count > 0) std::memset(Extend(count), 0, count);
   }
 
-  // Overwrites the Long at an offset already written.
-  void PatchLong(std::size_t offset, std::int32_t value) {
-    StoreI32(bytes_.data() + offset, value);
+  // Overwrites the Long at an offset already written, in memory or, once spilled, through
+  // the spill function.
+  void PatchLong(std::uint64_t offset, std::int32_t value) {
+    if (offset >= spilled_) {
+      StoreI32(bytes_.data() + (offset - spilled_), value);
+      return;
+    }
+    std::byte patch[4];
+    StoreI32(patch, value);
+    spill_(offset, patch);
+  }
+
+  // Hands every byte held to the spill function. Only for a streaming sink.
+  void Flush() {
+    if (bytes_.empty()) return;
+    spill_(spilled_, bytes_);
+    spilled_ += bytes_.size();
+    bytes_.resize(0);
   }
 
  private:
   ByteBuffer bytes_;
+  Spill spill_;
+  std::size_t chunk_bytes_ = 0;
+  std::uint64_t spilled_ = 0;
 };
 
 }  // namespace durvane

@@ -1,16 +1,22 @@
 // Fuzz entry point for the conversion: any bytes as an OPT file, converted in memory exactly as
 // `durvane convert` does before it writes (scan, bitmaps, all eight PRJ blocks). A rejected
 // file must fail with durvane::Error; any other exception, a crash or a sanitizer report is a
-// finding. An accepted file must give a PRJ image whose blocks agree with their count fields.
+// finding. An accepted file must give a PRJ image whose blocks agree with their count fields,
+// and streaming the PRJ file in small chunks, as a conversion to disk does in large ones, must
+// give the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <span>
+#include <vector>
 
 #include "core/error.h"
 #include "core/little_endian.h"
+#include "opt/opt_image.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_builder.h"
 #include "prj/prj_layout.h"
 
 namespace {
@@ -72,6 +78,22 @@ void CheckModel(const durvane::ConvertedModel& model, std::span<const std::byte>
   }
 }
 
+// The PRJ file streamed in chunks of a few bytes, so that every block spills and count fields
+// are written again after their bytes have gone out.
+void CheckStreamed(const durvane::ConvertedModel& model, std::span<const std::byte> input) {
+  const durvane::opt::OptImage image(input);
+  std::vector<std::byte> streamed;
+  std::vector<std::string> warnings;
+  const auto write = [&](std::uint64_t offset, std::span<const std::byte> bytes) {
+    if (streamed.size() < offset + bytes.size()) streamed.resize(offset + bytes.size());
+    std::memcpy(streamed.data() + offset, bytes.data(), bytes.size());
+  };
+  constexpr std::size_t kChunkBytes = 13;
+  const std::uint64_t size = durvane::prj::StreamPrj(
+      image, durvane::prj::CountPrjPolygons(image), write, warnings, kChunkBytes);
+  Check(size == streamed.size() && streamed == model.prj.Flatten(), "streamed PRJ bytes");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const durvane::ConvertedModel model = durvane::ConvertOpt(input);
     CheckModel(model, input);
+    CheckStreamed(model, input);
   } catch (const durvane::Error&) {
     // A clean refusal.
   }

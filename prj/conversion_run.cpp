@@ -120,21 +120,32 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
   const std::string base = OutputBaseName(opt_file_name);
   const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
   if (progress) progress(ConversionStage::kRead);
-  // The whole model is computed before anything is created, so that an invalid file leaves
-  // no trace.
-  const ConvertedModel model = ConvertOpt(opt_bytes, progress);
-
+  // Everything that can refuse the file without building its PRJ file runs before anything
+  // is created: the header, the texture scan and the counting walk of the polygons.
+  const opt::OptImage image(opt_bytes);
   ConversionResult result;
+  const std::vector<opt::TextureBitmap> textures = ScanTextures(image, result.warnings);
+  if (progress) progress(ConversionStage::kScanned);
+  const std::int32_t polygon_count = prj::CountPrjPolygons(image);
+
   result.output_folder = qel_directory / base;
   result.prj_path = result.output_folder / (base + ".prj");
-  result.warnings = model.warnings;
   result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
   try {
     const WriterLock lock(result.output_folder, lock_wait);
     StagedFiles files(durability);
-    const auto pieces = model.prj.Pieces();
-    files.Stage(result.prj_path, pieces);
-    StageBitmaps(model.textures, files, result);
+    // The PRJ file goes to its staged file as it is built, a few chunks at a time, so that a
+    // small OPT file whose shared nodes make a huge PRJ file never needs that much memory.
+    StagedFile& prj_file = files.Open(result.prj_path);
+    prj::StreamPrj(
+        image, polygon_count,
+        [&](std::uint64_t offset, std::span<const std::byte> bytes) {
+          prj_file.WriteAt(offset, bytes);
+        },
+        result.warnings);
+    prj_file.Close();
+    if (progress) progress(ConversionStage::kBuilt);
+    StageBitmaps(textures, files, result);
     files.Commit();
   } catch (...) {
     if (result.created_output_folder) {

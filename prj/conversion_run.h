@@ -51,8 +51,9 @@ struct ConversionResult {
 std::string OutputBaseName(const std::string& opt_file_name);
 
 // Converts opt_folder/opt_file_name into qel_directory/<base>/: <base>.prj and one BMP per
-// texture. All or nothing: the model is computed in full first, the files are replaced as one
-// set (see StagedFiles), and on any failure nothing is created or changed. `durability` says
+// texture. All or nothing: the file is checked as far as it can be before anything is created,
+// the PRJ file is then written to a temporary file as it is built, the files are replaced as
+// one set (see StagedFiles), and on any failure nothing is created or changed. `durability` says
 // whether the files reach the disk before they replace the old ones. The conversion holds a
 // WriterLock on the output folder while it writes there; `lock_wait` says whether to wait for
 // another run's. `progress`, when given, hears each stage as the conversion passes it.

@@ -40,7 +40,7 @@ class CornerBlockWriter {
   const opt::OptImage& image_;
   const CornerBlockParams& params_;
   ByteSink& out_;
-  std::size_t count_at_;
+  std::uint64_t count_at_;
   opt::RowTable table_;  // VertexTable or PairTable; starts empty in every conversion
 };
 

@@ -19,7 +19,7 @@ std::int32_t WriteNodeRecordSection(const opt::OptImage& image,
                                     const NodeRecordSectionParams& params, ByteSink& out,
                                     std::vector<std::string>& warnings) {
   out.Long(params.tag);
-  const std::size_t count_at = out.size();
+  const std::uint64_t count_at = out.size();
   out.Long(params.counts_records ? 0 : image.NodeCount());
 
   const std::uint32_t value_bytes = 4 * params.value_count;

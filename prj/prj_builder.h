@@ -1,19 +1,41 @@
-// Builds the whole PRJ file of an OPT file in memory: the leading block, then sections FF01,
-// FF02, FF03, FF04, FF05, FF07 and FF08, with every count field final.
+// Builds the PRJ file of an OPT file: the leading block, then sections FF01, FF02, FF03, FF04,
+// FF05, FF07 and FF08, with every count field final. Either whole in memory, or streamed out
+// as it is built so that memory stays small however large the file grows.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "core/file_io.h"
 #include "opt/opt_image.h"
 #include "prj/prj_image.h"
 
 namespace durvane::prj {
 
-// Throws Error or FormatError when the OPT file cannot be converted; warnings about a PRJ
-// file that is valid but questionable are appended to `warnings`.
+// The model's polygon count, from a walk that builds nothing. Throws Error when the count is
+// beyond a PRJ file's range or would make a PRJ file far larger than the OPT file can
+// describe, and Error or FormatError when the walk breaks the OPT layout.
+std::int32_t CountPrjPolygons(const opt::OptImage& image);
+
+// The whole PRJ file in memory. Throws like CountPrjPolygons; warnings about a PRJ file that is
+// valid but questionable are appended to `warnings`.
 PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings);
+
+// Takes the PRJ file's bytes as they are made: a file offset, then the bytes that go there.
+// Offsets mostly rise, but a count field may be written again once its block is complete.
+using PrjWrite = std::function<void(std::uint64_t offset, std::span<const std::byte> bytes)>;
+
+// Bytes a streamed block holds before it hands them on: large enough for few, large writes.
+inline constexpr std::size_t kStreamChunkBytes = std::size_t{4} << 20;
+
+// Writes the same bytes as BuildPrj through `write`, keeping no more than three chunks of
+// about `chunk_bytes` in memory. `polygon_count` is CountPrjPolygons(image). Returns the file's
+// size.
+std::uint64_t StreamPrj(const opt::OptImage& image, std::int32_t polygon_count,
+                        const PrjWrite& write, std::vector<std::string>& warnings,
+                        std::size_t chunk_bytes = kStreamChunkBytes);
 
 // The largest PRJ file a conversion produces for an OPT file of `input_bytes` bytes; nodes
 // shared many times over could otherwise make a small file demand an enormous output.

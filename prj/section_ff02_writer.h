@@ -30,7 +30,7 @@ class SectionFF02Writer {
 
   const opt::OptImage& image_;
   ByteSink& out_;
-  std::size_t count_at_;
+  std::uint64_t count_at_;
   // The current texture. It starts as one texture with all names eight 0 bytes, so that a
   // polygon met before any texture still gets a well-formed record.
   std::uint8_t flag_ = 0;

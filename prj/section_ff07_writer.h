@@ -22,7 +22,7 @@ class SectionFF07Writer {
 
  private:
   ByteSink& out_;
-  std::size_t count_at_;
+  std::uint64_t count_at_;
 };
 
 }  // namespace durvane::prj

@@ -7,7 +7,9 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "opt/opt_image.h"
 #include "prj/conversion_run.h"
+#include "prj/prj_builder.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
@@ -42,6 +44,32 @@ TEST(ConversionOutput, WrittenFileEqualsTheInMemoryConversion) {
   ExpectFileMatchesMemory(fixture::SampleModel(), "sample.opt");
   // Several megabytes of output: every polygon block spills many times.
   ExpectFileMatchesMemory(fixture::WorkloadModel(fixture::MediumModelShape(7)), "medium.opt");
+}
+
+TEST(ConversionOutput, StreamedPrjEqualsTheWholeOneAtEveryChunkSize) {
+  // Small chunks make every block spill, and count fields be written again after their bytes
+  // have gone out.
+  for (const BuiltOpt& model :
+       {fixture::SampleModel(), fixture::WorkloadModel(fixture::MediumModelShape(3))}) {
+    const opt::OptImage image(model.bytes);
+    std::vector<std::string> whole_warnings;
+    const std::vector<std::byte> whole = prj::BuildPrj(image, whole_warnings).Flatten();
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{4096}}) {
+      SCOPED_TRACE("chunk of " + std::to_string(chunk) + " bytes");
+      std::vector<std::byte> streamed;
+      std::vector<std::string> warnings;
+      const std::uint64_t size = prj::StreamPrj(
+          image, prj::CountPrjPolygons(image),
+          [&](std::uint64_t offset, std::span<const std::byte> bytes) {
+            if (streamed.size() < offset + bytes.size()) streamed.resize(offset + bytes.size());
+            std::memcpy(streamed.data() + offset, bytes.data(), bytes.size());
+          },
+          warnings, chunk);
+      EXPECT_EQ(size, whole.size());
+      EXPECT_TRUE(streamed == whole);
+      EXPECT_EQ(warnings, whole_warnings);
+    }
+  }
 }
 
 // A model whose first top-level entry makes megabytes of records and whose last polygon names

@@ -2,16 +2,21 @@
 // allocated or looped over: a tiny file claiming 2^31 - 1 of something fails at once.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <limits>
+#include <sstream>
 #include <string>
 
 #include "core/error.h"
 #include "core/little_endian.h"
 #include "prj/conversion_run.h"
 #include "prj/prj_layout_reader.h"
+#include "tests/support/child_process.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace durvane {
 namespace {
@@ -146,6 +151,45 @@ TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
 
   const std::string message = RefusalOf(bytes);
   EXPECT_NE(message.find("refers to the same lists so often"), std::string::npos) << message;
+}
+
+TEST(ResourceBounds, SharedNodesThatMakeAHugePrjFileNeedLittleMemory) {
+  // 48 top-level entries name one node with 8 group children that lead to one P whose 64
+  // children are one list of 40 polygons: a file of a few kilobytes, within the walk budget,
+  // whose PRJ file holds 983040 polygons, some 170 MB.
+  OptBuilder b;
+  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
+  const int polygons =
+      PolygonList(b, std::vector<PolygonRow>(40, PolygonRow{{0, 1, 2, -1}, {0, 1, 2, -1}, {}, {}}));
+  const int p = b.Node({.type = 0, .child_count = 64}, [&] {
+    Bytes children;
+    for (int i = 0; i < 64; ++i) children.Address(Ref::To(polygons));
+    return children;
+  }());
+  std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
+  top_children.insert(top_children.end(), 8, Ref::To(GroupLeadingTo(b, p)));
+  b.TopLevel(std::vector<Ref>(48, Ref::To(TopLevelNode(b, top_children))));
+  const std::vector<std::byte> bytes = b.Build().bytes;
+  ASSERT_LT(bytes.size(), 16384u);
+
+  TempDir dir;
+  WriteBytes(dir.path() / "shared.opt", bytes);
+  const auto outcome = RunInChild({}, [&] {
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const ConversionResult result =
+        RunConversion(dir.path(), dir.path(), "shared.opt", Durability::kNoSync);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    return std::to_string(std::filesystem::file_size(result.prj_path)) + " " +
+           std::to_string((after.ru_maxrss - before.ru_maxrss) / 1024);
+  });
+  ASSERT_TRUE(outcome.exited && outcome.exit_code == 0) << outcome.report;
+  std::uint64_t prj_bytes = 0, grown_mib = 0;
+  std::istringstream(outcome.report) >> prj_bytes >> grown_mib;
+  EXPECT_GT(prj_bytes, std::uint64_t{160} << 20) << outcome.report;
+  EXPECT_LT(grown_mib, 64u) << "peak memory grew by " << grown_mib << " MiB";
 }
 
 TEST(ResourceBounds, HugePrjCountFieldsAreRefusedBeforeTheRecordsAreWalked) {
