@@ -25,27 +25,39 @@ OptImage::OptImage(std::span<const std::byte> bytes) : view_(bytes) {
 std::int32_t OptImage::SelectedNode(std::int32_t group_address) const {
   switch (ChildCount(group_address)) {
     case 1:
-      return InPlaceChild(group_address, 1);
+      return InPlaceChild(group_address, 1, ZeroAddress::kFollowed);
     case 3:
-      return InPlaceChild(group_address, 3);
+      return InPlaceChild(group_address, 3, ZeroAddress::kFollowed);
     case 4:
-      return InPlaceChild(group_address, 4);
+      return InPlaceChild(group_address, 4, ZeroAddress::kFollowed);
     default:
-      return Long(group_address, kDataAddressOffset, "DataAddress");
+      return Address(group_address, kDataAddressOffset, ZeroAddress::kFollowed, "DataAddress");
   }
+}
+
+std::int32_t OptImage::AddressAt(std::uint64_t offset, ZeroAddress zero,
+                                 std::string_view what) const {
+  const std::int32_t address = view_.LongUnchecked(offset);
+  if (address < opt_base_ && (address != 0 || zero == ZeroAddress::kFollowed)) {
+    throw FormatError(offset, std::string(what) + " holds the address " + HexSigned(address) +
+                                  ", below OptBase " + HexSigned(opt_base_) +
+                                  ", before the start of the file");
+  }
+  return address;
 }
 
 void OptImage::ThrowBadField(std::int32_t address, std::uint32_t node_offset, std::uint64_t count,
                              std::string_view what) const {
   const std::int64_t start = static_cast<std::int64_t>(address) - opt_base_ + node_offset;
   std::string message(what);
-  message += " at node offset " + std::to_string(node_offset) + " of the node at address " +
-             HexSigned(address);
+  message +=
+      " at node offset " + Hex(node_offset) + " of the node at address " + HexSigned(address);
   if (start < 0) {
+    // Addresses read through AddressAt never get here; this is for computed ones.
     throw Error(message + ": the address lies below OptBase " + HexSigned(opt_base_) +
                 ", outside the file");
   }
-  message += " needs " + std::to_string(count) + " byte" + (count == 1 ? "" : "s") +
+  message += " would end at " + Hex(static_cast<std::uint64_t>(start) + count) +
              ", but the file ends at " + Hex(view_.size());
   throw FormatError(static_cast<std::uint64_t>(start), message);
 }

@@ -12,6 +12,10 @@
 
 namespace durvane::opt {
 
+// What a caller does with an address of 0: some lists skip such entries, other fields always
+// lead on to the node they name.
+enum class ZeroAddress : std::uint8_t { kSkipped, kFollowed };
+
 class OptImage {
  public:
   // Reads the header. Throws FormatError when the header or the top-level table lies outside
@@ -24,7 +28,18 @@ class OptImage {
 
   // Address of top-level table entry i, 1-based.
   std::int32_t TopLevelEntry(std::int32_t i) const {
-    return view_.LongUnchecked(kTopLevelTableOffset + 4 * static_cast<std::uint64_t>(i - 1));
+    return AddressAt(kTopLevelTableOffset + 4 * static_cast<std::uint64_t>(i - 1),
+                     ZeroAddress::kFollowed, "the top-level table entry");
+  }
+
+  // The address stored at file offset `offset`, which must lie inside the file. Every address
+  // read is followed unless it is a 0 that its list skips, so one below OptBase is refused here,
+  // where the message can give the offset it was read from; `what` names the field.
+  std::int32_t AddressAt(std::uint64_t offset, ZeroAddress zero, std::string_view what) const;
+  // The address at node offset k of the node at address, checked like AddressAt.
+  std::int32_t Address(std::int32_t address, std::uint32_t node_offset, ZeroAddress zero,
+                       std::string_view what) const {
+    return AddressAt(Offset(address, node_offset, 4, what), zero, what);
   }
 
   // File offset of node offset k of the node at address. Throws FormatError when the address
@@ -54,9 +69,10 @@ class OptImage {
   }
 
   // Entry j (1-based) of the in-place child list of the node at address.
-  std::int32_t InPlaceChild(std::int32_t address, std::int32_t j) const {
-    return Long(address, kPayloadOffset + 4 * static_cast<std::uint32_t>(j - 1),
-                "child list entry");
+  std::int32_t InPlaceChild(std::int32_t address, std::int32_t j,
+                            ZeroAddress zero = ZeroAddress::kSkipped) const {
+    return Address(address, kPayloadOffset + 4 * static_cast<std::uint32_t>(j - 1), zero,
+                   "child list entry");
   }
 
   // The selected node of a group node: the last entry of its in-place list when ChildCount is

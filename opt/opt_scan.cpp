@@ -76,7 +76,8 @@ class TextureScan {
     const auto at = static_cast<std::uint64_t>(start);
     budget_.Spend(children);
     for (std::int64_t k = 0; k < children; ++k) {
-      VisitChildOfSelected(image_.view().LongUnchecked(at + 4 * static_cast<std::uint64_t>(k)));
+      VisitChildOfSelected(image_.AddressAt(at + 4 * static_cast<std::uint64_t>(k),
+                                            ZeroAddress::kFollowed, "the child table entry"));
     }
   }
 
@@ -154,6 +155,12 @@ class TextureScan {
       const auto pixels = image_.NodeBytes(n, f.pixels, static_cast<std::uint64_t>(pixel_count),
                                            "the " + std::to_string(pixel_count) + " pixel bytes");
       const std::int32_t palette_address = image_.Long(n, f.palette_address, "PaletteAddress");
+      if (static_cast<std::int64_t>(palette_address) + kPaletteDisplacement < image_.OptBase()) {
+        throw FormatError(image_.Offset(n, f.palette_address, 4, "PaletteAddress"),
+                          "PaletteAddress " + HexSigned(palette_address) +
+                              " puts the texture palette below OptBase " +
+                              HexSigned(image_.OptBase()) + ", before the start of the file");
+      }
       const auto palette = image_.NodeBytes(palette_address, kPaletteDisplacement, kPaletteBytes,
                                             "the texture palette");
       // Nodes may be shared, so the same texture can be reached again and again; the bitmaps

@@ -64,7 +64,7 @@ void WalkPolygons(const OptImage& image, Visitors&... visitors) {
         if (type != kGroupNode) continue;
 
         const std::int32_t s = image.SelectedNode(k);
-        const std::int32_t p = image.InPlaceChild(s, 1);
+        const std::int32_t p = image.InPlaceChild(s, 1, ZeroAddress::kFollowed);
         const std::int64_t p_children = image.ChildCount(p);
         RequireChildList(image, p, p_children);
         budget.Spend(p_children);

@@ -155,9 +155,9 @@ class LayoutWalk {
     const std::uint64_t left = view_.size() - at_;
     if (static_cast<std::uint64_t>(count) > left / length) {
       throw FormatError(at_, std::string(traits.name) + ": " + Plural(count, "record") + " of " +
-                                 std::to_string(length) + " bytes need " +
-                                 Hex(static_cast<std::uint64_t>(count) * length) +
-                                 " bytes, but the file ends at " + Hex(view_.size()));
+                                 std::to_string(length) + " bytes would end at " +
+                                 Hex(at_ + static_cast<std::uint64_t>(count) * length) +
+                                 ", but the file ends at " + Hex(view_.size()));
     }
     if (reads_ == IndexReads::kAll || !traits.per_polygon) {
       for (std::int64_t r = 0; r < count; ++r) {

@@ -32,7 +32,7 @@ TEST(ByteView, RefusesReadsPastTheEndWithOffsetAndWhat) {
     FAIL() << "expected an error";
   } catch (const FormatError& e) {
     EXPECT_EQ(e.offset(), 2u);
-    EXPECT_STREQ(e.what(), "offset 0x2: NodeCount needs 4 bytes, but the file ends at 0x5");
+    EXPECT_STREQ(e.what(), "offset 0x2: NodeCount would end at 0x6, but the file ends at 0x5");
   }
 }
 

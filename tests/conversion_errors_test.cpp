@@ -2,7 +2,10 @@
 // conversion then writes nothing at all.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/error.h"
+#include "core/little_endian.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,13 +50,13 @@ void ExpectContains(const std::string& message, const std::string& part) {
 TEST(ConversionErrors, HeaderAndTopLevelTable) {
   std::vector<std::byte> tiny(10);
   ExpectContains(ConversionError(tiny),
-                 "offset 0x8: the base address needs 4 bytes, but the file ends at 0xa");
+                 "offset 0x8: the base address would end at 0xc, but the file ends at 0xa");
 
   OptBuilder b;
   b.OverrideNodeCount(3);
   b.TopLevel({Ref::Raw(0)});
   ExpectContains(ConversionError(b.Build().bytes),
-                 "offset 0x16: the top-level table of 3 entries needs 12 bytes, but the file "
+                 "offset 0x16: the top-level table of 3 entries would end at 0x22, but the file "
                  "ends at 0x1a");
 
   OptBuilder negative;
@@ -68,14 +71,26 @@ TEST(ConversionErrors, HeaderAndTopLevelTable) {
 TEST(ConversionErrors, AddressesOutsideTheFile) {
   OptBuilder below;
   below.TopLevel({Ref::Raw(0x100)});  // OptBase is 0x10000
-  ExpectContains(ConversionError(below.Build().bytes),
-                 "top-level entry 1: ChildCount at node offset 8 of the node at address 0x100: "
-                 "the address lies below OptBase 0x10000");
+  ExpectContains(
+      ConversionError(below.Build().bytes),
+      "offset 0x16: top-level entry 1: the top-level table entry holds the address 0x100, "
+      "below OptBase 0x10000");
+
+  // An address below OptBase in a child list is named at the offset it was read from.
+  OptBuilder child;
+  child.TopLevel({Ref::To(TopLevelNode(child, {Ref::Raw(0x100)}))});
+  const std::vector<std::byte> child_bytes = child.Build().bytes;
+  const std::string child_message = ConversionError(child_bytes);
+  ExpectContains(child_message, "child list entry holds the address 0x100, below OptBase 0x10000");
+  const std::uint64_t read_at =
+      std::stoull(child_message.substr(std::strlen("offset ")), nullptr, 16);
+  ASSERT_LE(read_at + 4, child_bytes.size());
+  EXPECT_EQ(LoadI32(child_bytes.data() + read_at), 0x100);
 
   OptBuilder past;
   const int top = TopLevelNode(past, {});
   past.TopLevel({Ref::To(top, 20)});  // the node's ChildCount would lie past the end
-  ExpectContains(ConversionError(past.Build().bytes), "ChildCount at node offset 8");
+  ExpectContains(ConversionError(past.Build().bytes), "ChildCount at node offset 0x8");
   ExpectContains(ConversionError(past.Build().bytes), "but the file ends at");
 
   OptBuilder children;
@@ -117,7 +132,7 @@ TEST(ConversionErrors, PolygonListCounts) {
   };
   ExpectContains(ConversionError(set_polygon_data_count(-1)), "has DataCount -1, below 0");
   ExpectContains(ConversionError(set_polygon_data_count(0x7fffffff)),
-                 "the 2147483647 polygon rows and trailing tables at node offset 28");
+                 "the 2147483647 polygon rows and trailing tables at node offset 0x1c");
   // A file cut inside the trailing tables.
   std::vector<std::byte> cut = model.bytes;
   cut.resize(cut.size() - 8);

@@ -117,7 +117,7 @@ TEST(MergeRun, InvalidInputLeavesTheFirstFileUnchanged) {
       {"second cut short", first, truncated, false, "not a valid PRJ file: offset 0x"},
       {"second with a wrong tag", first, bad_tag, false, "expected the tag 0xff01"},
       {"first with trailing bytes", trailing, second, true, "1 byte follow"},
-      {"first file empty", {}, second, true, "the polygon count needs 4 bytes"},
+      {"first file empty", {}, second, true, "the polygon count would end at 0x4"},
       {"index shift overflow", BuildPrjFile(at_max), second, true, "cannot merge '"},
   };
   for (const Case& c : cases) {

@@ -152,14 +152,15 @@ void PutLong(std::vector<std::byte>& bytes, std::size_t at, std::int32_t value) 
 TEST(PrjLayoutReader, RefusesBrokenCountsAndTags) {
   const auto good = BuildPrjFile(OddOffsetsFile());
 
-  ExpectRefused({std::byte{0}, std::byte{0}}, 0, "leading block: the polygon count needs 4");
+  ExpectRefused({std::byte{0}, std::byte{0}}, 0,
+                "leading block: the polygon count would end at 0x4");
 
   auto bytes = good;
   PutLong(bytes, 0, -1);
   ExpectRefused(bytes, 0, "leading block: the polygon count -1 is negative");
 
   PutLong(bytes, 0, 100);
-  ExpectRefused(bytes, 4, "leading block: 100 records of 52 bytes need 0x1450 bytes");
+  ExpectRefused(bytes, 4, "leading block: 100 records of 52 bytes would end at 0x1454,");
 
   PutLong(bytes, 0, 1);  // one record too few: FF01 expected inside the second record
   ExpectRefused(bytes, 56,
@@ -183,7 +184,7 @@ TEST(PrjLayoutReader, RefusesBrokenCountsAndTags) {
                 "section FF04");
   PutLong(bytes, 311, 4);
   ExpectRefused(bytes, 315,
-                "section FF04: 4 records of 76 bytes need 0x130 bytes, but the "
+                "section FF04: 4 records of 76 bytes would end at 0x26b, but the "
                 "file ends at 0x237");
 
   bytes = good;
@@ -210,7 +211,7 @@ TEST(PrjLayoutReader, RefusesFF02RecordsThatDisagreeWithTheirBytes) {
   auto bytes = BuildPrjFile(s);
   bytes.resize(253 + 6 + 100);  // cut inside the second record's string
   ExpectRefused(bytes, 259,
-                "section FF02, record 2 of 2 at 0xfd: string 1 needs 200 bytes, "
+                "section FF02, record 2 of 2 at 0xfd: string 1 would end at 0x1cb, "
                 "but the file ends at 0x167");
 }
 
