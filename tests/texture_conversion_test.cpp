@@ -98,25 +98,48 @@ TEST_F(TextureConversion, ANameMetTwiceGetsOneFileFromTheLastTextureReplacingOld
 }
 
 TEST_F(TextureConversion, UnsafeNamesGetAWarningAndNoFileAnywhere) {
-  TextureDesc with_zeros = NamedTexture("AB", {1});  // padded with 0 bytes
-  const auto opt = ModelWith({NamedTexture("../x", {1}), with_zeros, NamedTexture("a:b|c?d*", {2}),
-                              NamedTexture("SAFE_NAM", {3})});
-  WriteOpt("unsafe.opt", opt);
+  // Each name is unsafe for one reason only: without it, the name would make a file.
+  struct Case {
+    std::string name;
+    const char* printed;
+  };
+  const std::vector<Case> cases = {
+      {"../EVIL_", "../EVIL_"},  // a folder separator, and nothing else
+      {std::string("..\\EVIL_"), "..\\x5cEVIL_"},
+      {"A:B_____", "A:B_____"},
+      {"A*B_____", "A*B_____"},
+      {"A?B_____", "A?B_____"},
+      {"A|B_____", "A|B_____"},
+      {"A\"B_____", "A\"B_____"},
+      {"A<B_____", "A<B_____"},
+      {"A>B_____", "A>B_____"},
+      {std::string("A\x01"
+                   "B_____",
+                   8),
+       "A\\x01B_____"},
+      {std::string("A\x7f"
+                   "B_____",
+                   8),
+       "A\\x7fB_____"},
+      {"AB", "AB\\x00\\x00\\x00\\x00\\x00\\x00"},  // padded with 0 bytes
+  };
+  std::vector<TextureDesc> textures;
+  for (const Case& c : cases) textures.push_back(NamedTexture(c.name, {1}));
+  textures.push_back(NamedTexture("SAFE_NAM", {3}));
+  WriteOpt("unsafe.opt", ModelWith(textures));
   const ConversionResult result = RunConversion(qel_.path(), in_.path(), "unsafe.opt");
 
   EXPECT_EQ(Tree(), (std::set<std::string>{"unsafe", "unsafe/unsafe.prj", "unsafe/SAFE_NAM.BMP"}));
   EXPECT_EQ(ListTree(in_.path()), std::vector<std::string>{"unsafe.opt"});
-  std::vector<std::string> texture_warnings;
+  std::vector<std::string> texture_warnings, expected;
   for (const std::string& w : result.warnings) {
     if (w.find("gets no bitmap") != std::string::npos) texture_warnings.push_back(w);
   }
-  EXPECT_EQ(
-      texture_warnings,
-      (std::vector<std::string>{
-          "texture \"../x\\x00\\x00\\x00\\x00\" gets no bitmap: its name cannot be a file name",
-          "texture \"AB\\x00\\x00\\x00\\x00\\x00\\x00\" gets no bitmap: its name cannot be a "
-          "file name",
-          "texture \"a:b|c?d*\" gets no bitmap: its name cannot be a file name"}));
+  for (const Case& c : cases) {
+    expected.push_back(std::string("texture \"") + c.printed +
+                       "\" gets no bitmap: its name cannot be a file name");
+  }
+  EXPECT_EQ(texture_warnings, expected);
 }
 
 TEST_F(TextureConversion, ABadTextureWritesNothing) {
