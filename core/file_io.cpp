@@ -288,6 +288,31 @@ std::size_t Recover(const LoggedRun& run) {
 
 }  // namespace
 
+namespace {
+
+std::atomic<bool> unnamed_allowed{true};
+
+// An unnamed file in `folder` for writing, or -1 where the file system or the system cannot
+// make one (or cannot name it later through /proc): the caller then makes a named file.
+int OpenUnnamed(const std::filesystem::path& folder) {
+  static const bool proc_mounted = ::access("/proc/self/fd", X_OK) == 0;
+  if (!proc_mounted || !unnamed_allowed) return -1;
+  return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+}  // namespace
+
+void AllowUnnamedTemporaries(bool allow) {
+  unnamed_allowed = allow;
+}
+
+bool TakesUnnamedTemporaries(const std::filesystem::path& folder) {
+  const int fd = OpenUnnamed(folder);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 void SetCommitStepObserver(CommitStepObserver observer) {
   Observer() = std::move(observer);
 }
@@ -395,6 +420,7 @@ void StagedFile::Close() {
     if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
     if (::fchmod(fd.get(), mode) != 0) ThrowSystemError("write", destination_, errno);
   }
+  if (name_) std::exchange(name_, {})(fd.get());
   // The flush to disk waits until Commit, so that the disk writes all the set's files at once
   // rather than one after another; here they are only started.
   if (durability_ == Durability::kSync) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -492,30 +518,44 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   if (replacing && S_ISDIR(old.st_mode)) {
     ThrowFileError("write", destination, "it is a directory");
   }
-  if (!log_) {
-    log_ = std::make_unique<RunLog>(std::filesystem::absolute(home) / (kRunLogPrefix + token_),
-                                    token_, durability_, destination);
-  }
-
   const std::string number = std::to_string(entries_.size());
   const std::string name = "." + target.filename().string();
   const std::filesystem::path dir = target.parent_path();
-  LoggedFile logged{target, dir / (name + kTemporarySuffix + token_ + "-" + number),
-                    dir / (name + kBackupSuffix + token_ + "-" + number)};
-  // Listed before it exists, so that no temporary file is ever unknown to the log.
-  log_->Append(StagedRecord(logged));
-  const int raw_fd =
-      CreateTrackedFile(logged.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (raw_fd < 0) ThrowSystemError("write", destination, errno);
+  const LoggedFile logged{target, dir / (name + kTemporarySuffix + token_ + "-" + number),
+                          dir / (name + kBackupSuffix + token_ + "-" + number)};
+  // A temporary file is listed in the log before it has a name, so that no temporary file is
+  // ever unknown to the log: an unnamed one when it is complete, a named one before it exists.
+  StagedFile::Namer namer;
+  int raw_fd = OpenUnnamed(dir);
+  if (raw_fd >= 0) {
+    namer = [this, home, destination, logged](int fd) {
+      LogStaged(home, destination, StagedRecord(logged));
+      if (LinkTrackedFile(fd, logged.temporary) != 0) ThrowSystemError("write", destination, errno);
+    };
+  } else {
+    LogStaged(home, destination, StagedRecord(logged));
+    raw_fd = CreateTrackedFile(logged.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (raw_fd < 0) ThrowSystemError("write", destination, errno);
+  }
   StagedFile::Kept kept;
   if (replacing) kept = {true, old.st_uid, old.st_gid, old.st_mode};
-  entries_.push_back({logged.temporary, logged.backup, target, destination, 0, 0,
-                      std::make_unique<StagedFile>(raw_fd, destination, durability_, kept)});
+  entries_.push_back(
+      {logged.temporary, logged.backup, target, destination, 0, 0,
+       std::make_unique<StagedFile>(raw_fd, destination, durability_, kept, std::move(namer))});
   struct stat created {};
   if (::fstat(raw_fd, &created) != 0) ThrowSystemError("write", destination, errno);
   entries_.back().device = created.st_dev;
   entries_.back().inode = created.st_ino;
   return *entries_.back().file;
+}
+
+void StagedFiles::LogStaged(const std::filesystem::path& home,
+                            const std::filesystem::path& destination, const std::string& record) {
+  if (!log_) {
+    log_ = std::make_unique<RunLog>(std::filesystem::absolute(home) / (kRunLogPrefix + token_),
+                                    token_, durability_, destination);
+  }
+  log_->Append(record);
 }
 
 void StagedFiles::Commit() {

@@ -42,9 +42,17 @@ class StagedFile {
     unsigned group = 0;
     unsigned mode = 0;  // permission bits, set-user-ID and set-group-ID included
   };
-  // Takes over an open descriptor; made by StagedFiles::Open.
-  StagedFile(int fd, std::filesystem::path destination, Durability durability, Kept kept)
-      : fd_(fd), destination_(std::move(destination)), durability_(durability), kept_(kept) {}
+  // Gives an unnamed file its temporary name, once it is complete.
+  using Namer = std::function<void(int fd)>;
+  // Takes over an open descriptor; made by StagedFiles::Open. `name` is empty when the file
+  // has its name already.
+  StagedFile(int fd, std::filesystem::path destination, Durability durability, Kept kept,
+             Namer name = {})
+      : fd_(fd),
+        destination_(std::move(destination)),
+        durability_(durability),
+        kept_(kept),
+        name_(std::move(name)) {}
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
   ~StagedFile();
@@ -65,10 +73,13 @@ class StagedFile {
   std::filesystem::path destination_;
   Durability durability_;
   Kept kept_;
+  Namer name_;
 };
 
 // A set of output files written all or nothing. Stage writes each file in full to a new
-// temporary file beside its destination; Commit then flushes them all to disk (unless the set
+// temporary file beside its destination: an unnamed one (O_TMPFILE) where the file system
+// allows, which gets its temporary name only once complete, so that a run killed while it
+// writes leaves nothing behind. Commit then flushes them all to disk (unless the set
 // is kNoSync) and replaces the destinations with them. After a failure, or once the next run
 // has swept the folder after a kill, every destination holds either its old file or its new
 // one, and all of them the same: never some old and some new. Files of the folder that are not
@@ -81,7 +92,8 @@ class StagedFile {
 //
 // How the set is replaced as a whole: the set keeps a run log, a small file named
 // ".durvane-run-<token>" in the folder of its first destination, locked with flock(2) for as
-// long as the set lives. Before a temporary file is created, the log lists it together with
+// long as the set lives, and created when the set's first temporary file is named. Before a
+// temporary file gets its name, the log lists it together with
 // its destination and the name of a backup. Commit then appends the temporary files' inode
 // numbers and a "replacing" mark (flushed to disk), and for each file in turn makes the backup
 // a hard link to the old file (or, on a file system without hard links, renames the old file
@@ -129,6 +141,9 @@ class StagedFiles {
     std::unique_ptr<StagedFile> file;
   };
   class RunLog;
+  // Lists a temporary file in the run log, creating the log in `home` first if need be.
+  void LogStaged(const std::filesystem::path& home, const std::filesystem::path& destination,
+                 const std::string& record);
   void Replace();
   void Abandon() noexcept;
 
@@ -165,6 +180,12 @@ enum class CommitStep : std::uint8_t {
              // last rename; n + 1: after the "done" mark, before the backups are removed
 };
 using CommitStepObserver = std::function<void(CommitStep, std::size_t)>;
+// Test seam: whether staged files start unnamed where the file system allows (the default), or
+// always get their temporary name at once, as on file systems without unnamed files.
+void AllowUnnamedTemporaries(bool allow);
+// Whether `folder`'s file system can make unnamed files, and staged files there start unnamed.
+bool TakesUnnamedTemporaries(const std::filesystem::path& folder);
+
 // Sets the observer every StagedFiles calls (none: an empty function). Not for concurrent
 // use with running sets.
 void SetCommitStepObserver(CommitStepObserver observer);

@@ -46,6 +46,17 @@ int CreateTrackedFile(const std::filesystem::path& path, int flags, mode_t mode)
   return fd;
 }
 
+int LinkTrackedFile(int fd, const std::filesystem::path& path) {
+  // linkat with AT_EMPTY_PATH needs a privilege; the descriptor's entry under /proc does not.
+  const std::string proc_entry = "/proc/self/fd/" + std::to_string(fd);
+  Tracked& t = tracked();
+  const std::lock_guard lock(t.mutex);
+  const int result =
+      ::linkat(AT_FDCWD, proc_entry.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+  if (result == 0) t.paths.insert(path.string());
+  return result;
+}
+
 void UntrackFile(const std::filesystem::path& path) {
   Tracked& t = tracked();
   const std::lock_guard lock(t.mutex);

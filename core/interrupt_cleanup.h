@@ -14,6 +14,10 @@ namespace durvane {
 // under one lock, so an interrupt never misses a file being created.
 int CreateTrackedFile(const std::filesystem::path& path, int flags, mode_t mode);
 
+// Gives the unnamed file open as `fd` (made with O_TMPFILE) the name `path`, and tracks it
+// as one of this process's temporary files. Returns 0, or -1 with errno set.
+int LinkTrackedFile(int fd, const std::filesystem::path& path);
+
 // Stops tracking `path`: it was renamed into place or removed.
 void UntrackFile(const std::filesystem::path& path);
 

@@ -91,8 +91,11 @@ TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLef
   // SIGKILL arrives when a write would take the merged file's temporary copy past 1024 bytes.
   // The first file's records and the second's are written in separate passes, not in file
   // order, so the copy may hold less.
-  const auto outcome = RunInChild({.file_size_limit = kSmallFileLimit, .kill_at_limit = true},
-                                  [&] { return Merge(); });
+  // Named temporary files here; KilledConversion covers unnamed ones, which leave nothing.
+  const auto outcome = RunInChild({.file_size_limit = kSmallFileLimit, .kill_at_limit = true}, [&] {
+    AllowUnnamedTemporaries(false);
+    return Merge();
+  });
   ASSERT_EQ(outcome.signal, SIGKILL) << outcome.report;
   EXPECT_EQ(ReadBytes(first_), first_bytes_);
   const std::vector<std::string> left = ListTree(dir_.path());
