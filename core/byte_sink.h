@@ -18,8 +18,10 @@ namespace durvane {
 
 class ByteSink {
  public:
-  // Takes bytes a streaming sink lets go: their offset within the sink's block, then the bytes.
-  using Spill = std::function<void(std::uint64_t offset, std::span<const std::byte> bytes)>;
+  // Takes bytes a streaming sink lets go: their offset within the sink's block, then a buffer
+  // that holds them, which the function may keep. It returns the buffer the sink fills next:
+  // the same one, or another; either way the sink empties it first.
+  using Spill = std::function<ByteBuffer(std::uint64_t offset, ByteBuffer bytes)>;
 
   // A sink that holds everything in memory.
   ByteSink() = default;
@@ -68,17 +70,19 @@ class ByteSink {
       StoreI32(bytes_.data() + (offset - spilled_), value);
       return;
     }
-    std::byte patch[4];
-    StoreI32(patch, value);
-    spill_(offset, patch);
+    ByteBuffer patch(4);
+    StoreI32(patch.data(), value);
+    spill_(offset, std::move(patch));
   }
 
   // Hands every byte held to the spill function. Only for a streaming sink.
   void Flush() {
     if (bytes_.empty()) return;
-    spill_(spilled_, bytes_);
-    spilled_ += bytes_.size();
+    const std::size_t count = bytes_.size();
+    bytes_ = spill_(spilled_, std::move(bytes_));
     bytes_.resize(0);
+    bytes_.reserve(chunk_bytes_);
+    spilled_ += count;
   }
 
  private:

@@ -84,13 +84,14 @@ void CheckStreamed(const durvane::ConvertedModel& model, std::span<const std::by
   const durvane::opt::OptImage image(input);
   std::vector<std::byte> streamed;
   std::vector<std::string> warnings;
-  const auto write = [&](std::uint64_t offset, std::span<const std::byte> bytes) {
+  const auto write = [&](std::uint64_t offset, durvane::ByteBuffer bytes) {
     if (streamed.size() < offset + bytes.size()) streamed.resize(offset + bytes.size());
     std::memcpy(streamed.data() + offset, bytes.data(), bytes.size());
+    return bytes;
   };
   constexpr std::size_t kChunkBytes = 13;
-  const std::uint64_t size = durvane::prj::StreamPrj(
-      image, durvane::prj::CountPrjPolygons(image), write, warnings, kChunkBytes);
+  const std::uint64_t size = durvane::prj::StreamPrj(image, durvane::prj::CountPrjPolygons(image),
+                                                     write, warnings, kChunkBytes);
   Check(size == streamed.size() && streamed == model.prj.Flatten(), "streamed PRJ bytes");
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "core/write_behind.h"
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
 #include "prj/prj_builder.h"
@@ -136,13 +137,18 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
     StagedFiles files(durability);
     // The PRJ file goes to its staged file as it is built, a few chunks at a time, so that a
     // small OPT file whose shared nodes make a huge PRJ file never needs that much memory.
+    // A thread of its own writes each chunk while the next is built.
     StagedFile& prj_file = files.Open(result.prj_path);
-    prj::StreamPrj(
-        image, polygon_count,
-        [&](std::uint64_t offset, std::span<const std::byte> bytes) {
-          prj_file.WriteAt(offset, bytes);
-        },
-        result.warnings);
+    {
+      WriteBehind writer(prj_file);
+      prj::StreamPrj(
+          image, polygon_count,
+          [&](std::uint64_t offset, ByteBuffer bytes) {
+            return writer.Write(offset, std::move(bytes));
+          },
+          result.warnings);
+      writer.Finish();
+    }
     prj_file.Close();
     if (progress) progress(ConversionStage::kBuilt);
     StageBitmaps(textures, files, result);

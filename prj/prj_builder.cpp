@@ -123,8 +123,8 @@ class StreamedBlocks {
     if (block > kFF02) base_[block] = end_;
     const std::uint64_t base = base_[block];
     sinks_[block].emplace(
-        [this, base](std::uint64_t offset, std::span<const std::byte> bytes) {
-          write_(base + offset, bytes);
+        [this, base](std::uint64_t offset, ByteBuffer bytes) {
+          return write_(base + offset, std::move(bytes));
         },
         chunk_bytes_);
     return *sinks_[block];

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/byte_buffer.h"
 #include "opt/opt_image.h"
 #include "prj/prj_image.h"
 
@@ -23,9 +24,11 @@ std::int32_t CountPrjPolygons(const opt::OptImage& image);
 // valid but questionable are appended to `warnings`.
 PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings);
 
-// Takes the PRJ file's bytes as they are made: a file offset, then the bytes that go there.
-// Offsets mostly rise, but a count field may be written again once its block is complete.
-using PrjWrite = std::function<void(std::uint64_t offset, std::span<const std::byte> bytes)>;
+// Takes the PRJ file's bytes as they are made: a file offset, then a buffer holding the bytes
+// that go there, which it may keep; it returns a buffer for the builder to fill next (the same
+// one or another). Offsets mostly rise, but a count field may be written again once its block
+// is complete.
+using PrjWrite = std::function<ByteBuffer(std::uint64_t offset, ByteBuffer bytes)>;
 
 // Bytes a streamed block holds before it hands them on: large enough for few, large writes.
 inline constexpr std::size_t kStreamChunkBytes = std::size_t{4} << 20;
