@@ -382,8 +382,9 @@ StagedFile::~StagedFile() {
 }
 
 void StagedFile::Reserve(std::uint64_t size) {
-  // New files and small ones are not waited for at the rename.
-  if (!kept_.replacing || size < kReserveBytes) return;
+  // New files and small ones are not waited for at the rename, and a synced file's blocks are
+  // placed by its flush: reserving them first would only add the work of marking them written.
+  if (!kept_.replacing || size < kReserveBytes || durability_ == Durability::kSync) return;
   if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
     ThrowSystemError("write", destination_, EFBIG);
   }
