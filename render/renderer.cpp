@@ -318,16 +318,29 @@ class Rasterizer {
 
   // Narrows [first, last] to the steps k at which value + step * k stays 0 or more; false
   // when no step does.
+  // [first, last] lies within [0, the row's width], so most edges settle by comparison alone;
+  // the rest take a quotient in floating point, corrected to the exact integer one.
   static bool Inside(std::int64_t value, std::int64_t step, std::int64_t& first,
                      std::int64_t& last) {
     if (step == 0) return value >= 0;
     if (step > 0) {
-      // k >= ceil(-value / step)
-      first = std::max(first, value >= 0 ? -(value / step) : (-value + step - 1) / step);
+      // The least k with value + step * k >= 0.
+      if (value + step * first >= 0) return true;
+      if (value + step * last < 0) return false;
+      auto k = static_cast<std::int64_t>(
+          std::ceil(static_cast<double>(-value) / static_cast<double>(step)));
+      while (value + step * k < 0) ++k;
+      while (value + step * (k - 1) >= 0) --k;
+      first = k;
     } else {
-      // k <= floor(value / -step)
-      if (value < 0) return false;
-      last = std::min(last, value / -step);
+      // The greatest k with value + step * k >= 0.
+      if (value + step * last >= 0) return true;
+      if (value + step * first < 0) return false;
+      auto k = static_cast<std::int64_t>(
+          std::floor(static_cast<double>(value) / static_cast<double>(-step)));
+      while (value + step * k < 0) --k;
+      while (value + step * (k + 1) >= 0) ++k;
+      last = k;
     }
     return true;
   }
