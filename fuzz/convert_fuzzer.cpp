@@ -78,8 +78,8 @@ void CheckModel(const durvane::ConvertedModel& model, std::span<const std::byte>
   }
 }
 
-// The PRJ file streamed in chunks of a few bytes, so that every block spills and count fields
-// are written again after their bytes have gone out.
+// The PRJ file streamed in small chunks, so that every block spills and count fields are
+// written again after their bytes have gone out.
 void CheckStreamed(const durvane::ConvertedModel& model, std::span<const std::byte> input) {
   const durvane::opt::OptImage image(input);
   std::vector<std::byte> streamed;
@@ -89,9 +89,10 @@ void CheckStreamed(const durvane::ConvertedModel& model, std::span<const std::by
     std::memcpy(streamed.data() + offset, bytes.data(), bytes.size());
     return bytes;
   };
-  constexpr std::size_t kChunkBytes = 13;
+  // Chunks of a few bytes, but not so many of them that a large output takes seconds.
+  const std::size_t chunk_bytes = model.prj.size() < (std::uint64_t{64} << 10) ? 13 : 64 << 10;
   const std::uint64_t size = durvane::prj::StreamPrj(image, durvane::prj::CountPrjPolygons(image),
-                                                     write, warnings, kChunkBytes);
+                                                     write, warnings, chunk_bytes);
   Check(size == streamed.size() && streamed == model.prj.Flatten(), "streamed PRJ bytes");
 }
 

@@ -13,7 +13,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=
 cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 
 # target:corpus folders under fuzz/corpus, separated by commas
-targets=(convert_fuzzer:convert info_fuzzer:convert,prj merge_fuzzer:merge render_fuzzer:prj
+targets=(convert_fuzzer:convert info_fuzzer:convert,prj,info merge_fuzzer:merge render_fuzzer:prj
   file_fuzzer:file)
 
 mkdir -p "$build/findings"
