@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <span>
 #include <string>
@@ -101,6 +102,23 @@ struct PlantedFailure {
   ~PlantedFailure() { durvane::SetCommitStepObserver({}); }
 };
 
+// Runs `run` with the planted failure. Returns true when it succeeded; when it failed, which it
+// may only do with durvane::Error, checks that `root` holds exactly `before` and returns false.
+bool RunAllOrNothing(const fs::path& root, const Tree& before, unsigned failure_step,
+                     const char* what, const std::function<void()>& run) {
+  try {
+    const PlantedFailure planted(failure_step);
+    run();
+    return true;
+  } catch (const durvane::Error&) {
+  }
+  if (ReadTree(root) != before) {
+    std::fprintf(stderr, "file_fuzzer: a failed %s changed the folder\n", what);
+    std::abort();
+  }
+  return false;
+}
+
 void FuzzConversion(std::span<const std::byte> opt, unsigned failure_step) {
   const fs::path root = WorkFolder() / "convert";
   // An earlier output: a PRJ file and a bitmap, and a file of the user's beside them.
@@ -110,20 +128,13 @@ void FuzzConversion(std::span<const std::byte> opt, unsigned failure_step) {
                        {"qel/model/notes.txt", Text("the user's notes")}};
   ResetFolder(root, before);
 
-  bool succeeded = false;
   durvane::ConversionResult result;
-  try {
-    const PlantedFailure planted(failure_step);
+  const bool succeeded = RunAllOrNothing(root, before, failure_step, "conversion", [&] {
     result = durvane::RunConversion(root / "qel", root / "in", "model.opt",
                                     durvane::Durability::kNoSync);
-    succeeded = true;
-  } catch (const durvane::Error&) {
-  }
+  });
+  if (!succeeded) return;
   const Tree after = ReadTree(root);
-  if (!succeeded) {
-    Check(after == before, "a failed conversion changed the folder");
-    return;
-  }
 
   Tree expected = before;
   const durvane::ConvertedModel model = durvane::ConvertOpt(opt);
@@ -151,18 +162,11 @@ void FuzzMerge(std::span<const std::byte> data, unsigned failure_step) {
                        {"second.prj", Bytes(second.begin(), second.end())}};
   ResetFolder(root, before);
 
-  bool succeeded = false;
-  try {
-    const PlantedFailure planted(failure_step);
+  const bool succeeded = RunAllOrNothing(root, before, failure_step, "merge", [&] {
     durvane::merge::MergePrj(root / "first.prj", root / "second.prj", durvane::Durability::kNoSync);
-    succeeded = true;
-  } catch (const durvane::Error&) {
-  }
+  });
+  if (!succeeded) return;
   const Tree after = ReadTree(root);
-  if (!succeeded) {
-    Check(after == before, "a failed merge changed the folder");
-    return;
-  }
 
   // Both files read as PRJ files, or the merge could not have succeeded.
   Bytes second_copy(second.begin(), second.end());
