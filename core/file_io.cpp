@@ -435,11 +435,27 @@ class StagedFiles::RunLog {
   RunLog(std::filesystem::path path, const std::string& token, Durability durability,
          const std::filesystem::path& first_destination)
       : path_(std::move(path)), durability_(durability) {
-    fd_ = CreateTrackedFile(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    // Where it can, the log is made unnamed, locked and given its header before it is named,
+    // so that no other run's sweep ever finds it without them.
+    fd_ = OpenUnnamed(path_.parent_path());
+    const bool unnamed = fd_ >= 0;
+    if (!unnamed) {
+      fd_ = CreateTrackedFile(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    }
     if (fd_ < 0) ThrowSystemError("write", first_destination, errno);
-    // Cannot be held by anyone else yet; file systems without locks keep the log to the end.
-    ::flock(fd_, LOCK_EX | LOCK_NB);
-    Append(kRunLogHeader + token + "\n");
+    try {
+      // Cannot be held by anyone else yet; file systems without locks keep the log to the end.
+      ::flock(fd_, LOCK_EX | LOCK_NB);
+      Append(kRunLogHeader + token + "\n");
+      if (unnamed && LinkTrackedFile(fd_, path_) != 0) {
+        ThrowSystemError("write", first_destination, errno);
+      }
+    } catch (...) {
+      ::close(fd_);
+      if (!unnamed) ::unlink(path_.c_str());
+      UntrackFile(path_);
+      throw;
+    }
   }
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
