@@ -1,6 +1,6 @@
 #include "core/byte_buffer.h"
 
-#include <sys/mman.h>
+#include "core/platform.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,7 +25,7 @@ class BlockCache {
   static constexpr std::size_t kMaxBlocks = 16;
 
   ~BlockCache() {
-    for (const Block& b : blocks_) std::free(b.data);
+    for (const Block& b : blocks_) platform::FreeAligned(b.data);
     gone = true;
   }
   // Set once the thread's cache is destroyed: buffers outliving it free their blocks.
@@ -47,12 +47,12 @@ class BlockCache {
   // Keeps a block, making room by freeing the oldest; a block larger than the cache is freed.
   void Give(std::byte* p, std::size_t bytes) {
     if (bytes > kMaxBytes) {
-      std::free(p);
+      platform::FreeAligned(p);
       return;
     }
     while (bytes > kMaxBytes - held_ || blocks_.size() == kMaxBlocks) {
       held_ -= blocks_.front().bytes;
-      std::free(blocks_.front().data);
+      platform::FreeAligned(blocks_.front().data);
       blocks_.erase(blocks_.begin());
     }
     blocks_.push_back({p, bytes});
@@ -83,17 +83,13 @@ std::size_t RoundUp(std::size_t bytes, std::size_t unit) {
 // rounded up to huge pages, and the kernel is advised to use huge pages for them (where it
 // does not, the advice costs nothing).
 std::byte* Allocate(std::size_t& bytes) {
-  void* p = nullptr;
   if (bytes >= kKeptBlock) {
     bytes = RoundUp(bytes, bytes >= kHugePage ? kHugePage : kKeptBlock);
     if (std::byte* kept = ThreadBlockCache().Take(bytes)) return kept;
-    p = std::aligned_alloc(bytes >= kHugePage ? kHugePage : 64, bytes);
-    if (p != nullptr && bytes >= kHugePage) ::madvise(p, bytes, MADV_HUGEPAGE);
-  } else {
-    p = std::malloc(bytes == 0 ? 1 : bytes);
+    return static_cast<std::byte*>(
+        platform::AllocateAligned(bytes, bytes >= kHugePage ? kHugePage : 64, kHugePage));
   }
-  if (p == nullptr) throw std::bad_alloc();
-  return static_cast<std::byte*>(p);
+  return static_cast<std::byte*>(platform::AllocateAligned(bytes, 16, kHugePage));
 }
 
 }  // namespace
@@ -102,7 +98,7 @@ void ByteBuffer::Free::operator()(std::byte* p) const {
   if (kByteBufferKeepsBlocks && capacity >= kKeptBlock && !BlockCache::gone) {
     ThreadBlockCache().Give(p, capacity);
   } else {
-    std::free(p);
+    platform::FreeAligned(p);
   }
 }
 

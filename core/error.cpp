@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "core/platform.h"
+
 namespace durvane {
 
 FormatError::FormatError(std::uint64_t offset, const std::string& detail)
@@ -23,10 +25,9 @@ void ThrowFileError(const std::string& action, const std::filesystem::path& path
   throw Error("cannot " + action + " '" + path.string() + "': " + detail);
 }
 
-void ThrowSystemError(const std::string& action, const std::filesystem::path& path, int error) {
-  // generic_category().message is strerror's text without its shared buffer, so threads may
-  // fail at once.
-  ThrowFileError(action, path, std::generic_category().message(error));
+void ThrowSystemError(const std::string& action, const std::filesystem::path& path,
+                      std::error_code error) {
+  ThrowFileError(action, path, platform::ErrorText(error));
 }
 
 std::string Hex(std::uint64_t value) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace durvane {
 
@@ -34,9 +35,9 @@ class FormatError : public Error {
 // Throws Error "cannot <action> '<path>': <detail>".
 [[noreturn]] void ThrowFileError(const std::string& action, const std::filesystem::path& path,
                                  const std::string& detail);
-// Throws Error "cannot <action> '<path>': <the system's text for errno value `error`>".
+// Throws Error "cannot <action> '<path>': <the system's text for `error`>".
 [[noreturn]] void ThrowSystemError(const std::string& action, const std::filesystem::path& path,
-                                   int error);
+                                   std::error_code error);
 
 // "0x1f": offsets and addresses in messages are shown in hexadecimal.
 std::string Hex(std::uint64_t value);

@@ -1,13 +1,7 @@
 #include "core/file_io.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -20,31 +14,10 @@
 #include "core/error.h"
 #include "core/input_file.h"
 #include "core/interrupt_cleanup.h"
+#include "core/platform.h"
 
 namespace durvane {
 namespace {
-
-// Closes a descriptor on every path out of a scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now and reports the result, since close can report a failed write.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
 
 // The file a destination names: the end of the chain of symbolic links at its name, which
 // may not exist yet (a dangling link names the file to create).
@@ -55,29 +28,11 @@ std::filesystem::path ResolveLink(const std::filesystem::path& destination) {
   for (int hops = 0; hops < 40; ++hops) {
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) return path;
     const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
-    if (ec) ThrowSystemError("write", destination, ec.value());
+    if (ec) ThrowSystemError("write", destination, ec);
     path = target.is_absolute() ? target : path.parent_path() / target;
   }
-  ThrowSystemError("write", destination, ELOOP);
-}
-
-void WriteAllAt(int fd, std::uint64_t offset, std::span<const std::byte> data,
-                const std::filesystem::path& path) {
-  const std::byte* p = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-      ThrowSystemError("write", path, EFBIG);
-    }
-    const ssize_t n = ::pwrite(fd, p, left, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowSystemError("write", path, errno);
-    }
-    p += n;
-    offset += static_cast<std::uint64_t>(n);
-    left -= static_cast<std::size_t>(n);
-  }
+  ThrowSystemError("write", destination,
+                   std::make_error_code(std::errc::too_many_symbolic_link_levels));
 }
 
 // Files at least this large that replace another get their disk space reserved before they
@@ -117,7 +72,7 @@ std::string NewToken() {
   }
   // Without a random source the process id, the time and a counter still keep it unique.
   static std::atomic<std::uint64_t> counter{0};
-  value ^= (std::uint64_t(::getpid()) << 40) ^
+  value ^= (platform::ProcessId() << 40) ^
            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
            (counter++ * 0x9e3779b97f4a7c15ULL);
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -130,13 +85,6 @@ bool IsToken(std::string_view text) {
   return text.size() == kTokenDigits && std::all_of(text.begin(), text.end(), [](char c) {
            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
          });
-}
-
-// Flushes a folder's entries (new names, renames) to disk. Some file systems cannot, and
-// say so; the files themselves are flushed already.
-void SyncFolder(const std::filesystem::path& folder) {
-  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) ::fsync(fd.get());
 }
 
 // One file as a run log names it.
@@ -159,7 +107,7 @@ struct LoggedRun {
 std::string StagedRecord(const LoggedFile& file) {
   std::string record = "T";
   for (const std::filesystem::path* p : {&file.destination, &file.temporary, &file.backup}) {
-    const std::string& bytes = p->native();
+    const std::string bytes = platform::PathBytes(*p);
     record += " " + std::to_string(bytes.size()) + ":" + bytes;
   }
   return record + "\n";
@@ -186,7 +134,7 @@ class RunLogReader {
   bool Field(std::filesystem::path& path) {
     std::uint64_t size = 0;
     if (!Take(' ') || !Number(size) || !Take(':') || size > text_.size() - at_) return false;
-    path = std::string(text_.substr(at_, static_cast<std::size_t>(size)));
+    path = platform::PathFromBytes(std::string(text_.substr(at_, static_cast<std::size_t>(size))));
     at_ += static_cast<std::size_t>(size);
     return true;
   }
@@ -197,7 +145,7 @@ class RunLogReader {
 };
 
 bool NameHolds(const std::filesystem::path& path, const std::string& mark) {
-  return path.filename().string().find(mark) != std::string::npos;
+  return platform::PathBytes(path.filename()).find(mark) != std::string::npos;
 }
 
 // Parses a run log of the set named by `token`. Empty when the text is not such a log, or
@@ -243,7 +191,12 @@ std::optional<LoggedRun> ParseRunLog(std::string_view text, const std::string& t
 
 // Removes a file if it is there; true when it was.
 bool RemoveIfThere(const std::filesystem::path& path) {
-  return ::unlink(path.c_str()) == 0;
+  return !platform::Remove(path);
+}
+
+platform::FileStatus StatusOrMissing(const std::filesystem::path& path) {
+  std::error_code ignored;
+  return platform::PathStatus(path, false, ignored);
 }
 
 // Puts back what `file` replaced: its backup over the destination, or, when there was no old
@@ -251,19 +204,19 @@ bool RemoveIfThere(const std::filesystem::path& path) {
 // Throws Error when the old file cannot be put back.
 std::size_t PutBack(const LoggedFile& file) {
   std::size_t removed = 0;
-  struct stat st {};
-  if (::lstat(file.backup.c_str(), &st) == 0) {
-    if (::rename(file.backup.c_str(), file.destination.c_str()) != 0) {
-      ThrowSystemError("put back the old file", file.destination, errno);
+  std::error_code error;
+  if (platform::PathStatus(file.backup, false, error).kind != platform::FileKind::kMissing) {
+    if (const std::error_code failed = platform::Rename(file.backup, file.destination)) {
+      ThrowSystemError("put back the old file", file.destination, failed);
     }
     // The backup stays when it already was the destination (a link made, no rename done).
     removed += RemoveIfThere(file.backup);
-  } else if (::lstat(file.temporary.c_str(), &st) != 0 && errno == ENOENT) {
-    struct stat now {};
-    if (::lstat(file.destination.c_str(), &now) == 0 && now.st_dev == file.device &&
-        now.st_ino == file.inode) {
-      if (::unlink(file.destination.c_str()) != 0) {
-        ThrowSystemError("remove the new file", file.destination, errno);
+  } else if (StatusOrMissing(file.temporary).kind == platform::FileKind::kMissing) {
+    const platform::FileStatus now = StatusOrMissing(file.destination);
+    if (now.kind != platform::FileKind::kMissing && now.device == file.device &&
+        now.inode == file.inode) {
+      if (const std::error_code failed = platform::Remove(file.destination)) {
+        ThrowSystemError("remove the new file", file.destination, failed);
       }
       ++removed;
     }
@@ -292,12 +245,11 @@ namespace {
 
 std::atomic<bool> unnamed_allowed{true};
 
-// An unnamed file in `folder` for writing, or -1 where the file system or the system cannot
-// make one (or cannot name it later through /proc): the caller then makes a named file.
-int OpenUnnamed(const std::filesystem::path& folder) {
-  static const bool proc_mounted = ::access("/proc/self/fd", X_OK) == 0;
-  if (!proc_mounted || !unnamed_allowed) return -1;
-  return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+// An unnamed file in `folder` for writing, or a closed one where the file system or the
+// system cannot make one (or cannot name it later): the caller then makes a named file.
+platform::File OpenUnnamed(const std::filesystem::path& folder) {
+  if (!unnamed_allowed) return {};
+  return platform::CreateUnnamed(folder);
 }
 
 }  // namespace
@@ -307,10 +259,7 @@ void AllowUnnamedTemporaries(bool allow) {
 }
 
 bool TakesUnnamedTemporaries(const std::filesystem::path& folder) {
-  const int fd = OpenUnnamed(folder);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
+  return OpenUnnamed(folder).is_open();
 }
 
 void SetCommitStepObserver(CommitStepObserver observer) {
@@ -328,19 +277,17 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
     if (!name.starts_with(prefix) || !IsToken(std::string_view(name).substr(prefix.size()))) {
       continue;
     }
-    FileDescriptor fd(::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > kMaxRunLogBytes) {
-      continue;
-    }
+    std::error_code error;
+    const platform::File log = platform::OpenForReading(it->path(), error, false);
+    if (error) continue;
+    const platform::FileStatus st = platform::Status(log, error);
+    if (error || st.kind != platform::FileKind::kRegular || st.size > kMaxRunLogBytes) continue;
     // The run that wrote the log holds this lock for as long as it lives; a log nobody holds
     // is a dead run's. Where the file system cannot lock, nothing can be proved dead.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
-    std::string text(static_cast<std::size_t>(st.st_size), '\0');
-    const ssize_t n = ::pread(fd.get(), text.data(), text.size(), 0);
-    if (n < 0) continue;
-    text.resize(static_cast<std::size_t>(n));
+    if (platform::TryLock(log)) continue;
+    std::string text(static_cast<std::size_t>(st.size), '\0');
+    text.resize(platform::ReadAt(log, 0, std::as_writable_bytes(std::span(text)), error));
+    if (error) continue;
     const std::optional<LoggedRun> run =
         ParseRunLog(text, name.substr(std::string_view(kRunLogPrefix).size()));
     if (!run) continue;
@@ -377,55 +324,41 @@ ByteBuffer ReadFileBuffer(const std::filesystem::path& path) {
   return ReadWhole<ByteBuffer>(path);
 }
 
-StagedFile::~StagedFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 void StagedFile::Reserve(std::uint64_t size) {
   // New files and small ones are not waited for at the rename, and a synced file's blocks are
   // placed by its flush: reserving them first would only add the work of marking them written.
   if (!kept_.replacing || size < kReserveBytes || durability_ == Durability::kSync) return;
-  if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
-    ThrowSystemError("write", destination_, EFBIG);
-  }
-  // File systems that cannot reserve space get the bytes as they are written.
-  if (::fallocate(fd_, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
-      errno != ENOSYS) {
-    ThrowSystemError("write", destination_, errno);
+  if (const std::error_code error = platform::Reserve(file_, size)) {
+    ThrowSystemError("write", destination_, error);
   }
 }
 
 void StagedFile::WriteAt(std::uint64_t offset, std::span<const std::byte> data) {
-  WriteAllAt(fd_, offset, data, destination_);
+  if (const std::error_code error = platform::WriteAt(file_, offset, data)) {
+    ThrowSystemError("write", destination_, error);
+  }
   // Starts writing these bytes to disk now, while the rest of the file is made, so that the
-  // fsync before Commit's rename has little left to wait for. Only a hint: Commit still
-  // syncs everything.
+  // flush before Commit's rename has little left to wait for. Only a hint: Commit still
+  // flushes everything.
   if (durability_ == Durability::kSync && data.size() >= kEarlyWritebackBytes) {
-    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(data.size()),
-                      SYNC_FILE_RANGE_WRITE);
+    platform::StartWriteBack(file_, offset, data.size());
   }
 }
 
 void StagedFile::Close() {
-  if (fd_ < 0) return;
-  FileDescriptor fd(std::exchange(fd_, -1));
+  if (!file_.is_open()) return;
+  platform::File file = std::move(file_);
   if (kept_.replacing) {
-    // Owner first, mode last: a change of owner clears the set-user-ID and set-group-ID bits,
-    // and so does a write by a user who may not set them. Those bits are kept only with the
-    // owner, so that they never come to mean this process's user.
-    const bool owner_kept = ::fchown(fd.get(), kept_.owner, kept_.group) == 0;
-    if (!owner_kept && ::fchown(fd.get(), static_cast<uid_t>(-1), kept_.group) != 0) {
-      // The user is not in the old group: the file keeps the user's, as a new file would.
+    if (const std::error_code error =
+            platform::KeepOwnerAndMode(file, kept_.owner, kept_.group, kept_.mode)) {
+      ThrowSystemError("write", destination_, error);
     }
-    mode_t mode = kept_.mode & 07777;
-    if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
-    if (::fchmod(fd.get(), mode) != 0) ThrowSystemError("write", destination_, errno);
   }
-  if (name_) std::exchange(name_, {})(fd.get());
+  if (name_) std::exchange(name_, {})(file);
   // The flush to disk waits until Commit, so that the disk writes all the set's files at once
   // rather than one after another; here they are only started.
-  if (durability_ == Durability::kSync) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-  if (fd.Close() != 0) ThrowSystemError("write", destination_, errno);
+  if (durability_ == Durability::kSync) platform::StartWriteBack(file, 0, 0);
+  if (const std::error_code error = file.Close()) ThrowSystemError("write", destination_, error);
 }
 
 // The set's run log: created with the set's first file, locked while the set lives.
@@ -437,48 +370,51 @@ class StagedFiles::RunLog {
       : path_(std::move(path)), durability_(durability) {
     // Where it can, the log is made unnamed, locked and given its header before it is named,
     // so that no other run's sweep ever finds it without them.
-    fd_ = OpenUnnamed(path_.parent_path());
-    const bool unnamed = fd_ >= 0;
-    if (!unnamed) {
-      fd_ = CreateTrackedFile(path_, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
-    }
-    if (fd_ < 0) ThrowSystemError("write", first_destination, errno);
+    file_ = OpenUnnamed(path_.parent_path());
+    const bool unnamed = file_.is_open();
+    std::error_code error;
+    if (!unnamed) file_ = CreateTrackedFile(path_, error);
+    if (error) ThrowSystemError("write", first_destination, error);
     try {
       // Cannot be held by anyone else yet; file systems without locks keep the log to the end.
-      ::flock(fd_, LOCK_EX | LOCK_NB);
+      static_cast<void>(platform::TryLock(file_));
       Append(kRunLogHeader + token + "\n");
-      if (unnamed && LinkTrackedFile(fd_, path_) != 0) {
-        ThrowSystemError("write", first_destination, errno);
+      if (unnamed) {
+        if (const std::error_code failed = LinkTrackedFile(file_, path_)) {
+          ThrowSystemError("write", first_destination, failed);
+        }
       }
     } catch (...) {
-      ::close(fd_);
-      if (!unnamed) ::unlink(path_.c_str());
+      file_.Close();
+      if (!unnamed) platform::Remove(path_);
       UntrackFile(path_);
       throw;
     }
   }
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
-  ~RunLog() {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  ~RunLog() = default;
 
   void Append(const std::string& record) {
-    const ssize_t n = ::write(fd_, record.data(), record.size());
-    if (n < 0 || static_cast<std::size_t>(n) != record.size()) {
-      ThrowSystemError("write", path_, n < 0 ? errno : ENOSPC);
+    if (const std::error_code error =
+            platform::WriteAt(file_, size_, std::as_bytes(std::span(record)))) {
+      ThrowSystemError("write", path_, error);
     }
+    size_ += record.size();
   }
   // Flushes the log, and the name it was created under, to disk.
   void Sync() {
     if (durability_ == Durability::kNoSync) return;
-    if (::fsync(fd_) != 0) ThrowSystemError("write", path_, errno);
-    if (!synced_folder_) SyncFolder(path_.parent_path());
+    if (const std::error_code error = platform::Flush(file_)) {
+      ThrowSystemError("write", path_, error);
+    }
+    if (!synced_folder_) platform::FlushFolder(path_.parent_path());
     synced_folder_ = true;
   }
-  // Removes the log: the set is whole.
+  // Removes the log: the set is whole. Closed first: Windows removes no open file.
   void Remove() {
-    ::unlink(path_.c_str());
+    file_.Close();
+    platform::Remove(path_);
     UntrackFile(path_);
   }
   // Leaves the log for the next run, which finishes what this one could not.
@@ -487,7 +423,8 @@ class StagedFiles::RunLog {
  private:
   std::filesystem::path path_;
   Durability durability_;
-  int fd_ = -1;
+  platform::File file_;
+  std::uint64_t size_ = 0;
   bool synced_folder_ = false;
 };
 
@@ -499,7 +436,8 @@ StagedFiles::~StagedFiles() {
 
 void StagedFiles::Abandon() noexcept {
   for (const Entry& e : entries_) {
-    ::unlink(e.temporary.c_str());
+    if (e.file) e.file->Abandon();
+    platform::Remove(e.temporary);
     UntrackFile(e.temporary);
   }
   entries_.clear();
@@ -530,9 +468,10 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   }
 
   const std::filesystem::path target = std::filesystem::absolute(ResolveLink(destination));
-  struct stat old {};
-  const bool replacing = ::stat(target.c_str(), &old) == 0;
-  if (replacing && S_ISDIR(old.st_mode)) {
+  std::error_code error;
+  const platform::FileStatus old = platform::PathStatus(target, true, error);
+  const bool replacing = old.kind != platform::FileKind::kMissing;
+  if (old.kind == platform::FileKind::kDirectory) {
     ThrowFileError("write", destination, "it is a directory");
   }
   const std::string number = std::to_string(entries_.size());
@@ -543,26 +482,27 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
   // A temporary file is listed in the log before it has a name, so that no temporary file is
   // ever unknown to the log: an unnamed one when it is complete, a named one before it exists.
   StagedFile::Namer namer;
-  int raw_fd = OpenUnnamed(dir);
-  if (raw_fd >= 0) {
-    namer = [this, home, destination, logged](int fd) {
+  platform::File file = OpenUnnamed(dir);
+  if (file.is_open()) {
+    namer = [this, home, destination, logged](const platform::File& unnamed) {
       LogStaged(home, destination, StagedRecord(logged));
-      if (LinkTrackedFile(fd, logged.temporary) != 0) ThrowSystemError("write", destination, errno);
+      if (const std::error_code failed = LinkTrackedFile(unnamed, logged.temporary)) {
+        ThrowSystemError("write", destination, failed);
+      }
     };
   } else {
     LogStaged(home, destination, StagedRecord(logged));
-    raw_fd = CreateTrackedFile(logged.temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw_fd < 0) ThrowSystemError("write", destination, errno);
+    file = CreateTrackedFile(logged.temporary, error);
+    if (error) ThrowSystemError("write", destination, error);
   }
+  const platform::FileStatus created = platform::Status(file, error);
+  if (error) ThrowSystemError("write", destination, error);
   StagedFile::Kept kept;
-  if (replacing) kept = {true, old.st_uid, old.st_gid, old.st_mode};
-  entries_.push_back(
-      {logged.temporary, logged.backup, target, destination, 0, 0,
-       std::make_unique<StagedFile>(raw_fd, destination, durability_, kept, std::move(namer))});
-  struct stat created {};
-  if (::fstat(raw_fd, &created) != 0) ThrowSystemError("write", destination, errno);
-  entries_.back().device = created.st_dev;
-  entries_.back().inode = created.st_ino;
+  if (replacing) kept = {true, old.owner, old.group, old.mode};
+  entries_.push_back({logged.temporary, logged.backup, target, destination, created.device,
+                      created.inode,
+                      std::make_unique<StagedFile>(std::move(file), destination, durability_, kept,
+                                                   std::move(namer))});
   return *entries_.back().file;
 }
 
@@ -583,8 +523,9 @@ void StagedFiles::Commit() {
   // Every file is on disk before any of them replaces its destination.
   if (durability_ == Durability::kSync) {
     for (const Entry& e : entries_) {
-      FileDescriptor fd(::open(e.temporary.c_str(), O_RDONLY | O_CLOEXEC));
-      if (fd.get() < 0 || ::fsync(fd.get()) != 0) ThrowSystemError("write", e.shown, errno);
+      if (const std::error_code error = platform::FlushPath(e.temporary)) {
+        ThrowSystemError("write", e.shown, error);
+      }
     }
   }
   if (!entries_.empty()) Replace();
@@ -598,9 +539,11 @@ namespace {
 // never missing; where the file system has no hard links, the old file is moved there.
 void KeepOldFile(const std::filesystem::path& destination, const std::filesystem::path& backup,
                  const std::filesystem::path& shown) {
-  if (::link(destination.c_str(), backup.c_str()) == 0 || errno == ENOENT) return;
-  if (::rename(destination.c_str(), backup.c_str()) != 0 && errno != ENOENT) {
-    ThrowSystemError("replace", shown, errno);
+  const std::error_code linked = platform::HardLink(destination, backup);
+  if (!linked || linked == std::errc::no_such_file_or_directory) return;
+  const std::error_code renamed = platform::Rename(destination, backup);
+  if (renamed && renamed != std::errc::no_such_file_or_directory) {
+    ThrowSystemError("replace", shown, renamed);
   }
 }
 
@@ -621,8 +564,8 @@ void StagedFiles::Replace() {
       Observe(CommitStep::kReplace, i);
       const Entry& e = entries_[i];
       KeepOldFile(e.destination, e.backup, e.shown);
-      if (::rename(e.temporary.c_str(), e.destination.c_str()) != 0) {
-        ThrowSystemError("replace", e.shown, errno);
+      if (const std::error_code error = platform::Rename(e.temporary, e.destination)) {
+        ThrowSystemError("replace", e.shown, error);
       }
     }
     Observe(CommitStep::kReplace, count);
@@ -632,7 +575,7 @@ void StagedFiles::Replace() {
         const std::filesystem::path folder = e.destination.parent_path();
         if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
           folders.push_back(folder);
-          SyncFolder(folder);
+          platform::FlushFolder(folder);
         }
       }
     }
@@ -657,7 +600,7 @@ void StagedFiles::Replace() {
   }
   Observe(CommitStep::kReplace, count + 1);
   for (const Entry& e : entries_) {
-    ::unlink(e.backup.c_str());
+    platform::Remove(e.backup);
     UntrackFile(e.temporary);
   }
   entries_.clear();

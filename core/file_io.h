@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/byte_buffer.h"
+#include "core/platform.h"
 
 namespace durvane {
 
@@ -43,19 +44,19 @@ class StagedFile {
     unsigned mode = 0;  // permission bits, set-user-ID and set-group-ID included
   };
   // Gives an unnamed file its temporary name, once it is complete.
-  using Namer = std::function<void(int fd)>;
-  // Takes over an open descriptor; made by StagedFiles::Open. `name` is empty when the file
-  // has its name already.
-  StagedFile(int fd, std::filesystem::path destination, Durability durability, Kept kept,
-             Namer name = {})
-      : fd_(fd),
+  using Namer = std::function<void(const platform::File& file)>;
+  // Takes over an open file; made by StagedFiles::Open. `name` is empty when the file has its
+  // name already.
+  StagedFile(platform::File file, std::filesystem::path destination, Durability durability,
+             Kept kept, Namer name = {})
+      : file_(std::move(file)),
         destination_(std::move(destination)),
         durability_(durability),
         kept_(kept),
         name_(std::move(name)) {}
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
-  ~StagedFile();
+  ~StagedFile() = default;
 
   // Reserves disk space for a file of `size` bytes when it is large and replaces another. A
   // file system may place the blocks of a file that replaces another at the rename, making
@@ -67,9 +68,11 @@ class StagedFile {
   // started its writing to disk; Commit closes any file still open and flushes every file to
   // disk before renaming them.
   void Close();
+  // Closes the file without keeping it: the set is giving up.
+  void Abandon() noexcept { static_cast<void>(file_.Close()); }
 
  private:
-  int fd_;
+  platform::File file_;
   std::filesystem::path destination_;
   Durability durability_;
   Kept kept_;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/platform.h"
+
 namespace durvane {
 
 // What a run does when another run holds the lock it needs.
@@ -15,8 +17,8 @@ struct LockWait {
   std::function<void(const std::filesystem::path&)> on_wait;
 };
 
-// An exclusive flock(2) on a file or folder, held until destroyed. Other durvane runs that
-// lock the same path wait for it; programs that do not lock are not stopped.
+// An exclusive lock (flock(2), LockFileEx) on a file or folder, held until destroyed. Other durvane
+// runs that lock the same path wait for it; programs that do not lock are not stopped.
 //
 // A file is replaced by rename, so a lock on it is a lock on one version of it: after the
 // lock is granted the path is checked to still name the locked file, and when another run has
@@ -33,7 +35,7 @@ class WriterLock {
   ~WriterLock();
 
  private:
-  int fd_ = -1;
+  platform::File file_;
 };
 
 }  // namespace durvane

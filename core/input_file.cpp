@@ -1,73 +1,58 @@
 #include "core/input_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "core/error.h"
 
 namespace durvane {
 namespace {
 
 // Why a file that is not a regular file cannot be read as one.
-const char* KindOf(std::uint32_t mode) {
-  if (S_ISFIFO(mode)) return "it is a FIFO (named pipe), not a regular file";
-  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
-  return "not a regular file";
+const char* KindOf(platform::FileKind kind) {
+  switch (kind) {
+    case platform::FileKind::kDirectory:
+      return "it is a directory";
+    case platform::FileKind::kFifo:
+      return "it is a FIFO (named pipe), not a regular file";
+    case platform::FileKind::kSocket:
+      return "it is a socket, not a regular file";
+    case platform::FileKind::kDevice:
+      return "it is a device, not a regular file";
+    default:
+      return "not a regular file";
+  }
 }
 
 }  // namespace
 
 InputFile::InputFile(std::filesystem::path path) : path_(std::move(path)) {
-  // O_NONBLOCK so that a FIFO or a device is refused below rather than waited on; on a regular
-  // file it changes nothing, and it is cleared once the file is known to be one.
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd_ < 0) ThrowSystemError("open", path_, errno);
-  try {
-    opened_ = Stat();
-  } catch (...) {
-    ::close(fd_);
-    throw;
-  }
-  if (!S_ISREG(opened_.mode)) {
-    ::close(fd_);
-    ThrowFileError("read", path_,
-                   S_ISDIR(opened_.mode) ? "it is a directory" : KindOf(opened_.mode));
-  }
-  const int flags = ::fcntl(fd_, F_GETFL);
-  if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+  // Opened without waiting, so that a FIFO or a device is refused below rather than waited
+  // on; a regular file is then read as usual.
+  std::error_code error;
+  file_ = platform::OpenForReading(path_, error);
+  if (error) ThrowSystemError("open", path_, error);
+  opened_ = Stat();
+  if (opened_.kind != platform::FileKind::kRegular)
+    ThrowFileError("read", path_, KindOf(opened_.kind));
+  platform::MakeBlocking(file_);
   size_ = opened_.size;
 }
 
-InputFile::~InputFile() {
-  ::close(fd_);
-}
+InputFile::~InputFile() = default;
 
 InputFile::Identity InputFile::Stat() const {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) ThrowSystemError("read", path_, errno);
-  return {static_cast<std::uint64_t>(st.st_size),
-          st.st_mode,
-          st.st_mtim.tv_sec,
-          st.st_mtim.tv_nsec,
-          st.st_ctim.tv_sec,
-          st.st_ctim.tv_nsec};
+  std::error_code error;
+  const platform::FileStatus st = platform::Status(file_, error);
+  if (error) ThrowSystemError("read", path_, error);
+  return {st.kind, st.size, st.modified_ns, st.changed_ns};
 }
 
 std::size_t InputFile::ReadSome(std::uint64_t offset, std::span<std::byte> buffer) const {
   std::size_t done = 0;
   while (done < buffer.size()) {
-    const ssize_t n =
-        ::pread(fd_, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowSystemError("read", path_, errno);
-    }
+    std::error_code error;
+    const std::size_t n = platform::ReadAt(file_, offset + done, buffer.subspan(done), error);
+    if (error) ThrowSystemError("read", path_, error);
     if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+    done += n;
   }
   return done;
 }

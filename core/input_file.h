@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <span>
 
+#include "core/platform.h"
+
 namespace durvane {
 
 class InputFile {
@@ -38,15 +40,15 @@ class InputFile {
 
  private:
   struct Identity {
+    platform::FileKind kind = platform::FileKind::kMissing;
     std::uint64_t size = 0;
-    std::uint32_t mode = 0;
-    std::int64_t modified_s = 0, modified_ns = 0, changed_s = 0, changed_ns = 0;
+    std::int64_t modified_ns = 0, changed_ns = 0;
     bool operator==(const Identity&) const = default;
   };
   Identity Stat() const;
 
   std::filesystem::path path_;
-  int fd_ = -1;
+  platform::File file_;
   std::uint64_t size_ = 0;
   Identity opened_;
 };

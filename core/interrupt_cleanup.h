@@ -2,21 +2,22 @@
 // before the process ends.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
 #include <shared_mutex>
+#include <system_error>
+
+#include "core/platform.h"
 
 namespace durvane {
 
-// Creates a file with open(path, flags, mode) and tracks it as one of this process's
-// temporary files. Returns the descriptor, or -1 with errno set. Tracking and creating happen
-// under one lock, so an interrupt never misses a file being created.
-int CreateTrackedFile(const std::filesystem::path& path, int flags, mode_t mode);
+// Creates a new file for writing and tracks it as one of this process's temporary files.
+// Tracking and creating happen under one lock, so an interrupt never misses a file being
+// created.
+platform::File CreateTrackedFile(const std::filesystem::path& path, std::error_code& error);
 
-// Gives the unnamed file open as `fd` (made with O_TMPFILE) the name `path`, and tracks it
-// as one of this process's temporary files. Returns 0, or -1 with errno set.
-int LinkTrackedFile(int fd, const std::filesystem::path& path);
+// Gives the unnamed file `file` (made by platform::CreateUnnamed) the name `path`, and tracks
+// it as one of this process's temporary files.
+std::error_code LinkTrackedFile(const platform::File& file, const std::filesystem::path& path);
 
 // Stops tracking `path`: it was renamed into place or removed.
 void UntrackFile(const std::filesystem::path& path);
@@ -34,10 +35,9 @@ class ReplacePhase {
   std::shared_lock<std::shared_mutex> lock_;
 };
 
-// Makes SIGINT and SIGTERM end the process with status 130 and 143 after removing every
-// tracked temporary file. Blocks both signals in the calling thread and starts a thread that
-// waits for them; call it first thing in main, before any other thread starts, so that every
-// thread inherits the blocked signals. Calling it again does nothing.
+// Makes an interrupt (Ctrl-C, and SIGTERM on POSIX: status 130 and 143) end the process after
+// removing every tracked temporary file. Call it first thing in main, before any other thread
+// starts, so that every thread inherits the blocked signals. Calling it again does nothing.
 void InstallInterruptCleanup();
 
 }  // namespace durvane

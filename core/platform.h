@@ -1,0 +1,152 @@
+// Every call the library makes to the operating system: files, locks, flushes, renames,
+// interrupts and memory advice. One interface with a POSIX implementation (platform_posix.cpp)
+// and a Win32 one (platform_windows.cpp); no other code calls either system directly.
+//
+// Failures come back as std::error_code. The few that callers act on (a missing file, a lock
+// another process holds, an operation the file system cannot do) compare equal to the
+// portable std::errc values on both systems; ErrorText gives the system's own words for any.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+#include <system_error>
+
+namespace durvane::platform {
+
+// An open file (or folder), closed when destroyed.
+class File {
+ public:
+  // A descriptor on POSIX, a HANDLE on Windows.
+  using Native = std::intptr_t;
+
+  File() = default;
+  explicit File(Native native) : native_(native) {}
+  File(File&& other) noexcept : native_(other.Release()) {}
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { Close(); }
+
+  bool is_open() const { return native_ != kClosed; }
+  Native native() const { return native_; }
+  // Closes now and reports the result: a close can report a failed write.
+  std::error_code Close();
+
+ private:
+  static constexpr Native kClosed = -1;
+  Native Release() {
+    const Native n = native_;
+    native_ = kClosed;
+    return n;
+  }
+  Native native_ = kClosed;
+};
+
+// What a file is, as far as the library cares.
+enum class FileKind : std::uint8_t {
+  kMissing,
+  kRegular,
+  kDirectory,
+  kFifo,
+  kSocket,
+  kDevice,
+  kOther
+};
+
+struct FileStatus {
+  FileKind kind = FileKind::kMissing;
+  std::uint64_t size = 0;
+  // Together these name one file on one volume.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  // Owner, group and permission bits; 0 where the system has none (Windows).
+  unsigned owner = 0;
+  unsigned group = 0;
+  unsigned mode = 0;
+  // Last change of the contents and of the file's own record, in nanoseconds of the system's
+  // clock: a file changed by another program differs in one of them.
+  std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+
+  bool SameFile(const FileStatus& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+// Opens a file or folder for reading without waiting on a FIFO or a device (they are refused
+// by the caller once their kind is known; MakeBlocking then turns a regular file back to
+// ordinary reads). `follow_links` false refuses a symbolic link at the last step.
+File OpenForReading(const std::filesystem::path& path, std::error_code& error,
+                    bool follow_links = true);
+void MakeBlocking(const File& file);
+// Creates a new file for writing; fails when the name is taken.
+File CreateNew(const std::filesystem::path& path, std::error_code& error);
+// A new file in `folder` without a name (Linux's O_TMPFILE), or a closed File where the file
+// system or the system cannot make one and name it later.
+File CreateUnnamed(const std::filesystem::path& folder);
+// Gives a file made by CreateUnnamed the name `path`.
+std::error_code NameUnnamed(const File& file, const std::filesystem::path& path);
+
+FileStatus Status(const File& file, std::error_code& error);
+// The status of the file `path` names; kind kMissing, and no error, when there is none.
+FileStatus PathStatus(const std::filesystem::path& path, bool follow_links, std::error_code& error);
+
+// Reads once at `offset`: fewer bytes than asked only at the end of the file (0 there).
+std::size_t ReadAt(const File& file, std::uint64_t offset, std::span<std::byte> buffer,
+                   std::error_code& error);
+// Writes all of `data` at `offset`.
+std::error_code WriteAt(const File& file, std::uint64_t offset, std::span<const std::byte> data);
+// Reserves disk space for `size` bytes; a file system that cannot is no error.
+std::error_code Reserve(const File& file, std::uint64_t size);
+// Starts writing the bytes at [offset, offset + size) to disk without waiting (size 0: to the
+// end). Only a hint; where the system has no such call it does nothing.
+void StartWriteBack(const File& file, std::uint64_t offset, std::uint64_t size);
+// Waits until the file's bytes are on disk.
+std::error_code Flush(const File& file);
+// Waits until the bytes of the closed file `path` are on disk.
+std::error_code FlushPath(const std::filesystem::path& path);
+// Flushes a folder's entries (new names, renames) to disk, where the system can.
+void FlushFolder(const std::filesystem::path& folder);
+// Gives a file the owner, group and mode of the one it replaces (see StagedFile::Close);
+// nothing on systems without them.
+std::error_code KeepOwnerAndMode(const File& file, unsigned owner, unsigned group, unsigned mode);
+
+// Renames `from` over `to`, replacing any file there, atomically where the system can.
+std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to);
+// Makes `link` a second name of the file `existing`.
+std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link);
+std::error_code Remove(const std::filesystem::path& path);
+
+// An exclusive lock held by the open file until it is closed. TryLock fails with
+// std::errc::resource_unavailable_try_again while another process holds it, and with
+// std::errc::not_supported where the file system cannot lock at all.
+std::error_code TryLock(const File& file);
+std::error_code Lock(const File& file);
+
+// The system's words for `error`.
+std::string ErrorText(std::error_code error);
+
+// A path as bytes that can be stored in a file and turned back by PathFromBytes: the native
+// bytes on POSIX, UTF-8 on Windows.
+std::string PathBytes(const std::filesystem::path& path);
+std::filesystem::path PathFromBytes(const std::string& bytes);
+
+std::uint64_t ProcessId();
+
+// Calls `handler` on an ordinary thread, never in a signal handler, when the user interrupts
+// the program (Ctrl-C; SIGINT and SIGTERM on POSIX), with the status the process should exit
+// with. Must be called before any other thread starts. The handler ends with ExitNow.
+void OnInterrupt(std::function<void(int exit_status)> handler);
+// Ends the process at once with `status`, running no destructors or exit handlers.
+[[noreturn]] void ExitNow(int status);
+
+// Memory for large buffers: aligned to `alignment` (a power of two), freed with FreeAligned.
+// Blocks of `huge_page` bytes or more are advised to use huge pages where the system has them.
+void* AllocateAligned(std::size_t bytes, std::size_t alignment, std::size_t huge_page);
+void FreeAligned(void* p);
+
+}  // namespace durvane::platform
