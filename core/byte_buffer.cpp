@@ -85,7 +85,9 @@ std::size_t RoundUp(std::size_t bytes, std::size_t unit) {
 std::byte* Allocate(std::size_t& bytes) {
   if (bytes >= kKeptBlock) {
     bytes = RoundUp(bytes, bytes >= kHugePage ? kHugePage : kKeptBlock);
-    if (std::byte* kept = ThreadBlockCache().Take(bytes)) return kept;
+    if (kByteBufferKeepsBlocks) {
+      if (std::byte* kept = ThreadBlockCache().Take(bytes)) return kept;
+    }
     return static_cast<std::byte*>(
         platform::AllocateAligned(bytes, bytes >= kHugePage ? kHugePage : 64, kHugePage));
   }

@@ -13,8 +13,9 @@
 namespace durvane {
 
 // Whether a thread keeps the large blocks of its released buffers for its next ones. Not under
-// AddressSanitizer, which can then catch every use of a released buffer.
-#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer, which can then catch every use of a released buffer, nor on Windows, where
+// MinGW's thread-local variables may be gone before a thread's thread-local destructors run.
+#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
 inline constexpr bool kByteBufferKeepsBlocks = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)

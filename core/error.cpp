@@ -22,7 +22,7 @@ void RethrowWithContext(const std::string& context) {
 
 void ThrowFileError(const std::string& action, const std::filesystem::path& path,
                     const std::string& detail) {
-  throw Error("cannot " + action + " '" + path.string() + "': " + detail);
+  throw Error("cannot " + action + " '" + platform::PathBytes(path) + "': " + detail);
 }
 
 void ThrowSystemError(const std::string& action, const std::filesystem::path& path,

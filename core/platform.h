@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace durvane::platform {
 
@@ -136,6 +137,10 @@ std::string PathBytes(const std::filesystem::path& path);
 std::filesystem::path PathFromBytes(const std::string& bytes);
 
 std::uint64_t ProcessId();
+
+// The program's arguments (less its name) in UTF-8, whatever the system's code page; on
+// Windows also makes the console show UTF-8 output as such.
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // Calls `handler` on an ordinary thread, never in a signal handler, when the user interrupts
 // the program (Ctrl-C; SIGINT and SIGTERM on POSIX), with the status the process should exit

@@ -260,6 +260,11 @@ std::uint64_t ProcessId() {
   return static_cast<std::uint64_t>(::getpid());
 }
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+  if (argc < 1) return {};
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 void OnInterrupt(std::function<void(int exit_status)> handler) {
   // The signals are blocked in this thread, so in every thread started after it, and taken by
   // one thread that waits for them: the handler may take locks like any other code.

@@ -9,6 +9,7 @@
 
 #include "core/file_window.h"
 #include "core/input_file.h"
+#include "core/platform.h"
 #include "merge/index_shift.h"
 #include "merge/merge_chain.h"
 #include "merge/merge_plan.h"
@@ -130,7 +131,9 @@ PrjLayout ReadMergeLayout(const InputFile& file) {
 }  // namespace
 
 MergeFileError::MergeFileError(std::filesystem::path file, const std::string& detail)
-    : Error("'" + file.string() + "': " + detail), file_(std::move(file)), detail_(detail) {}
+    : Error("'" + platform::PathBytes(file) + "': " + detail),
+      file_(std::move(file)),
+      detail_(detail) {}
 
 MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
                      Durability durability, const LockWait& lock_wait) {
@@ -161,7 +164,7 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   ForEachFile(paths.size(), side_by_side,
               [&](std::size_t i) { layouts[i] = ReadMergeLayout(*inputs[i]); });
   auto cannot_merge = [&](std::size_t i) {
-    return "cannot merge '" + paths[i].string() + "' into it: ";
+    return "cannot merge '" + platform::PathBytes(paths[i]) + "' into it: ";
   };
   MergeChainPlan plan;
   try {

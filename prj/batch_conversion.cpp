@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/error.h"
+#include "core/platform.h"
 
 namespace durvane {
 namespace {
@@ -32,7 +33,7 @@ FileOutcome ConvertOne(std::size_t index, const std::filesystem::path& file,
     std::filesystem::path folder = file.parent_path();
     if (folder.empty()) folder = ".";
     outcome.result = RunConversion(
-        options.qel_directory, folder, file.filename().string(), options.durability,
+        options.qel_directory, folder, platform::PathBytes(file.filename()), options.durability,
         options.lock_wait, [&](ConversionStage stage) { observer.FileProgress(index, stage); });
     outcome.kind = FileOutcome::Kind::kFinished;
   } catch (const std::bad_alloc&) {
@@ -57,7 +58,7 @@ std::vector<std::size_t> FilesToConvert(const std::vector<std::filesystem::path>
     const std::filesystem::path& file = files[i];
     std::string base;
     try {
-      base = OutputBaseName(file.filename().string());
+      base = OutputBaseName(platform::PathBytes(file.filename()));
     } catch (const Error&) {
       kept.push_back(i);  // the conversion reports the bad name
       continue;
@@ -69,11 +70,13 @@ std::vector<std::size_t> FilesToConvert(const std::vector<std::filesystem::path>
     }
     std::error_code ec;
     if (std::filesystem::equivalent(file, it->second, ec)) {
-      observer.FileRepeated(i, "the same file as '" + it->second.string() + "', converted once");
+      observer.FileRepeated(
+          i, "the same file as '" + platform::PathBytes(it->second) + "', converted once");
     } else {
-      observer.FileFailed(i, "not converted: its output folder '" +
-                                 (options.qel_directory / base).string() + "' is the output of '" +
-                                 it->second.string() + "' in this run");
+      observer.FileFailed(
+          i, "not converted: its output folder '" +
+                 platform::PathBytes(options.qel_directory / platform::PathFromBytes(base)) +
+                 "' is the output of '" + platform::PathBytes(it->second) + "' in this run");
       refused = true;
     }
   }

@@ -5,6 +5,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "core/platform.h"
 #include "core/write_behind.h"
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
@@ -14,7 +15,7 @@ namespace durvane {
 namespace {
 
 std::string Quoted(const std::filesystem::path& path) {
-  return "'" + path.string() + "'";
+  return "'" + platform::PathBytes(path) + "'";
 }
 
 // Makes sure the output folder exists; returns true when it had to be created.
@@ -55,7 +56,7 @@ void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& 
   for (const std::string& name : order) {
     const opt::TextureBitmap& t = *last_by_name[name];
     const std::span<const std::byte> bitmap_pieces[] = {t.header, t.pixels};
-    const auto path = result.output_folder / name;
+    const auto path = result.output_folder / platform::PathFromBytes(name);
     files.Stage(path, bitmap_pieces);
     result.bitmaps.push_back(path);
   }
@@ -129,8 +130,8 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
   if (progress) progress(ConversionStage::kScanned);
   const std::int32_t polygon_count = prj::CountPrjPolygons(image);
 
-  result.output_folder = qel_directory / base;
-  result.prj_path = result.output_folder / (base + ".prj");
+  result.output_folder = qel_directory / platform::PathFromBytes(base);
+  result.prj_path = result.output_folder / platform::PathFromBytes(base + ".prj");
   result.created_output_folder = EnsureOutputFolder(qel_directory, result.output_folder);
   try {
     const WriterLock lock(result.output_folder, lock_wait);

@@ -6,6 +6,7 @@
 #include "core/error.h"
 #include "core/file_io.h"
 #include "core/file_names.h"
+#include "core/platform.h"
 #include "prj/conversion_run.h"
 #include "render/prj_records.h"
 
@@ -32,7 +33,7 @@ Model LoadPrj(const std::filesystem::path& path) {
     try {
       return ReadBitmapFile(bmp);
     } catch (const Error& e) {
-      throw Error("'" + file.string() + "' is " + e.what());
+      throw Error("'" + platform::PathBytes(file) + "' is " + e.what());
     }
   });
 }
@@ -83,7 +84,8 @@ std::optional<ModelFileKind> ModelFileKindOf(const std::filesystem::path& path) 
 Model LoadModelFile(const std::filesystem::path& path) {
   const auto kind = ModelFileKindOf(path);
   if (!kind)
-    throw Error("cannot tell what kind of file '" + path.string() + "' is: name it .opt or .prj");
+    throw Error("cannot tell what kind of file '" + platform::PathBytes(path) +
+                "' is: name it .opt or .prj");
   return *kind == ModelFileKind::kOpt ? LoadOpt(path) : LoadPrj(path);
 }
 

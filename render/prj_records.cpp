@@ -5,8 +5,8 @@
 
 #include "core/byte_view.h"
 #include "core/error.h"
-#include "prj/prj_layout_reader.h"
 #include "prj/prj_layout.h"
+#include "prj/prj_layout_reader.h"
 
 namespace durvane::render {
 namespace {
@@ -42,7 +42,8 @@ PolygonRecords FindPolygonRecords(std::span<const std::byte> prj_file) {
 
 PolygonRecords FindPolygonRecords(const prj::PrjImage& image) {
   PolygonRecords records;
-  records.polygon_count = image.polygon_count < 0 ? 0 : static_cast<std::size_t>(image.polygon_count);
+  records.polygon_count =
+      image.polygon_count < 0 ? 0 : static_cast<std::size_t>(image.polygon_count);
   records.corners = Records(image.leading.bytes(), 4, records.polygon_count,
                             prj::kPolygonRecordBytes, "leading block");
   records.pairs = Records(image.ff01.bytes(), prj::kSectionHeaderBytes, records.polygon_count,

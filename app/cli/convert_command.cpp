@@ -5,6 +5,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "core/platform.h"
 #include "core/printable_text.h"
 #include "prj/batch_conversion.h"
 
@@ -41,7 +42,7 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
         PrintUsageError(io, "option " + a + " needs a folder");
         return false;
       }
-      settings.options.qel_directory = args[++i];
+      settings.options.qel_directory = platform::PathFromBytes(args[++i]);
     } else if (!options_done && (a == "-j" || a == "--jobs" || a.starts_with("-j"))) {
       std::string value;
       if (a == "-j" || a == "--jobs") {
@@ -66,7 +67,7 @@ bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& set
       PrintUsageError(io, "unknown option '" + a + "'");
       return false;
     } else {
-      settings.files.emplace_back(a);
+      settings.files.push_back(platform::PathFromBytes(a));
     }
   }
   if (settings.files.empty()) {
@@ -88,9 +89,9 @@ class PrintingObserver : public BatchObserver {
   }
   void FileFinished(std::size_t index, const ConversionResult& result) override {
     for (const std::string& w : result.warnings) PrintFileWarning(io_, Shown(index), w);
-    io_.out << "wrote " << PrintableText(result.prj_path.string()) << "\n";
+    io_.out << "wrote " << PrintableText(platform::PathBytes(result.prj_path)) << "\n";
     for (const auto& bmp : result.bitmaps) {
-      io_.out << "wrote " << PrintableText(bmp.string()) << "\n";
+      io_.out << "wrote " << PrintableText(platform::PathBytes(bmp)) << "\n";
     }
     io_.out << std::flush;
   }
@@ -102,7 +103,7 @@ class PrintingObserver : public BatchObserver {
   }
 
  private:
-  std::string Shown(std::size_t index) const { return files_[index].string(); }
+  std::string Shown(std::size_t index) const { return platform::PathBytes(files_[index]); }
 
   const std::vector<std::filesystem::path>& files_;
   Streams io_;

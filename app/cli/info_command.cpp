@@ -7,6 +7,7 @@
 #include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
 #include "core/file_io.h"
+#include "core/platform.h"
 #include "core/printable_text.h"
 #include "info/opt_report.h"
 #include "info/opt_report_format.h"
@@ -19,7 +20,7 @@ namespace {
 bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
   std::vector<std::byte> bytes;
   try {
-    bytes = ReadFile(file);
+    bytes = ReadFile(platform::PathFromBytes(file));
   } catch (const std::exception& e) {
     PrintFileError(io, file, e.what());
     return false;

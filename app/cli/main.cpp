@@ -7,6 +7,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
 #include "core/interrupt_cleanup.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
   // Ctrl-C and SIGTERM remove this run's temporary files before it ends (status 130, 143).
   durvane::InstallInterruptCleanup();
   const Streams io{std::cout, std::cerr};
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = durvane::platform::Arguments(argc, argv);
   if (args.empty()) {
     std::cerr << MainUsage();
     return kExitUsage;

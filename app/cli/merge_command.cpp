@@ -8,6 +8,7 @@
 #include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
 #include "core/error.h"
+#include "core/platform.h"
 #include "core/printable_text.h"
 #include "merge/merge_run.h"
 
@@ -39,7 +40,9 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   }
 
   const std::string& first = files[0];
-  const std::vector<std::filesystem::path> others(files.begin() + 1, files.end());
+  std::vector<std::filesystem::path> others;
+  for (std::size_t i = 1; i < files.size(); ++i)
+    others.push_back(platform::PathFromBytes(files[i]));
   for (const std::string& f : files) {
     if (KindOf(f) != FileKind::kPrj) {
       PrintFileError(io, f, "not merged: the file name does not end in \".prj\"");
@@ -47,13 +50,13 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
     }
   }
   try {
-    const merge::MergeResult result =
-        merge::MergePrjFiles(first, others, durability, WaitSayingSo(wait, io));
+    const merge::MergeResult result = merge::MergePrjFiles(platform::PathFromBytes(first), others,
+                                                           durability, WaitSayingSo(wait, io));
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);
     std::string folded, shifts;
     for (std::size_t i = 0; i < others.size(); ++i) {
       const char* separator = i == 0 ? "" : i + 1 == others.size() ? " and " : ", ";
-      folded += separator + PrintableText(others[i].string());
+      folded += separator + PrintableText(platform::PathBytes(others[i]));
       shifts += separator + std::to_string(result.index_shifts[i]);
     }
     io.out << "merged " << folded << " into " << PrintableText(first) << ": "
@@ -61,7 +64,7 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
            << " bytes, top-level indices moved by " << shifts << "\n";
     return kExitOk;
   } catch (const merge::MergeFileError& e) {
-    PrintFileError(io, e.file().string(), e.detail());
+    PrintFileError(io, platform::PathBytes(e.file()), e.detail());
   } catch (const std::bad_alloc&) {
     PrintFileError(io, first, "out of memory");
   } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/cli/commands.h"
+#include "core/platform.h"
 #include "core/printable_text.h"
 
 namespace durvane::cli {
@@ -24,7 +25,8 @@ LockWait WaitSayingSo(bool wait, Streams io) {
   lock_wait.wait = wait;
   lock_wait.on_wait = [&err = io.err](const std::filesystem::path& path) {
     // One insertion, so that lines of jobs running at once do not interleave.
-    err << ("durvane: waiting for another durvane run to finish with '" + path.string() + "'\n")
+    err << ("durvane: waiting for another durvane run to finish with '" +
+            platform::PathBytes(path) + "'\n")
         << std::flush;
   };
   return lock_wait;

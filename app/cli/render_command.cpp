@@ -10,6 +10,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
 #include "core/file_io.h"
+#include "core/platform.h"
 #include "core/printable_text.h"
 #include "render/model_files.h"
 #include "render/png_codec.h"
@@ -97,21 +98,22 @@ int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
     return UsageError(io, files.empty() ? "no file given" : "render takes one file");
   }
   const std::string& file = files[0];
-  if (!render::ModelFileKindOf(file)) {
+  if (!render::ModelFileKindOf(platform::PathFromBytes(file))) {
     PrintFileError(io, file, "not drawn: the file name does not end in \".opt\" or \".prj\"");
     return kExitFailed;
   }
   const std::filesystem::path destination =
-      output ? std::filesystem::path(*output)
-             : std::filesystem::path(std::filesystem::path(file).stem().string() + ".png");
+      output ? platform::PathFromBytes(*output)
+             : platform::PathFromBytes(platform::PathBytes(platform::PathFromBytes(file).stem()) +
+                                       ".png");
   try {
-    const render::Model model = render::LoadModelFile(file);
+    const render::Model model = render::LoadModelFile(platform::PathFromBytes(file));
     const render::Rendering rendering = render::Render(model, options);
     for (const std::string& w : rendering.warnings) PrintFileWarning(io, file, w);
     const std::vector<std::byte> png = render::EncodePng(rendering.image);
     const std::span<const std::byte> pieces[] = {png};
     WriteFileAtomically(destination, pieces);
-    io.out << "wrote " << PrintableText(destination.string()) << "\n";
+    io.out << "wrote " << PrintableText(platform::PathBytes(destination)) << "\n";
     return kExitOk;
   } catch (const std::bad_alloc&) {
     PrintFileError(io, file, "out of memory");

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -16,9 +17,15 @@ namespace durvane::fixture {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "durvane-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A name no other test or run has: create_directory fails when the name is taken.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string name =
+          "durvane-test-" + std::to_string(random()) + std::to_string(random());
+      path_ = std::filesystem::temp_directory_path() / name;
+      if (std::filesystem::create_directory(path_)) return;
+    }
+    throw std::runtime_error("cannot make a temporary folder");
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -70,7 +77,7 @@ inline std::vector<std::byte> TextBytes(const std::string& text) {
 inline std::vector<std::string> ListTree(const std::filesystem::path& dir) {
   std::vector<std::string> out;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
-    out.push_back(std::filesystem::relative(e.path(), dir).string());
+    out.push_back(std::filesystem::relative(e.path(), dir).generic_string());
   }
   std::sort(out.begin(), out.end());
   return out;

@@ -1,0 +1,19 @@
+# Cross-builds durvane.exe for 64-bit Windows with Debian's MinGW-w64 compilers (the POSIX
+# thread model, for std::thread). Programs it builds run here under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The C and C++ runtimes and the thread library are linked in, so that the program needs only
+# the DLLs every Windows has.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+find_program(DURVANE_WINE wine)
+if(DURVANE_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${DURVANE_WINE})
+endif()

@@ -1,0 +1,355 @@
+// The platform layer on Windows. Paths are UTF-16 (std::filesystem::path's native form) and
+// every file is opened with FILE_SHARE_DELETE, so that a file another handle of this process
+// holds open can still be renamed over or removed, as on POSIX.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+#include <utility>
+
+#include "core/platform.h"
+
+namespace durvane::platform {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The system's error, as the portable value where callers act on it.
+std::error_code FromWin32(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return std::make_error_code(std::errc::file_exists);
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_IO_PENDING:
+      return std::make_error_code(std::errc::resource_unavailable_try_again);
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_CALL_NOT_IMPLEMENTED:
+      return std::make_error_code(std::errc::not_supported);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return std::make_error_code(std::errc::no_space_on_device);
+    default:
+      return {static_cast<int>(code), std::system_category()};
+  }
+}
+
+std::error_code LastError() {
+  return FromWin32(::GetLastError());
+}
+
+HANDLE Handle(const File& file) {
+  return reinterpret_cast<HANDLE>(file.native());
+}
+
+File Opened(HANDLE handle, std::error_code& error) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = LastError();
+    return File();
+  }
+  error.clear();
+  return File(reinterpret_cast<File::Native>(handle));
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED place{};
+  place.Offset = static_cast<DWORD>(offset & 0xffffffffu);
+  place.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return place;
+}
+
+// FILETIME counts 100 ns steps.
+std::int64_t Nanoseconds(LARGE_INTEGER time) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(time.QuadPart) % (1ULL << 62)) * 100;
+}
+
+// Reads and writes go in pieces a DWORD can count.
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+// Locks are taken on one byte far past the end of any real file: a Windows lock stops other
+// handles from reading the bytes it covers, and a run must still read the file it locks.
+constexpr std::uint64_t kLockOffset = 0x7fffffff'fffffff0ULL;
+
+std::function<void(int)>& InterruptHandler() {
+  static std::function<void(int)> handler;
+  return handler;
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      InterruptHandler()(130);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      InterruptHandler()(143);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    native_ = other.Release();
+  }
+  return *this;
+}
+
+std::error_code File::Close() {
+  if (!is_open()) return {};
+  return ::CloseHandle(reinterpret_cast<HANDLE>(Release())) ? std::error_code() : LastError();
+}
+
+File OpenForReading(const std::filesystem::path& path, std::error_code& error, bool follow_links) {
+  // Backup semantics opens folders too (for locks); the reparse flag opens a link itself.
+  const DWORD flags =
+      FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  return Opened(
+      ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr),
+      error);
+}
+
+void MakeBlocking(const File&) {}
+
+File CreateNew(const std::filesystem::path& path, std::error_code& error) {
+  return Opened(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
+                error);
+}
+
+File CreateUnnamed(const std::filesystem::path&) {
+  // Windows cannot give a name to a file created without one.
+  return File();
+}
+
+std::error_code NameUnnamed(const File&, const std::filesystem::path&) {
+  return std::make_error_code(std::errc::not_supported);
+}
+
+FileStatus Status(const File& file, std::error_code& error) {
+  error.clear();
+  FileStatus status;
+  switch (::GetFileType(Handle(file))) {
+    case FILE_TYPE_DISK:
+      break;
+    case FILE_TYPE_PIPE:
+      status.kind = FileKind::kFifo;
+      return status;
+    case FILE_TYPE_CHAR:
+      status.kind = FileKind::kDevice;
+      return status;
+    default:
+      status.kind = FileKind::kOther;
+      return status;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_BASIC_INFO times{};
+  if (!::GetFileInformationByHandle(Handle(file), &info) ||
+      !::GetFileInformationByHandleEx(Handle(file), FileBasicInfo, &times, sizeof times)) {
+    error = LastError();
+    return {};
+  }
+  status.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::kDirectory
+                                                                        : FileKind::kRegular;
+  status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  status.device = info.dwVolumeSerialNumber;
+  status.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  status.modified_ns = Nanoseconds(times.LastWriteTime);
+  status.changed_ns = Nanoseconds(times.ChangeTime);
+  return status;
+}
+
+FileStatus PathStatus(const std::filesystem::path& path, bool follow_links,
+                      std::error_code& error) {
+  // No access asked: enough to read a file's record, and never refused by a sharing mode.
+  const DWORD flags =
+      FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  const File file(reinterpret_cast<File::Native>(
+      ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr)));
+  error.clear();
+  if (!file.is_open()) {
+    const std::error_code failed = LastError();
+    if (failed != std::errc::no_such_file_or_directory) error = failed;
+    return {};
+  }
+  return Status(file, error);
+}
+
+std::size_t ReadAt(const File& file, std::uint64_t offset, std::span<std::byte> buffer,
+                   std::error_code& error) {
+  error.clear();
+  OVERLAPPED place = At(offset);
+  DWORD read = 0;
+  const DWORD want = static_cast<DWORD>(std::min(buffer.size(), kMaxTransfer));
+  if (!::ReadFile(Handle(file), buffer.data(), want, &read, &place)) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_HANDLE_EOF) return 0;
+    error = FromWin32(code);
+    return 0;
+  }
+  return read;
+}
+
+std::error_code WriteAt(const File& file, std::uint64_t offset, std::span<const std::byte> data) {
+  while (!data.empty()) {
+    OVERLAPPED place = At(offset);
+    DWORD written = 0;
+    const DWORD want = static_cast<DWORD>(std::min(data.size(), kMaxTransfer));
+    if (!::WriteFile(Handle(file), data.data(), want, &written, &place)) return LastError();
+    if (written == 0) return std::make_error_code(std::errc::no_space_on_device);
+    data = data.subspan(written);
+    offset += written;
+  }
+  return {};
+}
+
+std::error_code Reserve(const File&, std::uint64_t) {
+  // The bytes get their space as they are written.
+  return {};
+}
+
+void StartWriteBack(const File&, std::uint64_t, std::uint64_t) {}
+
+std::error_code Flush(const File& file) {
+  return ::FlushFileBuffers(Handle(file)) ? std::error_code() : LastError();
+}
+
+std::error_code FlushPath(const std::filesystem::path& path) {
+  // Flushing needs a handle that may write.
+  const File file(
+      reinterpret_cast<File::Native>(::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  if (!file.is_open()) return LastError();
+  return Flush(file);
+}
+
+void FlushFolder(const std::filesystem::path&) {
+  // NTFS logs its folder entries; renames are asked to reach the disk with MOVEFILE_WRITE_THROUGH.
+}
+
+std::error_code KeepOwnerAndMode(const File&, unsigned, unsigned, unsigned) {
+  // A new file takes the permissions its folder gives, as files written in place do there.
+  return {};
+}
+
+std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? std::error_code()
+             : LastError();
+}
+
+std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
+  return ::CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) ? std::error_code()
+                                                                    : LastError();
+}
+
+std::error_code Remove(const std::filesystem::path& path) {
+  return ::DeleteFileW(path.c_str()) ? std::error_code() : LastError();
+}
+
+// Windows locks byte ranges of files only: a folder cannot be locked, as on a file system
+// without locks.
+bool IsFolder(const File& file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileInformationByHandle(Handle(file), &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::error_code TryLock(const File& file) {
+  if (IsFolder(file)) return std::make_error_code(std::errc::not_supported);
+  OVERLAPPED place = At(kLockOffset);
+  if (::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                   &place)) {
+    return {};
+  }
+  return LastError();
+}
+
+std::error_code Lock(const File& file) {
+  if (IsFolder(file)) return std::make_error_code(std::errc::not_supported);
+  OVERLAPPED place = At(kLockOffset);
+  return ::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) ? std::error_code()
+                                                                              : LastError();
+}
+
+std::string ErrorText(std::error_code error) {
+  if (error.category() != std::system_category()) return error.message();
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return "system error " + std::to_string(error.value());
+  std::wstring wide(text, length);
+  ::LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.')) {
+    wide.pop_back();
+  }
+  return PathBytes(std::filesystem::path(wide));
+}
+
+std::string PathBytes(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+
+std::filesystem::path PathFromBytes(const std::string& bytes) {
+  return std::filesystem::path(std::u8string(bytes.begin(), bytes.end()));
+}
+
+std::uint64_t ProcessId() {
+  return ::GetCurrentProcessId();
+}
+
+std::vector<std::string> Arguments(int, char**) {
+  // The narrow arguments are in the ANSI code page, which may not hold every name.
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide != nullptr && i < count; ++i) {
+    args.push_back(PathBytes(std::filesystem::path(wide[i])));
+  }
+  if (wide != nullptr) ::LocalFree(wide);
+  ::SetConsoleOutputCP(CP_UTF8);
+  return args;
+}
+
+void OnInterrupt(std::function<void(int exit_status)> handler) {
+  // The system calls console handlers on a thread of their own.
+  InterruptHandler() = std::move(handler);
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void ExitNow(int status) {
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(status));
+  for (;;) ::Sleep(INFINITE);
+}
+
+void* AllocateAligned(std::size_t bytes, std::size_t alignment, std::size_t) {
+  void* p = ::_aligned_malloc(bytes == 0 ? 1 : bytes, alignment);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
+void FreeAligned(void* p) {
+  ::_aligned_free(p);
+}
+
+}  // namespace durvane::platform
