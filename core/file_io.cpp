@@ -272,7 +272,7 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
   std::error_code ec;
   std::filesystem::directory_iterator it(dir, ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = platform::PathBytes(it->path().filename());
     const std::string_view prefix = kRunLogPrefix;
     if (!name.starts_with(prefix) || !IsToken(std::string_view(name).substr(prefix.size()))) {
       continue;
@@ -284,7 +284,8 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
     if (error || st.kind != platform::FileKind::kRegular || st.size > kMaxRunLogBytes) continue;
     // The run that wrote the log holds this lock for as long as it lives; a log nobody holds
     // is a dead run's. Where the file system cannot lock, nothing can be proved dead.
-    if (platform::TryLock(log)) continue;
+    platform::FileLock lock;
+    if (platform::TakeLock(log, lock, false)) continue;
     std::string text(static_cast<std::size_t>(st.size), '\0');
     text.resize(platform::ReadAt(log, 0, std::as_writable_bytes(std::span(text)), error));
     if (error) continue;
@@ -295,7 +296,7 @@ std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder) {
       removed += Recover(*run);
     } catch (const Error& e) {
       throw Error(std::string(e.what()) + ", which an interrupted durvane run replaced (see '" +
-                  it->path().string() + "')");
+                  platform::PathBytes(it->path()) + "')");
     }
     removed += RemoveIfThere(it->path());
   }
@@ -377,7 +378,7 @@ class StagedFiles::RunLog {
     if (error) ThrowSystemError("write", first_destination, error);
     try {
       // Cannot be held by anyone else yet; file systems without locks keep the log to the end.
-      static_cast<void>(platform::TryLock(file_));
+      static_cast<void>(platform::TakeLock(file_, lock_, false));
       Append(kRunLogHeader + token + "\n");
       if (unnamed) {
         if (const std::error_code failed = LinkTrackedFile(file_, path_)) {
@@ -424,6 +425,7 @@ class StagedFiles::RunLog {
   std::filesystem::path path_;
   Durability durability_;
   platform::File file_;
+  platform::FileLock lock_;
   std::uint64_t size_ = 0;
   bool synced_folder_ = false;
 };
@@ -475,10 +477,11 @@ StagedFile& StagedFiles::Open(const std::filesystem::path& destination) {
     ThrowFileError("write", destination, "it is a directory");
   }
   const std::string number = std::to_string(entries_.size());
-  const std::string name = "." + target.filename().string();
+  const std::string name = "." + platform::PathBytes(target.filename());
   const std::filesystem::path dir = target.parent_path();
-  const LoggedFile logged{target, dir / (name + kTemporarySuffix + token_ + "-" + number),
-                          dir / (name + kBackupSuffix + token_ + "-" + number)};
+  const LoggedFile logged{
+      target, dir / platform::PathFromBytes(name + kTemporarySuffix + token_ + "-" + number),
+      dir / platform::PathFromBytes(name + kBackupSuffix + token_ + "-" + number)};
   // A temporary file is listed in the log before it has a name, so that no temporary file is
   // ever unknown to the log: an unnamed one when it is complete, a named one before it exists.
   StagedFile::Namer namer;

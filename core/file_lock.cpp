@@ -21,9 +21,9 @@ WriterLock::WriterLock(const std::filesystem::path& path, const LockWait& wait) 
   for (;;) {
     // Opened for reading: folders and files alike, and a lock needs no write access.
     std::error_code error;
-    file_ = platform::OpenForReading(path, error);
+    platform::File file = platform::OpenForReading(path, error);
     if (error) ThrowSystemError("open", path, error);
-    error = platform::TryLock(file_);
+    error = platform::TakeLock(file, lock_, false);
     // A file system that cannot lock at all (some network and user-space ones) lets the run
     // go on unlocked, as every run there must.
     if (error == std::errc::not_supported) return;
@@ -33,12 +33,14 @@ WriterLock::WriterLock(const std::filesystem::path& path, const LockWait& wait) 
       }
       if (!announced && wait.on_wait) wait.on_wait(path);
       announced = true;
-      error = platform::Lock(file_);
+      error = platform::TakeLock(file, lock_, true);
     }
     if (error) ThrowSystemError("lock", path, error);
-    if (StillNamed(file_, path)) return;
+    const bool still_named = StillNamed(file, path);
+    // The lock does not keep the file open: Windows could not replace it while it is.
+    if (still_named) return;
     // The run that held the lock replaced the file: lock the new one.
-    file_.Close();
+    lock_.Release();
   }
 }
 

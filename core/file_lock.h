@@ -17,8 +17,9 @@ struct LockWait {
   std::function<void(const std::filesystem::path&)> on_wait;
 };
 
-// An exclusive lock (flock(2), LockFileEx) on a file or folder, held until destroyed. Other durvane
-// runs that lock the same path wait for it; programs that do not lock are not stopped.
+// An exclusive lock (flock(2); a named mutex on Windows) on a file or folder, held until destroyed.
+// Other durvane runs that lock the same path wait for it; programs that do not lock are not
+// stopped.
 //
 // A file is replaced by rename, so a lock on it is a lock on one version of it: after the
 // lock is granted the path is checked to still name the locked file, and when another run has
@@ -35,7 +36,7 @@ class WriterLock {
   ~WriterLock();
 
  private:
-  platform::File file_;
+  platform::FileLock lock_;
 };
 
 }  // namespace durvane

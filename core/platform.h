@@ -122,11 +122,28 @@ std::error_code Rename(const std::filesystem::path& from, const std::filesystem:
 std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link);
 std::error_code Remove(const std::filesystem::path& path);
 
-// An exclusive lock held by the open file until it is closed. TryLock fails with
-// std::errc::resource_unavailable_try_again while another process holds it, and with
+// An exclusive lock on one file or folder among processes, held until destroyed. It does not
+// keep the file open: Windows renames nothing over an open file. TryLock fails with
+// std::errc::resource_unavailable_try_again while another holder has it, and with
 // std::errc::not_supported where the file system cannot lock at all.
-std::error_code TryLock(const File& file);
-std::error_code Lock(const File& file);
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(FileLock&& other) noexcept;
+  FileLock& operator=(FileLock&& other) noexcept;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock() { Release(); }
+  bool held() const { return native_ != -1; }
+  void Release();
+
+ private:
+  friend std::error_code TakeLock(const File& file, FileLock& lock, bool wait);
+  std::intptr_t native_ = -1;
+  std::string name_;
+};
+// Locks the file open as `file`; `wait` false fails at once while another holder has it.
+std::error_code TakeLock(const File& file, FileLock& lock, bool wait);
 
 // The system's words for `error`.
 std::string ErrorText(std::error_code error);

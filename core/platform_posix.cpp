@@ -224,22 +224,40 @@ std::error_code Remove(const std::filesystem::path& path) {
   return ::unlink(path.c_str()) == 0 ? std::error_code() : LastError();
 }
 
-std::error_code TryLock(const File& file) {
-  if (::flock(Fd(file), LOCK_EX | LOCK_NB) == 0) return {};
-  const int error = errno;
-  if (error == EWOULDBLOCK) return std::make_error_code(std::errc::resource_unavailable_try_again);
-  // Some network and user-space file systems cannot lock at all.
-  if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
-    return std::make_error_code(std::errc::not_supported);
+FileLock::FileLock(FileLock&& other) noexcept : native_(std::exchange(other.native_, -1)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    native_ = std::exchange(other.native_, -1);
   }
-  return {error, std::generic_category()};
+  return *this;
 }
 
-std::error_code Lock(const File& file) {
-  for (;;) {
-    if (::flock(Fd(file), LOCK_EX) == 0) return {};
-    if (errno != EINTR) return LastError();
+void FileLock::Release() {
+  if (native_ != -1) ::close(static_cast<int>(std::exchange(native_, -1)));
+}
+
+std::error_code TakeLock(const File& file, FileLock& lock, bool wait) {
+  lock.Release();
+  while (::flock(Fd(file), LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error == EWOULDBLOCK) {
+      return std::make_error_code(std::errc::resource_unavailable_try_again);
+    }
+    // Some network and user-space file systems cannot lock at all.
+    if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
+      return std::make_error_code(std::errc::not_supported);
+    }
+    return {error, std::generic_category()};
   }
+  // The lock belongs to the open file, which a second descriptor keeps open after `file` is
+  // closed.
+  const int held = ::fcntl(Fd(file), F_DUPFD_CLOEXEC, 0);
+  if (held < 0) return LastError();
+  lock.native_ = held;
+  return {};
 }
 
 std::string ErrorText(std::error_code error) {

@@ -9,9 +9,12 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "core/platform.h"
 
@@ -77,10 +80,6 @@ std::int64_t Nanoseconds(LARGE_INTEGER time) {
 
 // Reads and writes go in pieces a DWORD can count.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
-
-// Locks are taken on one byte far past the end of any real file: a Windows lock stops other
-// handles from reading the bytes it covers, and a run must still read the file it locks.
-constexpr std::uint64_t kLockOffset = 0x7fffffff'fffffff0ULL;
 
 std::function<void(int)>& InterruptHandler() {
   static std::function<void(int)> handler;
@@ -250,7 +249,33 @@ std::error_code KeepOwnerAndMode(const File&, unsigned, unsigned, unsigned) {
   return {};
 }
 
+// Renames within one folder with POSIX semantics (Windows 10 1809 and later): the name is
+// taken over even while another handle, one opened with FILE_SHARE_DELETE, holds the old file
+// open, as a merge holds the file it replaces.
+bool RenameOverOpenFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (from.parent_path() != to.parent_path()) return false;
+  const File source(reinterpret_cast<File::Native>(
+      ::CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+  if (!source.is_open()) return false;
+  const std::wstring name = to.filename().native();
+  std::vector<std::byte> info(offsetof(FILE_RENAME_INFO, FileName) +
+                              (name.size() + 1) * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(info.data());
+  // The flags share their place with the older ReplaceIfExists field.
+  const DWORD flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+  std::memcpy(info.data(), &flags, sizeof flags);
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(rename->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  // FileRenameInfoEx, which the headers name only for Windows 10 targets.
+  constexpr auto kRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+  return ::SetFileInformationByHandle(Handle(source), kRenameInfoEx, info.data(),
+                                      static_cast<DWORD>(info.size()));
+}
+
 std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (RenameOverOpenFile(from, to)) return {};
   return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? std::error_code()
              : LastError();
@@ -265,29 +290,67 @@ std::error_code Remove(const std::filesystem::path& path) {
   return ::DeleteFileW(path.c_str()) ? std::error_code() : LastError();
 }
 
-// Windows locks byte ranges of files only: a folder cannot be locked, as on a file system
-// without locks.
-bool IsFolder(const File& file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  return ::GetFileInformationByHandle(Handle(file), &info) &&
-         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// A lock is a named mutex whose name is the file's identity (volume and file index): it holds
+// no handle of the file, so the file can still be replaced, and the system releases it when
+// its process ends, however it ends. Mutexes can be taken again by the thread that holds them;
+// the names this process holds are kept so that it never takes one lock twice.
+std::mutex held_mutex;
+std::vector<std::wstring>& HeldNames() {
+  static std::vector<std::wstring> names;
+  return names;
 }
 
-std::error_code TryLock(const File& file) {
-  if (IsFolder(file)) return std::make_error_code(std::errc::not_supported);
-  OVERLAPPED place = At(kLockOffset);
-  if (::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                   &place)) {
-    return {};
+FileLock::FileLock(FileLock&& other) noexcept
+    : native_(std::exchange(other.native_, -1)), name_(std::move(other.name_)) {}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    native_ = std::exchange(other.native_, -1);
+    name_ = std::move(other.name_);
   }
-  return LastError();
+  return *this;
 }
 
-std::error_code Lock(const File& file) {
-  if (IsFolder(file)) return std::make_error_code(std::errc::not_supported);
-  OVERLAPPED place = At(kLockOffset);
-  return ::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) ? std::error_code()
-                                                                              : LastError();
+void FileLock::Release() {
+  if (native_ == -1) return;
+  const auto mutex = reinterpret_cast<HANDLE>(std::exchange(native_, -1));
+  ::ReleaseMutex(mutex);
+  ::CloseHandle(mutex);
+  const std::lock_guard guard(held_mutex);
+  auto& names = HeldNames();
+  const std::wstring name = std::filesystem::path(PathFromBytes(name_)).native();
+  names.erase(std::find(names.begin(), names.end(), name));
+}
+
+std::error_code TakeLock(const File& file, FileLock& lock, bool wait) {
+  lock.Release();
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(Handle(file), &info)) return LastError();
+  const std::wstring name = L"Local\\durvane-lock-" + std::to_wstring(info.dwVolumeSerialNumber) +
+                            L"-" + std::to_wstring(info.nFileIndexHigh) + L"-" +
+                            std::to_wstring(info.nFileIndexLow);
+  for (;;) {
+    {
+      const std::lock_guard guard(held_mutex);
+      auto& names = HeldNames();
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+        if (mutex == nullptr) return LastError();
+        const DWORD result = ::WaitForSingleObject(mutex, 0);
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+          names.push_back(name);
+          lock.native_ = reinterpret_cast<std::intptr_t>(mutex);
+          lock.name_ = PathBytes(std::filesystem::path(name));
+          return {};
+        }
+        ::CloseHandle(mutex);
+      }
+    }
+    if (!wait) return std::make_error_code(std::errc::resource_unavailable_try_again);
+    // Another run, or another part of this one, holds it: look again shortly.
+    ::Sleep(50);
+  }
 }
 
 std::string ErrorText(std::error_code error) {

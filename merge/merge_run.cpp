@@ -202,6 +202,8 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
     for (std::size_t i = 0; i < paths.size(); ++i) {
       AboutFile(paths[i], "", [&] { inputs[i]->CheckUnchanged(); });
     }
+    // Closed before `first` is replaced: Windows renames nothing over a file held open.
+    inputs.clear();
     files.Commit();
   });
 

@@ -5,6 +5,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "core/file_names.h"
 #include "core/platform.h"
 #include "core/write_behind.h"
 #include "opt/opt_image.h"
@@ -46,15 +47,26 @@ bool EnsureOutputFolder(const std::filesystem::path& qel_directory,
 // place of the name's first appearance in the list of files written.
 void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& files,
                   ConversionResult& result) {
+  // Keyed by the file each name makes: on Windows, names that differ only in letter case make
+  // one file, which the texture met last writes.
   std::map<std::string, const opt::TextureBitmap*> last_by_name;
   std::vector<std::string> order;
   for (const opt::TextureBitmap& t : textures) {
     if (!t.HasSafeFileName()) continue;
-    auto [it, inserted] = last_by_name.insert_or_assign(t.FileName(), &t);
+    const std::string key = FileNameKey(t.FileName());
+    const auto found = last_by_name.find(key);
+    if (found != last_by_name.end() && found->second->FileName() != t.FileName()) {
+      result.warnings.push_back("textures \"" + found->second->PrintableName() + "\" and \"" +
+                                t.PrintableName() +
+                                "\" write one bitmap here, from the latter: their names differ "
+                                "only in letter case");
+    }
+    auto [it, inserted] = last_by_name.insert_or_assign(key, &t);
     if (inserted) order.push_back(it->first);
   }
-  for (const std::string& name : order) {
-    const opt::TextureBitmap& t = *last_by_name[name];
+  for (const std::string& key : order) {
+    const opt::TextureBitmap& t = *last_by_name[key];
+    const std::string name = t.FileName();
     const std::span<const std::byte> bitmap_pieces[] = {t.header, t.pixels};
     const auto path = result.output_folder / platform::PathFromBytes(name);
     files.Stage(path, bitmap_pieces);
@@ -120,7 +132,7 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
                                const LockWait& lock_wait, const ConversionProgress& progress) {
   if (opt_file_name.empty()) throw Error("no OPT file was chosen");
   const std::string base = OutputBaseName(opt_file_name);
-  const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / opt_file_name);
+  const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / platform::PathFromBytes(opt_file_name));
   if (progress) progress(ConversionStage::kRead);
   // Everything that can refuse the file without building its PRJ file runs before anything
   // is created: the header, the texture scan and the counting walk of the polygons.

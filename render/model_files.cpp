@@ -28,7 +28,7 @@ Model LoadPrj(const std::filesystem::path& path) {
   const std::filesystem::path folder = path.parent_path();
   return Model::Make(records, std::move(bytes), [&folder](const std::string& name) {
     RequireFileName(name);
-    const std::filesystem::path file = folder / name;
+    const std::filesystem::path file = folder / platform::PathFromBytes(name);
     const std::vector<std::byte> bmp = ReadFile(file);
     try {
       return ReadBitmapFile(bmp);

@@ -1,0 +1,40 @@
+// The rules for file names that come from input files, on this system and on Windows.
+#include "core/file_names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace durvane {
+namespace {
+
+TEST(FileNames, WindowsRefusesDeviceNamesAndNamesEndingInADotOrASpace) {
+  struct Case {
+    std::string name;
+    bool refused;
+  };
+  for (const Case& c : {
+           Case{"CON", true},           Case{"con.bmp", true},       Case{"Nul.TXT", true},
+           Case{"aux", true},           Case{"PRN.a.b", true},       Case{"COM1", true},
+           Case{"com9.bmp", true},      Case{"LPT5.bmp", true},      Case{"CON .bmp", true},
+           Case{"HULL.", true},         Case{"HULL ", true},         Case{"\xff.bmp", true},
+           Case{"\xc3(.bmp", true},     Case{"\xc0\xaf.bmp", true},  Case{"\xed\xa0\x80.bmp", true},
+           Case{"CONSOLE.bmp", false},  Case{"COM10.bmp", false},    Case{"COM0.bmp", false},
+           Case{"LPT.bmp", false},      Case{"x.CON", false},        Case{"NULL.bmp", false},
+           Case{"HULL0001.BMP", false}, Case{"é-модель.bmp", false}, Case{".hidden", false},
+       }) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(WindowsRefusesName(c.name), c.refused);
+    // Here the rules hold only on Windows; the bytes themselves are fine everywhere.
+    EXPECT_EQ(IsSafeFileName(c.name), !(kWindowsNames && c.refused));
+  }
+}
+
+TEST(FileNames, NamesThatDifferInLetterCaseShareAFileOnlyOnWindows) {
+  EXPECT_EQ(FileNameKey("Hull.BMP") == FileNameKey("hull.bmp"), kWindowsNames);
+  EXPECT_NE(FileNameKey("hull.bmp"), FileNameKey("hull2.bmp"));
+  EXPECT_EQ(FileNameKey("hull.bmp"), "hull.bmp");
+}
+
+}  // namespace
+}  // namespace durvane
