@@ -154,11 +154,17 @@ class Rasterizer {
     image_.height = options.height;
     image_.rgba.assign(pixels * 4, 0);
     depth_.assign(pixels, -std::numeric_limits<float>::infinity());
-    tiles_x_ = (options.width + kTileSide - 1) / kTileSide;
-    tiles_y_ = (options.height + kTileSide - 1) / kTileSide;
-    const auto tiles = static_cast<std::size_t>(tiles_x_) * static_cast<std::size_t>(tiles_y_);
-    tile_farthest_.assign(tiles, -std::numeric_limits<float>::infinity());
-    tile_changed_.assign(tiles, 0);
+    for (int side = kTileSide;; side *= 2) {
+      Level level;
+      level.across = (options.width + side - 1) / side;
+      level.down = (options.height + side - 1) / side;
+      const auto blocks =
+          static_cast<std::size_t>(level.across) * static_cast<std::size_t>(level.down);
+      level.farthest.assign(blocks, -std::numeric_limits<float>::infinity());
+      if (levels_.empty()) level.changed.assign(blocks, 0);
+      levels_.push_back(std::move(level));
+      if (blocks == 1) break;
+    }
   }
 
   // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
@@ -198,6 +204,20 @@ class Rasterizer {
             static_cast<float>(camera_.scale * Dot(q, camera_.toward)), c.pair[0], c.pair[1]};
   }
 
+  // What DrawTriangle works out once per triangle to test blocks of the picture against it.
+  struct Shape {
+    std::array<ScreenCorner, 3> s;
+    std::int64_t area;
+    int x0, x1, y0, y1;  // the pixels whose centres the triangle's box holds
+    // Per edge, its function at pixel centres, bias included: origin + dx * x + dy * y, 0 or
+    // more inside.
+    std::array<std::int64_t, 3> origin, dx, dy;
+    // The depth plane over pixel centres, and the depth of the nearest corner.
+    double depth_origin, dzdx, dzdy, nearest_corner, margin;
+    const Bitmap* bitmap;
+    float light;
+  };
+
   void DrawTriangle(std::array<ScreenCorner, 3> s, const Bitmap* bitmap, float light) {
     std::int64_t area = Edge(s[0], s[1], s[2].x, s[2].y);
     if (area < 0) {
@@ -205,6 +225,11 @@ class Rasterizer {
       area = -area;
     }
     if (area == 0) return;  // seen edge on
+    Shape t;
+    t.s = s;
+    t.area = area;
+    t.bitmap = bitmap;
+    t.light = light;
     // The pixels whose centres the triangle's box holds.
     const auto first_pixel = [](std::int64_t low) {
       return static_cast<int>((low - kSubpixels / 2 + kSubpixels - 1) / kSubpixels);
@@ -212,41 +237,87 @@ class Rasterizer {
     const auto last_pixel = [](std::int64_t high) {
       return static_cast<int>((high - kSubpixels / 2) / kSubpixels);
     };
-    const int x0 = std::max(0, first_pixel(std::min({s[0].x, s[1].x, s[2].x})));
-    const int x1 = std::min(image_.width - 1, last_pixel(std::max({s[0].x, s[1].x, s[2].x})));
-    const int y0 = std::max(0, first_pixel(std::min({s[0].y, s[1].y, s[2].y})));
-    const int y1 = std::min(image_.height - 1, last_pixel(std::max({s[0].y, s[1].y, s[2].y})));
-    if (x0 > x1 || y0 > y1) return;
-    // The triangle's depth is a plane over the picture; its nearest point within a tile lies
-    // at one of the tile's corners. A small margin keeps the test on the safe side of rounding.
+    t.x0 = std::max(0, first_pixel(std::min({s[0].x, s[1].x, s[2].x})));
+    t.x1 = std::min(image_.width - 1, last_pixel(std::max({s[0].x, s[1].x, s[2].x})));
+    t.y0 = std::max(0, first_pixel(std::min({s[0].y, s[1].y, s[2].y})));
+    t.y1 = std::min(image_.height - 1, last_pixel(std::max({s[0].y, s[1].y, s[2].y})));
+    if (t.x0 > t.x1 || t.y0 > t.y1) return;
+    for (int e = 0; e < 3; ++e) {
+      const ScreenCorner& a = s[(e + 1) % 3];
+      const ScreenCorner& b = s[(e + 2) % 3];
+      t.origin[e] = Edge(a, b, kSubpixels / 2, kSubpixels / 2) + EdgeBias(a, b);
+      t.dx[e] = -(b.y - a.y) * kSubpixels;
+      t.dy[e] = (b.x - a.x) * kSubpixels;
+    }
+    // The triangle's depth is a plane over the picture; its nearest point within a block lies
+    // at one of the block's corners, and no point of it is nearer than its nearest corner.
     const double px = static_cast<double>(kSubpixels);
     const double ax = (s[1].x - s[0].x) / px, ay = (s[1].y - s[0].y) / px;
     const double bx = (s[2].x - s[0].x) / px, by = (s[2].y - s[0].y) / px;
     const double az = s[1].depth - s[0].depth, bz = s[2].depth - s[0].depth;
     const double det = ax * by - ay * bx;
-    const double dzdx = (az * by - ay * bz) / det;
-    const double dzdy = (ax * bz - az * bx) / det;
-    const double x_origin = s[0].x / px, y_origin = s[0].y / px;
-    for (int ty = y0 / kTileSide; ty <= y1 / kTileSide; ++ty) {
-      for (int tx = x0 / kTileSide; tx <= x1 / kTileSide; ++tx) {
-        const std::size_t tile = static_cast<std::size_t>(ty) * static_cast<std::size_t>(tiles_x_) +
-                                 static_cast<std::size_t>(tx);
-        const int left = std::max(x0, tx * kTileSide);
-        const int right = std::min(x1, tx * kTileSide + kTileSide - 1);
-        const int top = std::max(y0, ty * kTileSide);
-        const int bottom = std::min(y1, ty * kTileSide + kTileSide - 1);
-        const double cx = (dzdx > 0 ? right : left) + 0.5;
-        const double cy = (dzdy > 0 ? bottom : top) + 0.5;
-        double nearest = s[0].depth + dzdx * (cx - x_origin) + dzdy * (cy - y_origin);
-        nearest += 1e-4 * (1 + std::abs(nearest));
-        if (nearest <= tile_farthest_[tile]) continue;
-        if (tile_changed_[tile] != 0) {
-          UpdateTile(tx, ty, tile);
-          if (nearest <= tile_farthest_[tile]) continue;
-        }
-        if (Fill(s, area, left, right, top, bottom, bitmap, light)) tile_changed_[tile] = 1;
+    t.dzdx = (az * by - ay * bz) / det;
+    t.dzdy = (ax * bz - az * bx) / det;
+    t.depth_origin = s[0].depth - t.dzdx * (s[0].x / px - 0.5) - t.dzdy * (s[0].y / px - 0.5);
+    t.nearest_corner = std::max({s[0].depth, s[1].depth, s[2].depth});
+    // Pixel depths come from rounded weights of the corners' depths: a margin in proportion to
+    // the largest of them keeps every bound on the safe side of rounding.
+    t.margin =
+        1e-4 * (1 + std::max({std::abs(s[0].depth), std::abs(s[1].depth), std::abs(s[2].depth)}));
+    const int top = static_cast<int>(levels_.size()) - 1;
+    const int side = kTileSide << top;
+    for (int by = t.y0 / side; by <= t.y1 / side; ++by) {
+      for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) Visit(t, top, bx, by);
+    }
+  }
+
+  // Draws the triangle within block (bx, by) of `level` unless the block's farthest depth shows
+  // that none of it can be seen there; then brings the block's farthest depth up to date from
+  // its quarters.
+  void Visit(const Shape& t, int level, int bx, int by) {
+    const int side = kTileSide << level;
+    const int left = std::max(t.x0, bx * side);
+    const int right = std::min(t.x1, bx * side + side - 1);
+    const int top = std::max(t.y0, by * side);
+    const int bottom = std::min(t.y1, by * side + side - 1);
+    if (left > right || top > bottom) return;
+    // No pixel centre of the block inside the triangle: the greatest value of some edge's
+    // function over the block is below 0.
+    for (int e = 0; e < 3; ++e) {
+      const std::int64_t greatest = t.origin[e] + t.dx[e] * (t.dx[e] > 0 ? right : left) +
+                                    t.dy[e] * (t.dy[e] > 0 ? bottom : top);
+      if (greatest < 0) return;
+    }
+    const double cx = t.dzdx > 0 ? right : left;
+    const double cy = t.dzdy > 0 ? bottom : top;
+    const double nearest =
+        std::min(t.depth_origin + t.dzdx * cx + t.dzdy * cy, t.nearest_corner) + t.margin;
+    Level& l = levels_[level];
+    const std::size_t block = static_cast<std::size_t>(by) * static_cast<std::size_t>(l.across) +
+                              static_cast<std::size_t>(bx);
+    if (nearest <= l.farthest[block]) return;
+    if (level == 0) {
+      if (l.changed[block] != 0) {
+        UpdateTile(bx, by, block);
+        if (nearest <= l.farthest[block]) return;
+      }
+      if (Fill(t.s, t.area, left, right, top, bottom, t.bitmap, t.light)) l.changed[block] = 1;
+      return;
+    }
+    const Level& below = levels_[level - 1];
+    const int x_end = std::min(below.across, 2 * bx + 2);
+    const int y_end = std::min(below.down, 2 * by + 2);
+    float farthest = std::numeric_limits<float>::infinity();
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) {
+        Visit(t, level - 1, x, y);
+        farthest = std::min(
+            farthest,
+            below.farthest[static_cast<std::size_t>(y) * static_cast<std::size_t>(below.across) +
+                           static_cast<std::size_t>(x)]);
       }
     }
+    l.farthest[block] = farthest;
   }
 
   void UpdateTile(int tx, int ty, std::size_t tile) {
@@ -257,8 +328,8 @@ class Rasterizer {
       const float* row = depth_.data() + static_cast<std::size_t>(y) * image_.width;
       for (int x = tx * kTileSide; x < x_end; ++x) farthest = std::min(farthest, row[x]);
     }
-    tile_farthest_[tile] = farthest;
-    tile_changed_[tile] = 0;
+    levels_[0].farthest[tile] = farthest;
+    levels_[0].changed[tile] = 0;
   }
 
   // Draws the triangle's pixels within [left, right] x [top, bottom]; true when any was drawn.
@@ -354,13 +425,20 @@ class Rasterizer {
   const Camera& camera_;
   Image image_;
   std::vector<float> depth_;
-  // Per tile of kTileSide by kTileSide pixels, the farthest depth drawn in it, possibly out of
-  // date but never nearer than it is: a triangle no nearer than that cannot show in the tile.
-  // tile_changed_ marks tiles drawn in since their farthest depth was worked out.
+  // Per block of the picture, the farthest depth drawn in it, possibly out of date but never
+  // nearer than it is: a triangle no nearer than that cannot show in the block. Level 0 holds
+  // tiles of kTileSide by kTileSide pixels, each next level blocks of two by two of the level
+  // below, up to one block for the whole picture. A tile's farthest depth is worked out from
+  // its pixels when a triangle is not turned away by the old value (`changed` marks tiles drawn
+  // in since); a block's is the least of its quarters', after every triangle that reaches it,
+  // so that triangles hidden behind a large drawn area are turned away in a few tests.
   static constexpr int kTileSide = 16;
-  int tiles_x_ = 0, tiles_y_ = 0;
-  std::vector<float> tile_farthest_;
-  std::vector<std::uint8_t> tile_changed_;
+  struct Level {
+    int across = 0, down = 0;
+    std::vector<float> farthest;
+    std::vector<std::uint8_t> changed;  // level 0 only
+  };
+  std::vector<Level> levels_;
 };
 
 // Asks RenderOptions::cancelled every few thousand polygons.
