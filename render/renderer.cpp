@@ -145,6 +145,37 @@ std::int64_t EdgeBias(const ScreenCorner& a, const ScreenCorner& b) {
 }
 
 class Rasterizer {
+  // Per block of the picture, a floor: a plane over its pixels, origin + dx * x + dy * y at
+  // pixel (x, y), that no depth drawn in the block lies under. Depths only grow nearer, so an
+  // old floor stays true: a triangle under it cannot show in the block. Level 0 holds tiles of
+  // kTileSide by kTileSide pixels, each next level blocks of two by two of the level below, up
+  // to one block for the whole picture. A tile's floor is worked out from its pixels when a
+  // triangle is not turned away by the old one (`changed` marks tiles drawn in since); a
+  // block's is joined from its quarters' after every triangle that reaches it. The visible
+  // surface of a large model is mostly made of planes, so a sloping floor follows it closely and
+  // turns hidden triangles away in a few tests.
+  static constexpr int kTileSide = 16;
+  static constexpr std::size_t kTilePixels = kTileSide * kTileSide;
+  // Blocks larger than those of this level hold the outline of most models, whose floors are
+  // empty: triangles are tested from this level down.
+  static constexpr int kTopLevel = 4;
+  static constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  // Lowers each floor by this part of the size of the values it is worked out from, more than
+  // double rounding could raise it.
+  static constexpr double kFloorSlack = 1e-9;
+  struct Floor {
+    double origin = -kInfinity, dx = 0, dy = 0;  // under everything: nothing drawn yet
+  };
+  struct Level {
+    int across = 0, down = 0;
+    std::vector<Floor> floor;
+    std::vector<std::uint8_t> changed;  // level 0 only
+    std::size_t Index(int x, int y) const {
+      return static_cast<std::size_t>(y) * static_cast<std::size_t>(across) +
+             static_cast<std::size_t>(x);
+    }
+  };
+
  public:
   Rasterizer(const Model& model, const RenderOptions& options, const Camera& camera)
       : model_(model), options_(options), camera_(camera) {
@@ -153,18 +184,18 @@ class Rasterizer {
     image_.width = options.width;
     image_.height = options.height;
     image_.rgba.assign(pixels * 4, 0);
-    depth_.assign(pixels, -std::numeric_limits<float>::infinity());
     for (int side = kTileSide;; side *= 2) {
       Level level;
       level.across = (options.width + side - 1) / side;
       level.down = (options.height + side - 1) / side;
       const auto blocks =
           static_cast<std::size_t>(level.across) * static_cast<std::size_t>(level.down);
-      level.farthest.assign(blocks, -std::numeric_limits<float>::infinity());
+      level.floor.assign(blocks, Floor{});
       if (levels_.empty()) level.changed.assign(blocks, 0);
       levels_.push_back(std::move(level));
       if (blocks == 1) break;
     }
+    depth_.assign(levels_[0].floor.size() * kTilePixels, -std::numeric_limits<float>::infinity());
   }
 
   // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
@@ -249,8 +280,8 @@ class Rasterizer {
       t.dx[e] = -(b.y - a.y) * kSubpixels;
       t.dy[e] = (b.x - a.x) * kSubpixels;
     }
-    // The triangle's depth is a plane over the picture; its nearest point within a block lies
-    // at one of the block's corners, and no point of it is nearer than its nearest corner.
+    // The triangle's depth is a plane over the picture, and no point of it is nearer than its
+    // nearest corner.
     const double px = static_cast<double>(kSubpixels);
     const double ax = (s[1].x - s[0].x) / px, ay = (s[1].y - s[0].y) / px;
     const double bx = (s[2].x - s[0].x) / px, by = (s[2].y - s[0].y) / px;
@@ -264,77 +295,156 @@ class Rasterizer {
     // the largest of them keeps every bound on the safe side of rounding.
     t.margin =
         1e-4 * (1 + std::max({std::abs(s[0].depth), std::abs(s[1].depth), std::abs(s[2].depth)}));
-    const int top = static_cast<int>(levels_.size()) - 1;
+    const int top = std::min(static_cast<int>(levels_.size()) - 1, kTopLevel);
     const int side = kTileSide << top;
     for (int by = t.y0 / side; by <= t.y1 / side; ++by) {
       for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) Visit(t, top, bx, by);
     }
   }
 
-  // Draws the triangle within block (bx, by) of `level` unless the block's farthest depth shows
-  // that none of it can be seen there; then brings the block's farthest depth up to date from
-  // its quarters.
-  void Visit(const Shape& t, int level, int bx, int by) {
+  // Draws the triangle within block (bx, by) of `level` unless the block's floor shows that none
+  // of it can be seen there. True when the block's floor was raised: a tile's from its pixels,
+  // a block's joined anew from its quarters' when one of theirs was.
+  bool Visit(const Shape& t, int level, int bx, int by) {
     const int side = kTileSide << level;
     const int left = std::max(t.x0, bx * side);
     const int right = std::min(t.x1, bx * side + side - 1);
     const int top = std::max(t.y0, by * side);
     const int bottom = std::min(t.y1, by * side + side - 1);
-    if (left > right || top > bottom) return;
+    if (left > right || top > bottom) return false;
     // No pixel centre of the block inside the triangle: the greatest value of some edge's
     // function over the block is below 0.
     for (int e = 0; e < 3; ++e) {
       const std::int64_t greatest = t.origin[e] + t.dx[e] * (t.dx[e] > 0 ? right : left) +
                                     t.dy[e] * (t.dy[e] > 0 ? bottom : top);
-      if (greatest < 0) return;
+      if (greatest < 0) return false;
     }
-    const double cx = t.dzdx > 0 ? right : left;
-    const double cy = t.dzdy > 0 ? bottom : top;
-    const double nearest =
-        std::min(t.depth_origin + t.dzdx * cx + t.dzdy * cy, t.nearest_corner) + t.margin;
     Level& l = levels_[level];
-    const std::size_t block = static_cast<std::size_t>(by) * static_cast<std::size_t>(l.across) +
-                              static_cast<std::size_t>(bx);
-    if (nearest <= l.farthest[block]) return;
+    const std::size_t block = l.Index(bx, by);
+    if (Hidden(t, l.floor[block], left, right, top, bottom)) return false;
     if (level == 0) {
+      bool raised = false;
       if (l.changed[block] != 0) {
         UpdateTile(bx, by, block);
-        if (nearest <= l.farthest[block]) return;
+        raised = true;
+        if (Hidden(t, l.floor[block], left, right, top, bottom)) return raised;
       }
-      if (Fill(t.s, t.area, left, right, top, bottom, t.bitmap, t.light)) l.changed[block] = 1;
-      return;
+      if (Fill(t.s, t.area, block, left, right, top, bottom, t.bitmap, t.light)) {
+        l.changed[block] = 1;
+      }
+      return raised;
     }
     const Level& below = levels_[level - 1];
     const int x_end = std::min(below.across, 2 * bx + 2);
     const int y_end = std::min(below.down, 2 * by + 2);
-    float farthest = std::numeric_limits<float>::infinity();
+    bool raised = false;
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) raised = Visit(t, level - 1, x, y) || raised;
+    }
+    if (raised) l.floor[block] = JoinFloors(level, bx, by);
+    return raised;
+  }
+
+  // True when the triangle is no nearer than the floor anywhere in [left, right] x [top, bottom]:
+  // either its plane less the floor's is 0 or less at every corner, or its nearest corner is
+  // no nearer than the floor's farthest corner. Both differences are planes, at their greatest
+  // at a corner of the rectangle.
+  static bool Hidden(const Shape& t, const Floor& f, int left, int right, int top, int bottom) {
+    const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
+    const double above =
+        t.depth_origin - f.origin + ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
+    if (above + t.margin <= 0) return true;
+    const double lowest =
+        f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom);
+    return t.nearest_corner + t.margin <= lowest;
+  }
+
+  // The floor of block (bx, by) of `level` from those of its quarters: their mean slope, lowered
+  // until it lies under each of them over the quarter's pixels.
+  Floor JoinFloors(int level, int bx, int by) const {
+    const Level& below = levels_[level - 1];
+    const int side = kTileSide << (level - 1);
+    const int x_end = std::min(below.across, 2 * bx + 2);
+    const int y_end = std::min(below.down, 2 * by + 2);
+    Floor joined{0, 0, 0};
+    int count = 0;
     for (int y = 2 * by; y < y_end; ++y) {
       for (int x = 2 * bx; x < x_end; ++x) {
-        Visit(t, level - 1, x, y);
-        farthest = std::min(
-            farthest,
-            below.farthest[static_cast<std::size_t>(y) * static_cast<std::size_t>(below.across) +
-                           static_cast<std::size_t>(x)]);
+        const Floor& f = below.floor[below.Index(x, y)];
+        if (f.origin == -kInfinity) return Floor{};
+        joined.dx += f.dx;
+        joined.dy += f.dy;
+        ++count;
       }
     }
-    l.farthest[block] = farthest;
-  }
-
-  void UpdateTile(int tx, int ty, std::size_t tile) {
-    float farthest = std::numeric_limits<float>::infinity();
-    const int x_end = std::min(image_.width, (tx + 1) * kTileSide);
-    const int y_end = std::min(image_.height, (ty + 1) * kTileSide);
-    for (int y = ty * kTileSide; y < y_end; ++y) {
-      const float* row = depth_.data() + static_cast<std::size_t>(y) * image_.width;
-      for (int x = tx * kTileSide; x < x_end; ++x) farthest = std::min(farthest, row[x]);
+    joined.dx /= count;
+    joined.dy /= count;
+    joined.origin = kInfinity;
+    double size = 0;
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) {
+        const Floor& f = below.floor[below.Index(x, y)];
+        const double ex = f.dx - joined.dx, ey = f.dy - joined.dy;
+        const int left = x * side, right = std::min(image_.width, left + side) - 1;
+        const int top = y * side, bottom = std::min(image_.height, top + side) - 1;
+        const double lowest =
+            f.origin + ex * (ex > 0 ? left : right) + ey * (ey > 0 ? top : bottom);
+        joined.origin = std::min(joined.origin, lowest);
+        size =
+            std::max(size, std::abs(f.origin) + std::abs(f.dx) * right + std::abs(f.dy) * bottom);
+      }
     }
-    levels_[0].farthest[tile] = farthest;
-    levels_[0].changed[tile] = 0;
+    joined.origin -= kFloorSlack * (1 + size);
+    return joined;
   }
 
-  // Draws the triangle's pixels within [left, right] x [top, bottom]; true when any was drawn.
-  bool Fill(const std::array<ScreenCorner, 3>& s, std::int64_t area, int x0, int x1, int y0, int y1,
-            const Bitmap* bitmap, float light) {
+  // A tile's floor from its pixels: the least-squares slope of their depths, lowered until it
+  // lies under every one; none while a pixel is empty.
+  void UpdateTile(int tx, int ty, std::size_t tile) {
+    Level& tiles = levels_[0];
+    tiles.changed[tile] = 0;
+    const int x_begin = tx * kTileSide, x_end = std::min(image_.width, x_begin + kTileSide);
+    const int y_begin = ty * kTileSide, y_end = std::min(image_.height, y_begin + kTileSide);
+    // About the tile's centre, x and y are uncorrelated over its pixels: each slope is a ratio.
+    const double x_mid = 0.5 * (x_begin + x_end - 1), y_mid = 0.5 * (y_begin + y_end - 1);
+    double sum_xd = 0, sum_yd = 0, sum_xx = 0, sum_yy = 0;
+    for (int y = y_begin; y < y_end; ++y) {
+      const float* row = TileRow(tile, y - y_begin);
+      for (int x = x_begin; x < x_end; ++x) {
+        const float depth = row[x - x_begin];
+        if (depth == -std::numeric_limits<float>::infinity()) {
+          tiles.floor[tile] = Floor{};
+          return;
+        }
+        const double u = x - x_mid, v = y - y_mid;
+        sum_xd += u * depth;
+        sum_yd += v * depth;
+        sum_xx += u * u;
+        sum_yy += v * v;
+      }
+    }
+    Floor f;
+    f.dx = sum_xx > 0 ? sum_xd / sum_xx : 0;
+    f.dy = sum_yy > 0 ? sum_yd / sum_yy : 0;
+    f.origin = kInfinity;
+    double size = 0;
+    for (int y = y_begin; y < y_end; ++y) {
+      const float* row = TileRow(tile, y - y_begin);
+      for (int x = x_begin; x < x_end; ++x) {
+        const float depth = row[x - x_begin];
+        f.origin = std::min(f.origin, depth - f.dx * x - f.dy * y);
+        size = std::max(size, static_cast<double>(std::abs(depth)));
+      }
+    }
+    f.origin -= kFloorSlack * (1 + size + std::abs(f.dx) * x_end + std::abs(f.dy) * y_end);
+    tiles.floor[tile] = f;
+  }
+
+  // Draws the triangle's pixels within [left, right] x [top, bottom] of tile `tile`; true when
+  // any was drawn.
+  bool Fill(const std::array<ScreenCorner, 3>& s, std::int64_t area, std::size_t tile, int x0,
+            int x1, int y0, int y1, const Bitmap* bitmap, float light) {
+    const int tile_left = x0 - x0 % kTileSide, tile_top = y0 - y0 % kTileSide;
     bool drawn = false;
     const float inverse_area = 1.0f / static_cast<float>(area);
     const std::int64_t bias0 = EdgeBias(s[1], s[2]);
@@ -361,6 +471,7 @@ class Rasterizer {
       w1 += step1 * first;
       w2 += step2 * first;
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width);
+      float* depth_row = TileRow(tile, y - tile_top);
       const int x_last = x0 + static_cast<int>(last);
       for (int x = x0 + static_cast<int>(first); x <= x_last;
            ++x, w0 += step0, w1 += step1, w2 += step2) {
@@ -368,15 +479,15 @@ class Rasterizer {
         const float b1 = static_cast<float>(w1) * inverse_area;
         const float b2 = static_cast<float>(w2) * inverse_area;
         const float depth = b0 * s[0].depth + b1 * s[1].depth + b2 * s[2].depth;
-        const std::size_t at = row + static_cast<std::size_t>(x);
-        if (!(depth > depth_[at])) continue;
-        depth_[at] = depth;
+        float& drawn_depth = depth_row[x - tile_left];
+        if (!(depth > drawn_depth)) continue;
+        drawn_depth = depth;
         Rgb colour = kFlatColour;
         if (bitmap != nullptr) {
           colour = bitmap->Sample(b0 * s[0].u + b1 * s[1].u + b2 * s[2].u,
                                   b0 * s[0].v + b1 * s[1].v + b2 * s[2].v);
         }
-        std::uint8_t* p = image_.rgba.data() + at * 4;
+        std::uint8_t* p = image_.rgba.data() + (row + static_cast<std::size_t>(x)) * 4;
         p[0] = Lit(colour.r, light);
         p[1] = Lit(colour.g, light);
         p[2] = Lit(colour.b, light);
@@ -424,20 +535,12 @@ class Rasterizer {
   const RenderOptions& options_;
   const Camera& camera_;
   Image image_;
+  // The nearest depth drawn at each pixel, tile by tile: the kTilePixels of a tile in rows of
+  // kTileSide, so that a tile's depths share few cache lines.
   std::vector<float> depth_;
-  // Per block of the picture, the farthest depth drawn in it, possibly out of date but never
-  // nearer than it is: a triangle no nearer than that cannot show in the block. Level 0 holds
-  // tiles of kTileSide by kTileSide pixels, each next level blocks of two by two of the level
-  // below, up to one block for the whole picture. A tile's farthest depth is worked out from
-  // its pixels when a triangle is not turned away by the old value (`changed` marks tiles drawn
-  // in since); a block's is the least of its quarters', after every triangle that reaches it,
-  // so that triangles hidden behind a large drawn area are turned away in a few tests.
-  static constexpr int kTileSide = 16;
-  struct Level {
-    int across = 0, down = 0;
-    std::vector<float> farthest;
-    std::vector<std::uint8_t> changed;  // level 0 only
-  };
+  float* TileRow(std::size_t tile, int row) {
+    return depth_.data() + tile * kTilePixels + static_cast<std::size_t>(row) * kTileSide;
+  }
   std::vector<Level> levels_;
 };
 
