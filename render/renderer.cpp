@@ -329,7 +329,7 @@ class Rasterizer {
         raised = true;
         if (Hidden(t, l.floor[block], left, right, top, bottom)) return raised;
       }
-      if (Fill(t.s, t.area, block, left, right, top, bottom, t.bitmap, t.light)) {
+      if (Fill(t, l.floor[block], block, left, right, top, bottom)) {
         l.changed[block] = 1;
       }
       return raised;
@@ -440,13 +440,19 @@ class Rasterizer {
     tiles.floor[tile] = f;
   }
 
-  // Draws the triangle's pixels within [left, right] x [top, bottom] of tile `tile`; true when
-  // any was drawn.
-  bool Fill(const std::array<ScreenCorner, 3>& s, std::int64_t area, std::size_t tile, int x0,
-            int x1, int y0, int y1, const Bitmap* bitmap, float light) {
+  // Draws the triangle's pixels within [x0, x1] x [y0, y1] of tile `tile`, whose floor is
+  // `floor`; true when any was drawn.
+  bool Fill(const Shape& t, const Floor& floor, std::size_t tile, int x0, int x1, int y0, int y1) {
+    const std::array<ScreenCorner, 3>& s = t.s;
+    const Bitmap* bitmap = t.bitmap;
+    const float light = t.light;
+    // Along a row the triangle's plane less the floor's changes by a fixed step; where it is
+    // under -margin the triangle is hidden, so only the rest of the row is tested.
+    const bool floored = std::isfinite(floor.origin);
+    const double floor_step = t.dzdx - floor.dx;
     const int tile_left = x0 - x0 % kTileSide, tile_top = y0 - y0 % kTileSide;
     bool drawn = false;
-    const float inverse_area = 1.0f / static_cast<float>(area);
+    const float inverse_area = 1.0f / static_cast<float>(t.area);
     const std::int64_t bias0 = EdgeBias(s[1], s[2]);
     const std::int64_t bias1 = EdgeBias(s[2], s[0]);
     const std::int64_t bias2 = EdgeBias(s[0], s[1]);
@@ -463,6 +469,22 @@ class Rasterizer {
       // The run of pixels of this row inside all three edges, worked out rather than searched.
       std::int64_t first = 0;
       std::int64_t last = x1 - x0;
+      if (floored) {
+        // The row's pixels above the floor by more than -margin lie on one side of `cross`.
+        const double above = t.depth_origin - floor.origin + (t.dzdy - floor.dy) * y + t.margin;
+        if (floor_step == 0) {
+          if (above <= 0) continue;
+        } else {
+          // One pixel more on the open side than the plane's crossing: rounding cannot hide one.
+          const double cross = std::clamp(-above / floor_step, -1e9, 1e9);
+          if (floor_step > 0) {
+            first = std::max(first, static_cast<std::int64_t>(std::floor(cross)) - 1 - x0);
+          } else {
+            last = std::min(last, static_cast<std::int64_t>(std::ceil(cross)) + 1 - x0);
+          }
+          if (first > last) continue;
+        }
+      }
       if (!Inside(w0 + bias0, step0, first, last) || !Inside(w1 + bias1, step1, first, last) ||
           !Inside(w2 + bias2, step2, first, last) || first > last) {
         continue;
