@@ -44,6 +44,8 @@ class Model {
  public:
   std::size_t size() const { return records_.polygon_count; }
   Polygon operator[](std::size_t i) const;
+  // Asks the processor to fetch polygon i's records, for an operator[] soon after.
+  void Prefetch(std::size_t i) const;
 
   // Bitmap names by index; bitmap(i) is empty when the bitmap is missing or unusable.
   const std::vector<std::string>& bitmap_names() const { return bitmap_names_; }

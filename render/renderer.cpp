@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -566,6 +567,32 @@ class Rasterizer {
   std::vector<Level> levels_;
 };
 
+// A polygon to draw, and the key that puts it in drawing order.
+struct Entry {
+  std::uint32_t key;
+  std::uint32_t index;
+};
+
+// The depth's bits, turned so that nearer depths give smaller keys and equal depths (0 and -0
+// too) equal keys.
+std::uint32_t NearestFirstKey(float depth) {
+  const auto bits = std::bit_cast<std::uint32_t>(depth + 0.0f);  // -0 + 0 is +0
+  const std::uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+  return ~ascending;
+}
+
+// Sorts by key, keeping the order of equal keys: a radix sort, a byte at a time.
+void SortByKey(std::vector<Entry>& entries) {
+  std::vector<Entry> sorted(entries.size());
+  for (int shift = 0; shift < 32; shift += 8) {
+    std::array<std::size_t, 257> start{};
+    for (const Entry& e : entries) ++start[((e.key >> shift) & 0xFF) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    for (const Entry& e : entries) sorted[start[(e.key >> shift) & 0xFF]++] = e;
+    entries.swap(sorted);
+  }
+}
+
 // Asks RenderOptions::cancelled every few thousand polygons.
 class CancelCheck {
  public:
@@ -637,26 +664,25 @@ Rendering Render(const Model& model, const RenderOptions& options) {
   // Second pass: draw them.
   const Camera camera = MakeCamera(options, low, high);
   Rasterizer rasterizer(model, options, camera);
-  struct Entry {
-    float nearest;
-    std::uint32_t index;
-  };
   std::vector<Entry> order;
   order.reserve(rendering.polygons_drawn);
   for (std::size_t i = 0; i < model.size(); ++i) {
     if (drawable[i]) {
-      order.push_back({rasterizer.NearestDepth(model[i]), static_cast<std::uint32_t>(i)});
+      order.push_back(
+          {NearestFirstKey(rasterizer.NearestDepth(model[i])), static_cast<std::uint32_t>(i)});
     }
   }
   // Nearest first; among equals, file order. Which polygon shows at a pixel depends only on
   // the depths, and on file order where two are equally near there.
-  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
-    return a.nearest != b.nearest ? a.nearest > b.nearest : a.index < b.index;
-  });
+  SortByKey(order);
   CancelCheck draw_check(options);
-  for (const Entry& e : order) {
+  // The polygons are read in depth order, all over the file: their records are asked for a
+  // few polygons ahead.
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t k = 0; k < order.size(); ++k) {
     draw_check();
-    rasterizer.Draw(model[e.index]);
+    if (k + kAhead < order.size()) model.Prefetch(order[k + kAhead].index);
+    rasterizer.Draw(model[order[k].index]);
   }
   rendering.image = rasterizer.Take();
   return rendering;
