@@ -46,10 +46,15 @@ void Model::Prefetch(std::size_t i) const {
 
 Model Model::Make(PolygonRecords records, std::shared_ptr<const void> storage,
                   const FindBitmap& find_bitmap) {
+  BitmapNames names = ReadBitmapNames(records);
+  return Make(records, std::move(names), std::move(storage), find_bitmap);
+}
+
+Model Model::Make(PolygonRecords records, BitmapNames names, std::shared_ptr<const void> storage,
+                  const FindBitmap& find_bitmap) {
   Model model;
   model.records_ = records;
   model.storage_ = std::move(storage);
-  BitmapNames names = ReadBitmapNames(records);
   model.bitmap_of_ = std::move(names.of_polygon);
   model.bitmap_names_ = std::move(names.names);
   model.bitmaps_.resize(model.bitmap_names_.size());
