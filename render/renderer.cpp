@@ -150,15 +150,15 @@ class Rasterizer {
   // pixel (x, y), that no depth drawn in the block lies under. Depths only grow nearer, so an
   // old floor stays true: a triangle under it cannot show in the block. Level 0 holds tiles of
   // kTileSide by kTileSide pixels, each next level blocks of two by two of the level below, up
-  // to one block for the whole picture. A tile's floor is worked out from its pixels when a
-  // triangle is not turned away by the old one (`changed` marks tiles drawn in since); a
-  // block's is joined from its quarters' after every triangle that reaches it. The visible
-  // surface of a large model is mostly made of planes, so a sloping floor follows it closely and
-  // turns hidden triangles away in a few tests.
+  // to kTopLevel. A tile's floor is worked out from its pixels when a triangle is not turned
+  // away by the old one (`changed` marks tiles drawn in since); a block's is joined from its
+  // quarters' when a triangle raised one of theirs. The visible surface of a large model is
+  // mostly made of planes, so a sloping floor follows it closely and turns hidden triangles
+  // away in a few tests.
   static constexpr int kTileSide = 16;
   static constexpr std::size_t kTilePixels = kTileSide * kTileSide;
-  // Blocks larger than those of this level hold the outline of most models, whose floors are
-  // empty: triangles are tested from this level down.
+  // Blocks of 256 pixels: larger ones hold the outline of most models, where pixels stay
+  // empty, so their floors would turn nothing away.
   static constexpr int kTopLevel = 4;
   static constexpr double kInfinity = std::numeric_limits<double>::infinity();
   // Lowers each floor by this part of the size of the values it is worked out from, more than
@@ -178,8 +178,10 @@ class Rasterizer {
   };
 
  public:
-  Rasterizer(const Model& model, const RenderOptions& options, const Camera& camera)
-      : model_(model), options_(options), camera_(camera) {
+  // `exhaustive`: every triangle is drawn over every tile of its box, none turned away.
+  Rasterizer(const Model& model, const RenderOptions& options, const Camera& camera,
+             bool exhaustive)
+      : model_(model), options_(options), camera_(camera), exhaustive_(exhaustive) {
     const auto pixels =
         static_cast<std::size_t>(options.width) * static_cast<std::size_t>(options.height);
     image_.width = options.width;
@@ -194,7 +196,7 @@ class Rasterizer {
       level.floor.assign(blocks, Floor{});
       if (levels_.empty()) level.changed.assign(blocks, 0);
       levels_.push_back(std::move(level));
-      if (blocks == 1) break;
+      if (blocks == 1 || levels_.size() > kTopLevel) break;
     }
     depth_.assign(levels_[0].floor.size() * kTilePixels, -std::numeric_limits<float>::infinity());
   }
@@ -296,7 +298,17 @@ class Rasterizer {
     // the largest of them keeps every bound on the safe side of rounding.
     t.margin =
         1e-4 * (1 + std::max({std::abs(s[0].depth), std::abs(s[1].depth), std::abs(s[2].depth)}));
-    const int top = std::min(static_cast<int>(levels_.size()) - 1, kTopLevel);
+    if (exhaustive_) {
+      for (int ty = t.y0 / kTileSide; ty <= t.y1 / kTileSide; ++ty) {
+        for (int tx = t.x0 / kTileSide; tx <= t.x1 / kTileSide; ++tx) {
+          Fill(t, Floor{}, levels_[0].Index(tx, ty), std::max(t.x0, tx * kTileSide),
+               std::min(t.x1, tx * kTileSide + kTileSide - 1), std::max(t.y0, ty * kTileSide),
+               std::min(t.y1, ty * kTileSide + kTileSide - 1));
+        }
+      }
+      return;
+    }
+    const int top = static_cast<int>(levels_.size()) - 1;
     const int side = kTileSide << top;
     for (int by = t.y0 / side; by <= t.y1 / side; ++by) {
       for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) Visit(t, top, bx, by);
@@ -557,6 +569,7 @@ class Rasterizer {
   const Model& model_;
   const RenderOptions& options_;
   const Camera& camera_;
+  bool exhaustive_;
   Image image_;
   // The nearest depth drawn at each pixel, tile by tile: the kTilePixels of a tile in rows of
   // kTileSide, so that a tile's depths share few cache lines.
@@ -618,7 +631,9 @@ std::optional<View> ParseView(std::string_view text) {
   return std::nullopt;
 }
 
-Rendering Render(const Model& model, const RenderOptions& options) {
+namespace {
+
+Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive) {
   if (options.width < 1 || options.width > kMaxImageSide || options.height < 1 ||
       options.height > kMaxImageSide) {
     throw std::invalid_argument("the picture's width and height must be 1 to " +
@@ -663,7 +678,7 @@ Rendering Render(const Model& model, const RenderOptions& options) {
 
   // Second pass: draw them.
   const Camera camera = MakeCamera(options, low, high);
-  Rasterizer rasterizer(model, options, camera);
+  Rasterizer rasterizer(model, options, camera, exhaustive);
   std::vector<Entry> order;
   order.reserve(rendering.polygons_drawn);
   for (std::size_t i = 0; i < model.size(); ++i) {
@@ -686,6 +701,16 @@ Rendering Render(const Model& model, const RenderOptions& options) {
   }
   rendering.image = rasterizer.Take();
   return rendering;
+}
+
+}  // namespace
+
+Rendering Render(const Model& model, const RenderOptions& options) {
+  return Draw(model, options, false);
+}
+
+Rendering RenderExhaustively(const Model& model, const RenderOptions& options) {
+  return Draw(model, options, true);
 }
 
 }  // namespace durvane::render
