@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
@@ -206,29 +207,93 @@ class Rasterizer {
   float NearestDepth(const Polygon& polygon) const {
     float nearest = -std::numeric_limits<float>::infinity();
     for (int c = 0; c < polygon.corner_count; ++c) {
-      nearest = std::max(nearest, Project(polygon.corners[c]).depth);
+      nearest = std::max(nearest, DepthOf(polygon.corners[c]));
     }
     return nearest;
   }
 
-  void Draw(const Polygon& polygon) {
-    const Bitmap* bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
-    const Triangles t = TrianglesOf(polygon);
-    for (int i = 0; i < t.count; ++i) {
-      const Vec normal = FaceNormal(polygon, t.corners[i]);
-      const double length = Length(normal);
-      if (!(length > 0)) continue;
-      const double facing = std::abs(Dot(normal, camera_.light)) / length;
-      const auto light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
-      std::array<ScreenCorner, 3> s;
-      for (int k = 0; k < 3; ++k) s[k] = Project(polygon.corners[t.corners[i][k]]);
-      DrawTriangle(s, bitmap, light);
+  // Draws the polygon, the `number`th drawn: a pixel drawn by its triangle i holds the
+  // triangle's number, 2 * number + i + 1, until Shade paints it.
+  void Draw(const Polygon& polygon, std::uint32_t number) {
+    const int count = TrianglesOf(polygon).count;
+    for (int i = 0; i < count; ++i) {
+      Lit lit;
+      if (LightTriangle(polygon, i, lit)) DrawTriangle(lit.s, lit.area, 2 * number + i + 1);
+    }
+  }
+
+  // Paints every pixel drawn from the triangle that was drawn there last: the nearest. Each
+  // pixel is painted once, however many triangles were drawn over it. `polygon_of` gives the
+  // index of the polygon drawn `number`th.
+  void Shade(const std::function<std::size_t(std::uint32_t number)>& polygon_of) {
+    std::uint32_t current = 0;
+    Lit lit;
+    const Bitmap* bitmap = nullptr;
+    float inverse_area = 0;
+    for (int y = 0; y < image_.height; ++y) {
+      for (int x = 0; x < image_.width; ++x) {
+        std::uint8_t* p = image_.rgba.data() + (static_cast<std::size_t>(y) * image_.width + x) * 4;
+        std::uint32_t triangle;
+        std::memcpy(&triangle, p, sizeof triangle);
+        if (triangle == 0) continue;
+        if (triangle != current) {
+          current = triangle;
+          const Polygon polygon = model_[polygon_of((triangle - 1) / 2)];
+          LightTriangle(polygon, static_cast<int>((triangle - 1) % 2), lit);
+          bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
+          inverse_area = 1.0f / static_cast<float>(lit.area);
+        }
+        // The weights as Fill worked them out at this pixel.
+        const std::array<ScreenCorner, 3>& s = lit.s;
+        const std::int64_t cx = x * kSubpixels + kSubpixels / 2;
+        const std::int64_t cy = y * kSubpixels + kSubpixels / 2;
+        const float b0 = static_cast<float>(Edge(s[1], s[2], cx, cy)) * inverse_area;
+        const float b1 = static_cast<float>(Edge(s[2], s[0], cx, cy)) * inverse_area;
+        const float b2 = static_cast<float>(Edge(s[0], s[1], cx, cy)) * inverse_area;
+        Rgb colour = kFlatColour;
+        if (bitmap != nullptr) {
+          colour = bitmap->Sample(b0 * s[0].u + b1 * s[1].u + b2 * s[2].u,
+                                  b0 * s[0].v + b1 * s[1].v + b2 * s[2].v);
+        }
+        p[0] = Channel(colour.r, lit.light);
+        p[1] = Channel(colour.g, lit.light);
+        p[2] = Channel(colour.b, lit.light);
+        p[3] = 255;
+      }
     }
   }
 
   Image Take() { return std::move(image_); }
 
  private:
+  // Project's depth alone.
+  float DepthOf(const Corner& c) const {
+    return static_cast<float>(camera_.scale * Dot(PointOf(c) - camera_.centre, camera_.toward));
+  }
+
+  // A triangle on the picture, its corners ordered so that its area is positive, and its light.
+  struct Lit {
+    std::array<ScreenCorner, 3> s;
+    std::int64_t area = 0;
+    float light = 0;
+  };
+  // Triangle i of the polygon; false when it has no area, in space or on the picture.
+  bool LightTriangle(const Polygon& polygon, int i, Lit& lit) const {
+    const std::array<int, 3> corners = TrianglesOf(polygon).corners[i];
+    const Vec normal = FaceNormal(polygon, corners);
+    const double length = Length(normal);
+    if (!(length > 0)) return false;
+    const double facing = std::abs(Dot(normal, camera_.light)) / length;
+    lit.light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
+    for (int k = 0; k < 3; ++k) lit.s[k] = Project(polygon.corners[corners[k]]);
+    lit.area = Edge(lit.s[0], lit.s[1], lit.s[2].x, lit.s[2].y);
+    if (lit.area < 0) {
+      std::swap(lit.s[1], lit.s[2]);
+      lit.area = -lit.area;
+    }
+    return lit.area != 0;  // 0: seen edge on
+  }
+
   ScreenCorner Project(const Corner& c) const {
     const Vec q = PointOf(c) - camera_.centre;
     const double x = 0.5 * options_.width + camera_.scale * Dot(q, camera_.right);
@@ -248,22 +313,15 @@ class Rasterizer {
     std::array<std::int64_t, 3> origin, dx, dy;
     // The depth plane over pixel centres, and the depth of the nearest corner.
     double depth_origin, dzdx, dzdy, nearest_corner, margin;
-    const Bitmap* bitmap;
-    float light;
+    std::uint32_t number;  // what its pixels hold until Shade
   };
 
-  void DrawTriangle(std::array<ScreenCorner, 3> s, const Bitmap* bitmap, float light) {
-    std::int64_t area = Edge(s[0], s[1], s[2].x, s[2].y);
-    if (area < 0) {
-      std::swap(s[1], s[2]);
-      area = -area;
-    }
-    if (area == 0) return;  // seen edge on
+  // Draws a triangle whose corners are ordered so that its area is positive.
+  void DrawTriangle(const std::array<ScreenCorner, 3>& s, std::int64_t area, std::uint32_t number) {
     Shape t;
     t.s = s;
     t.area = area;
-    t.bitmap = bitmap;
-    t.light = light;
+    t.number = number;
     // The pixels whose centres the triangle's box holds.
     const auto first_pixel = [](std::int64_t low) {
       return static_cast<int>((low - kSubpixels / 2 + kSubpixels - 1) / kSubpixels);
@@ -457,8 +515,6 @@ class Rasterizer {
   // `floor`; true when any was drawn.
   bool Fill(const Shape& t, const Floor& floor, std::size_t tile, int x0, int x1, int y0, int y1) {
     const std::array<ScreenCorner, 3>& s = t.s;
-    const Bitmap* bitmap = t.bitmap;
-    const float light = t.light;
     // Along a row the triangle's plane less the floor's changes by a fixed step; where it is
     // under -margin the triangle is hidden, so only the rest of the row is tested.
     const bool floored = std::isfinite(floor.origin);
@@ -517,16 +573,8 @@ class Rasterizer {
         float& drawn_depth = depth_row[x - tile_left];
         if (!(depth > drawn_depth)) continue;
         drawn_depth = depth;
-        Rgb colour = kFlatColour;
-        if (bitmap != nullptr) {
-          colour = bitmap->Sample(b0 * s[0].u + b1 * s[1].u + b2 * s[2].u,
-                                  b0 * s[0].v + b1 * s[1].v + b2 * s[2].v);
-        }
-        std::uint8_t* p = image_.rgba.data() + (row + static_cast<std::size_t>(x)) * 4;
-        p[0] = Lit(colour.r, light);
-        p[1] = Lit(colour.g, light);
-        p[2] = Lit(colour.b, light);
-        p[3] = 255;
+        std::memcpy(image_.rgba.data() + (row + static_cast<std::size_t>(x)) * 4, &t.number,
+                    sizeof t.number);
         drawn = true;
       }
     }
@@ -562,7 +610,7 @@ class Rasterizer {
     return true;
   }
 
-  static std::uint8_t Lit(std::uint8_t channel, float light) {
+  static std::uint8_t Channel(std::uint8_t channel, float light) {
     return static_cast<std::uint8_t>(static_cast<float>(channel) * light + 0.5f);
   }
 
@@ -676,6 +724,11 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
     return rendering;
   }
 
+  // A pixel holds the number of the triangle drawn there, two per polygon, in 32 bits.
+  if (rendering.polygons_drawn >= std::numeric_limits<std::uint32_t>::max() / 2) {
+    throw std::invalid_argument("the model has too many polygons to draw");
+  }
+
   // Second pass: draw them.
   const Camera camera = MakeCamera(options, low, high);
   Rasterizer rasterizer(model, options, camera, exhaustive);
@@ -697,8 +750,9 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
   for (std::size_t k = 0; k < order.size(); ++k) {
     draw_check();
     if (k + kAhead < order.size()) model.Prefetch(order[k + kAhead].index);
-    rasterizer.Draw(model[order[k].index]);
+    rasterizer.Draw(model[order[k].index], static_cast<std::uint32_t>(k));
   }
+  rasterizer.Shade([&order](std::uint32_t number) { return order[number].index; });
   rendering.image = rasterizer.Take();
   return rendering;
 }
