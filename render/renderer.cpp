@@ -515,11 +515,29 @@ class Rasterizer {
   // `floor`; true when any was drawn.
   bool Fill(const Shape& t, const Floor& floor, std::size_t tile, int x0, int x1, int y0, int y1) {
     const std::array<ScreenCorner, 3>& s = t.s;
+    const int tile_left = x0 - x0 % kTileSide, tile_top = y0 - y0 % kTileSide;
     // Along a row the triangle's plane less the floor's changes by a fixed step; where it is
     // under -margin the triangle is hidden, so only the rest of the row is tested.
     const bool floored = std::isfinite(floor.origin);
     const double floor_step = t.dzdx - floor.dx;
-    const int tile_left = x0 - x0 % kTileSide, tile_top = y0 - y0 % kTileSide;
+    if (floored) {
+      // The same over the rows, at the end of each row where the triangle is highest.
+      const double highest =
+          t.depth_origin - floor.origin + floor_step * (floor_step > 0 ? x1 : x0) + t.margin;
+      const double row_step = t.dzdy - floor.dy;
+      if (row_step == 0) {
+        if (highest <= 0) return false;
+      } else {
+        // One row more on the open side than the crossing: rounding cannot hide one.
+        const double cross = std::clamp(-highest / row_step, -1e9, 1e9);
+        if (row_step > 0) {
+          y0 = std::max(y0, static_cast<int>(std::floor(cross)) - 1);
+        } else {
+          y1 = std::min(y1, static_cast<int>(std::ceil(cross)) + 1);
+        }
+        if (y0 > y1) return false;
+      }
+    }
     bool drawn = false;
     const float inverse_area = 1.0f / static_cast<float>(t.area);
     const std::int64_t bias0 = EdgeBias(s[1], s[2]);
