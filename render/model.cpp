@@ -34,12 +34,27 @@ Polygon Model::operator[](std::size_t i) const {
   return polygon;
 }
 
+void Model::Prefetch(std::size_t i) const {
+  const std::byte* points = records_.corners.data() + i * prj::kPolygonRecordBytes;
+  const std::byte* pairs = records_.pairs.data() + i * prj::kFF01RecordBytes;
+  __builtin_prefetch(points);
+  __builtin_prefetch(points + prj::kPolygonRecordBytes - 1);
+  __builtin_prefetch(pairs);
+  __builtin_prefetch(pairs + prj::kFF01RecordBytes - 1);
+  __builtin_prefetch(bitmap_of_.data() + i);
+}
+
 Model Model::Make(PolygonRecords records, std::shared_ptr<const void> storage,
+                  const FindBitmap& find_bitmap) {
+  BitmapNames names = ReadBitmapNames(records);
+  return Make(records, std::move(names), std::move(storage), find_bitmap);
+}
+
+Model Model::Make(PolygonRecords records, BitmapNames names, std::shared_ptr<const void> storage,
                   const FindBitmap& find_bitmap) {
   Model model;
   model.records_ = records;
   model.storage_ = std::move(storage);
-  BitmapNames names = ReadBitmapNames(records);
   model.bitmap_of_ = std::move(names.of_polygon);
   model.bitmap_names_ = std::move(names.names);
   model.bitmaps_.resize(model.bitmap_names_.size());

@@ -20,6 +20,13 @@ namespace durvane::render {
 
 inline constexpr std::uint32_t kNoBitmap = 0xFFFFFFFF;
 
+// Per polygon, the index of the bitmap its FF02 record names first; the names in order of
+// first use.
+struct BitmapNames {
+  std::vector<std::uint32_t> of_polygon;
+  std::vector<std::string> names;
+};
+
 struct Corner {
   std::array<float, 3> point{};
   std::array<float, 2> pair{};  // fractions of the bitmap's width and height
@@ -44,6 +51,8 @@ class Model {
  public:
   std::size_t size() const { return records_.polygon_count; }
   Polygon operator[](std::size_t i) const;
+  // Asks the processor to fetch polygon i's records, for an operator[] soon after.
+  void Prefetch(std::size_t i) const;
 
   // Bitmap names by index; bitmap(i) is empty when the bitmap is missing or unusable.
   const std::vector<std::string>& bitmap_names() const { return bitmap_names_; }
@@ -59,6 +68,9 @@ class Model {
   // bitmap's polygons are drawn in a flat colour, with one warning naming it.
   using FindBitmap = std::function<Bitmap(const std::string& name)>;
   static Model Make(PolygonRecords records, std::shared_ptr<const void> storage,
+                    const FindBitmap& find_bitmap);
+  // The same with the bitmap names read already: records.names is not read.
+  static Model Make(PolygonRecords records, BitmapNames names, std::shared_ptr<const void> storage,
                     const FindBitmap& find_bitmap);
 
  private:

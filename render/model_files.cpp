@@ -22,20 +22,23 @@ void RequireFileName(const std::string& name) {
   if (!IsSafeFileName(name)) throw Error("the name cannot be a file name");
 }
 
+// Only the blocks the polygons are drawn from are held in memory.
 Model LoadPrj(const std::filesystem::path& path) {
-  auto bytes = std::make_shared<ByteBuffer>(ReadFileBuffer(path));
-  const PolygonRecords records = FindPolygonRecords(*bytes);
+  auto file = std::make_shared<PrjFileRecords>(ReadPrjFileRecords(path));
+  const PolygonRecords records = file->records;
+  BitmapNames names = std::move(file->names);
   const std::filesystem::path folder = path.parent_path();
-  return Model::Make(records, std::move(bytes), [&folder](const std::string& name) {
-    RequireFileName(name);
-    const std::filesystem::path file = folder / platform::PathFromBytes(name);
-    const std::vector<std::byte> bmp = ReadFile(file);
-    try {
-      return ReadBitmapFile(bmp);
-    } catch (const Error& e) {
-      throw Error("'" + platform::PathBytes(file) + "' is " + e.what());
-    }
-  });
+  return Model::Make(records, std::move(names), std::move(file),
+                     [&folder](const std::string& name) {
+                       RequireFileName(name);
+                       const std::filesystem::path file = folder / platform::PathFromBytes(name);
+                       const std::vector<std::byte> bmp = ReadFile(file);
+                       try {
+                         return ReadBitmapFile(bmp);
+                       } catch (const Error& e) {
+                         throw Error("'" + platform::PathBytes(file) + "' is " + e.what());
+                       }
+                     });
 }
 
 // The OPT file's bytes and what the conversion made of them, kept together: the textures'

@@ -5,6 +5,8 @@
 
 #include "core/byte_view.h"
 #include "core/error.h"
+#include "core/file_window.h"
+#include "core/input_file.h"
 #include "prj/prj_layout.h"
 #include "prj/prj_layout_reader.h"
 
@@ -53,24 +55,28 @@ PolygonRecords FindPolygonRecords(const prj::PrjImage& image) {
   return records;
 }
 
-BitmapNames ReadBitmapNames(const PolygonRecords& records) {
+namespace {
+
+// The FF02 records of `count` polygons from `at` in `view` (ByteView or FileWindow).
+template <typename View>
+BitmapNames ReadNames(const View& view, std::uint64_t at, std::size_t count) {
   BitmapNames out;
-  out.of_polygon.resize(records.polygon_count);
+  out.of_polygon.resize(count);
   std::unordered_map<std::string, std::uint32_t> index_of;
-  const ByteView view(records.names);
-  std::uint64_t at = 0;
   // Neighbouring polygons mostly share a bitmap: compare with the last name before hashing.
-  std::string_view last_name;
+  std::string name, last_name;
   std::uint32_t last_index = kNoBitmap;
-  for (std::size_t p = 0; p < records.polygon_count; ++p) {
+  for (std::size_t p = 0; p < count; ++p) {
     const std::uint64_t length = prj::FF02RecordBytes(view, at);
     // Index, flag, then the first name's length byte and bytes, inside the record just walked.
     const std::uint8_t name_length = view.Byte(at + 5, "the length of string 1");
-    const auto bytes = view.Bytes(at + 6, name_length, "string 1");
-    const std::string_view name(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    name.clear();
+    for (std::uint8_t i = 0; i < name_length; ++i) {
+      name.push_back(static_cast<char>(view.Byte(at + 6 + i, "string 1")));
+    }
     if (last_index == kNoBitmap || name != last_name) {
       auto [it, inserted] =
-          index_of.try_emplace(std::string(name), static_cast<std::uint32_t>(out.names.size()));
+          index_of.try_emplace(name, static_cast<std::uint32_t>(out.names.size()));
       if (inserted) out.names.push_back(it->first);
       last_name = name;
       last_index = it->second;
@@ -78,6 +84,33 @@ BitmapNames ReadBitmapNames(const PolygonRecords& records) {
     out.of_polygon[p] = last_index;
     at += length;
   }
+  return out;
+}
+
+}  // namespace
+
+BitmapNames ReadBitmapNames(const PolygonRecords& records) {
+  return ReadNames(ByteView(records.names), 0, records.polygon_count);
+}
+
+PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path) {
+  const InputFile file(path);
+  const prj::PrjLayout layout = prj::ReadPrjLayout(FileWindow(file));
+  const prj::PrjBlock& leading = layout[PrjBlockKind::kLeading];
+  const prj::PrjBlock& ff01 = layout[PrjBlockKind::kFF01];
+  PrjFileRecords out;
+  const std::size_t corner_bytes = leading.records_bytes();
+  const std::size_t pair_bytes = ff01.records_bytes();
+  out.bytes = ByteBuffer(corner_bytes + pair_bytes);
+  const std::span<std::byte> bytes(out.bytes.data(), out.bytes.size());
+  file.ReadExactly(leading.records_offset, bytes.first(corner_bytes));
+  file.ReadExactly(ff01.records_offset, bytes.subspan(corner_bytes));
+  out.records.polygon_count = static_cast<std::size_t>(layout.polygon_count());
+  out.records.corners = bytes.first(corner_bytes);
+  out.records.pairs = bytes.subspan(corner_bytes);
+  out.names = ReadNames(FileWindow(file), layout[PrjBlockKind::kFF02].records_offset,
+                        out.records.polygon_count);
+  file.CheckUnchanged();
   return out;
 }
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "core/byte_buffer.h"
 #include "prj/prj_image.h"
 #include "render/model.h"
 
@@ -19,12 +21,19 @@ PolygonRecords FindPolygonRecords(std::span<const std::byte> prj_file);
 // The polygon records of a PRJ file a conversion built in memory.
 PolygonRecords FindPolygonRecords(const prj::PrjImage& image);
 
-// Per polygon, the index of the bitmap its FF02 record names first; the names in order of
-// first use.
-struct BitmapNames {
-  std::vector<std::uint32_t> of_polygon;
-  std::vector<std::string> names;
-};
+// The bitmap names of the records' FF02 records.
 BitmapNames ReadBitmapNames(const PolygonRecords& records);
+
+// A PRJ file's polygons as far as the renderer needs them, read from the file itself: the
+// records of its leading block and section FF01 in `bytes`, the bitmap names walked from
+// section FF02 in the file. The other blocks are checked by the layout walk but not kept.
+struct PrjFileRecords {
+  ByteBuffer bytes;
+  PolygonRecords records;  // corners and pairs point into `bytes`; names is empty
+  BitmapNames names;
+};
+// Throws as FindPolygonRecords does, and Error when the file cannot be read or was changed
+// while it was read.
+PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path);
 
 }  // namespace durvane::render

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
@@ -145,20 +147,59 @@ std::int64_t EdgeBias(const ScreenCorner& a, const ScreenCorner& b) {
 }
 
 class Rasterizer {
+  // Per block of the picture, a floor: a plane over its pixels, origin + dx * x + dy * y at
+  // pixel (x, y), that no depth drawn in the block lies under. Depths only grow nearer, so an
+  // old floor stays true: a triangle under it cannot show in the block. Level 0 holds tiles of
+  // kTileSide by kTileSide pixels, each next level blocks of two by two of the level below, up
+  // to kTopLevel. A tile's floor is worked out from its pixels when a triangle is not turned
+  // away by the old one (`changed` marks tiles drawn in since); a block's is joined from its
+  // quarters' when a triangle raised one of theirs. The visible surface of a large model is
+  // mostly made of planes, so a sloping floor follows it closely and turns hidden triangles
+  // away in a few tests.
+  static constexpr int kTileSide = 16;
+  static constexpr std::size_t kTilePixels = kTileSide * kTileSide;
+  // Blocks of 256 pixels: larger ones hold the outline of most models, where pixels stay
+  // empty, so their floors would turn nothing away.
+  static constexpr int kTopLevel = 4;
+  static constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  // Lowers each floor by this part of the size of the values it is worked out from, more than
+  // double rounding could raise it.
+  static constexpr double kFloorSlack = 1e-9;
+  struct Floor {
+    double origin = -kInfinity, dx = 0, dy = 0;  // under everything: nothing drawn yet
+  };
+  struct Level {
+    int across = 0, down = 0;
+    std::vector<Floor> floor;
+    std::vector<std::uint8_t> changed;  // level 0 only
+    std::size_t Index(int x, int y) const {
+      return static_cast<std::size_t>(y) * static_cast<std::size_t>(across) +
+             static_cast<std::size_t>(x);
+    }
+  };
+
  public:
-  Rasterizer(const Model& model, const RenderOptions& options, const Camera& camera)
-      : model_(model), options_(options), camera_(camera) {
+  // `exhaustive`: every triangle is drawn over every tile of its box, none turned away.
+  Rasterizer(const Model& model, const RenderOptions& options, const Camera& camera,
+             bool exhaustive)
+      : model_(model), options_(options), camera_(camera), exhaustive_(exhaustive) {
     const auto pixels =
         static_cast<std::size_t>(options.width) * static_cast<std::size_t>(options.height);
     image_.width = options.width;
     image_.height = options.height;
     image_.rgba.assign(pixels * 4, 0);
-    depth_.assign(pixels, -std::numeric_limits<float>::infinity());
-    tiles_x_ = (options.width + kTileSide - 1) / kTileSide;
-    tiles_y_ = (options.height + kTileSide - 1) / kTileSide;
-    const auto tiles = static_cast<std::size_t>(tiles_x_) * static_cast<std::size_t>(tiles_y_);
-    tile_farthest_.assign(tiles, -std::numeric_limits<float>::infinity());
-    tile_changed_.assign(tiles, 0);
+    for (int side = kTileSide;; side *= 2) {
+      Level level;
+      level.across = (options.width + side - 1) / side;
+      level.down = (options.height + side - 1) / side;
+      const auto blocks =
+          static_cast<std::size_t>(level.across) * static_cast<std::size_t>(level.down);
+      level.floor.assign(blocks, Floor{});
+      if (levels_.empty()) level.changed.assign(blocks, 0);
+      levels_.push_back(std::move(level));
+      if (blocks == 1 || levels_.size() > kTopLevel) break;
+    }
+    depth_.assign(levels_[0].floor.size() * kTilePixels, -std::numeric_limits<float>::infinity());
   }
 
   // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
@@ -166,29 +207,93 @@ class Rasterizer {
   float NearestDepth(const Polygon& polygon) const {
     float nearest = -std::numeric_limits<float>::infinity();
     for (int c = 0; c < polygon.corner_count; ++c) {
-      nearest = std::max(nearest, Project(polygon.corners[c]).depth);
+      nearest = std::max(nearest, DepthOf(polygon.corners[c]));
     }
     return nearest;
   }
 
-  void Draw(const Polygon& polygon) {
-    const Bitmap* bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
-    const Triangles t = TrianglesOf(polygon);
-    for (int i = 0; i < t.count; ++i) {
-      const Vec normal = FaceNormal(polygon, t.corners[i]);
-      const double length = Length(normal);
-      if (!(length > 0)) continue;
-      const double facing = std::abs(Dot(normal, camera_.light)) / length;
-      const auto light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
-      std::array<ScreenCorner, 3> s;
-      for (int k = 0; k < 3; ++k) s[k] = Project(polygon.corners[t.corners[i][k]]);
-      DrawTriangle(s, bitmap, light);
+  // Draws the polygon, the `number`th drawn: a pixel drawn by its triangle i holds the
+  // triangle's number, 2 * number + i + 1, until Shade paints it.
+  void Draw(const Polygon& polygon, std::uint32_t number) {
+    const int count = TrianglesOf(polygon).count;
+    for (int i = 0; i < count; ++i) {
+      Lit lit;
+      if (LightTriangle(polygon, i, lit)) DrawTriangle(lit.s, lit.area, 2 * number + i + 1);
+    }
+  }
+
+  // Paints every pixel drawn from the triangle that was drawn there last: the nearest. Each
+  // pixel is painted once, however many triangles were drawn over it. `polygon_of` gives the
+  // index of the polygon drawn `number`th.
+  void Shade(const std::function<std::size_t(std::uint32_t number)>& polygon_of) {
+    std::uint32_t current = 0;
+    Lit lit;
+    const Bitmap* bitmap = nullptr;
+    float inverse_area = 0;
+    for (int y = 0; y < image_.height; ++y) {
+      for (int x = 0; x < image_.width; ++x) {
+        std::uint8_t* p = image_.rgba.data() + (static_cast<std::size_t>(y) * image_.width + x) * 4;
+        std::uint32_t triangle;
+        std::memcpy(&triangle, p, sizeof triangle);
+        if (triangle == 0) continue;
+        if (triangle != current) {
+          current = triangle;
+          const Polygon polygon = model_[polygon_of((triangle - 1) / 2)];
+          LightTriangle(polygon, static_cast<int>((triangle - 1) % 2), lit);
+          bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
+          inverse_area = 1.0f / static_cast<float>(lit.area);
+        }
+        // The weights as Fill worked them out at this pixel.
+        const std::array<ScreenCorner, 3>& s = lit.s;
+        const std::int64_t cx = x * kSubpixels + kSubpixels / 2;
+        const std::int64_t cy = y * kSubpixels + kSubpixels / 2;
+        const float b0 = static_cast<float>(Edge(s[1], s[2], cx, cy)) * inverse_area;
+        const float b1 = static_cast<float>(Edge(s[2], s[0], cx, cy)) * inverse_area;
+        const float b2 = static_cast<float>(Edge(s[0], s[1], cx, cy)) * inverse_area;
+        Rgb colour = kFlatColour;
+        if (bitmap != nullptr) {
+          colour = bitmap->Sample(b0 * s[0].u + b1 * s[1].u + b2 * s[2].u,
+                                  b0 * s[0].v + b1 * s[1].v + b2 * s[2].v);
+        }
+        p[0] = Channel(colour.r, lit.light);
+        p[1] = Channel(colour.g, lit.light);
+        p[2] = Channel(colour.b, lit.light);
+        p[3] = 255;
+      }
     }
   }
 
   Image Take() { return std::move(image_); }
 
  private:
+  // Project's depth alone.
+  float DepthOf(const Corner& c) const {
+    return static_cast<float>(camera_.scale * Dot(PointOf(c) - camera_.centre, camera_.toward));
+  }
+
+  // A triangle on the picture, its corners ordered so that its area is positive, and its light.
+  struct Lit {
+    std::array<ScreenCorner, 3> s;
+    std::int64_t area = 0;
+    float light = 0;
+  };
+  // Triangle i of the polygon; false when it has no area, in space or on the picture.
+  bool LightTriangle(const Polygon& polygon, int i, Lit& lit) const {
+    const std::array<int, 3> corners = TrianglesOf(polygon).corners[i];
+    const Vec normal = FaceNormal(polygon, corners);
+    const double length = Length(normal);
+    if (!(length > 0)) return false;
+    const double facing = std::abs(Dot(normal, camera_.light)) / length;
+    lit.light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
+    for (int k = 0; k < 3; ++k) lit.s[k] = Project(polygon.corners[corners[k]]);
+    lit.area = Edge(lit.s[0], lit.s[1], lit.s[2].x, lit.s[2].y);
+    if (lit.area < 0) {
+      std::swap(lit.s[1], lit.s[2]);
+      lit.area = -lit.area;
+    }
+    return lit.area != 0;  // 0: seen edge on
+  }
+
   ScreenCorner Project(const Corner& c) const {
     const Vec q = PointOf(c) - camera_.centre;
     const double x = 0.5 * options_.width + camera_.scale * Dot(q, camera_.right);
@@ -198,13 +303,25 @@ class Rasterizer {
             static_cast<float>(camera_.scale * Dot(q, camera_.toward)), c.pair[0], c.pair[1]};
   }
 
-  void DrawTriangle(std::array<ScreenCorner, 3> s, const Bitmap* bitmap, float light) {
-    std::int64_t area = Edge(s[0], s[1], s[2].x, s[2].y);
-    if (area < 0) {
-      std::swap(s[1], s[2]);
-      area = -area;
-    }
-    if (area == 0) return;  // seen edge on
+  // What DrawTriangle works out once per triangle to test blocks of the picture against it.
+  struct Shape {
+    std::array<ScreenCorner, 3> s;
+    std::int64_t area;
+    int x0, x1, y0, y1;  // the pixels whose centres the triangle's box holds
+    // Per edge, its function at pixel centres, bias included: origin + dx * x + dy * y, 0 or
+    // more inside.
+    std::array<std::int64_t, 3> origin, dx, dy;
+    // The depth plane over pixel centres, and the depth of the nearest corner.
+    double depth_origin, dzdx, dzdy, nearest_corner, margin;
+    std::uint32_t number;  // what its pixels hold until Shade
+  };
+
+  // Draws a triangle whose corners are ordered so that its area is positive.
+  void DrawTriangle(const std::array<ScreenCorner, 3>& s, std::int64_t area, std::uint32_t number) {
+    Shape t;
+    t.s = s;
+    t.area = area;
+    t.number = number;
     // The pixels whose centres the triangle's box holds.
     const auto first_pixel = [](std::int64_t low) {
       return static_cast<int>((low - kSubpixels / 2 + kSubpixels - 1) / kSubpixels);
@@ -212,60 +329,217 @@ class Rasterizer {
     const auto last_pixel = [](std::int64_t high) {
       return static_cast<int>((high - kSubpixels / 2) / kSubpixels);
     };
-    const int x0 = std::max(0, first_pixel(std::min({s[0].x, s[1].x, s[2].x})));
-    const int x1 = std::min(image_.width - 1, last_pixel(std::max({s[0].x, s[1].x, s[2].x})));
-    const int y0 = std::max(0, first_pixel(std::min({s[0].y, s[1].y, s[2].y})));
-    const int y1 = std::min(image_.height - 1, last_pixel(std::max({s[0].y, s[1].y, s[2].y})));
-    if (x0 > x1 || y0 > y1) return;
-    // The triangle's depth is a plane over the picture; its nearest point within a tile lies
-    // at one of the tile's corners. A small margin keeps the test on the safe side of rounding.
+    t.x0 = std::max(0, first_pixel(std::min({s[0].x, s[1].x, s[2].x})));
+    t.x1 = std::min(image_.width - 1, last_pixel(std::max({s[0].x, s[1].x, s[2].x})));
+    t.y0 = std::max(0, first_pixel(std::min({s[0].y, s[1].y, s[2].y})));
+    t.y1 = std::min(image_.height - 1, last_pixel(std::max({s[0].y, s[1].y, s[2].y})));
+    if (t.x0 > t.x1 || t.y0 > t.y1) return;
+    for (int e = 0; e < 3; ++e) {
+      const ScreenCorner& a = s[(e + 1) % 3];
+      const ScreenCorner& b = s[(e + 2) % 3];
+      t.origin[e] = Edge(a, b, kSubpixels / 2, kSubpixels / 2) + EdgeBias(a, b);
+      t.dx[e] = -(b.y - a.y) * kSubpixels;
+      t.dy[e] = (b.x - a.x) * kSubpixels;
+    }
+    // The triangle's depth is a plane over the picture, and no point of it is nearer than its
+    // nearest corner.
     const double px = static_cast<double>(kSubpixels);
     const double ax = (s[1].x - s[0].x) / px, ay = (s[1].y - s[0].y) / px;
     const double bx = (s[2].x - s[0].x) / px, by = (s[2].y - s[0].y) / px;
     const double az = s[1].depth - s[0].depth, bz = s[2].depth - s[0].depth;
     const double det = ax * by - ay * bx;
-    const double dzdx = (az * by - ay * bz) / det;
-    const double dzdy = (ax * bz - az * bx) / det;
-    const double x_origin = s[0].x / px, y_origin = s[0].y / px;
-    for (int ty = y0 / kTileSide; ty <= y1 / kTileSide; ++ty) {
-      for (int tx = x0 / kTileSide; tx <= x1 / kTileSide; ++tx) {
-        const std::size_t tile = static_cast<std::size_t>(ty) * static_cast<std::size_t>(tiles_x_) +
-                                 static_cast<std::size_t>(tx);
-        const int left = std::max(x0, tx * kTileSide);
-        const int right = std::min(x1, tx * kTileSide + kTileSide - 1);
-        const int top = std::max(y0, ty * kTileSide);
-        const int bottom = std::min(y1, ty * kTileSide + kTileSide - 1);
-        const double cx = (dzdx > 0 ? right : left) + 0.5;
-        const double cy = (dzdy > 0 ? bottom : top) + 0.5;
-        double nearest = s[0].depth + dzdx * (cx - x_origin) + dzdy * (cy - y_origin);
-        nearest += 1e-4 * (1 + std::abs(nearest));
-        if (nearest <= tile_farthest_[tile]) continue;
-        if (tile_changed_[tile] != 0) {
-          UpdateTile(tx, ty, tile);
-          if (nearest <= tile_farthest_[tile]) continue;
+    t.dzdx = (az * by - ay * bz) / det;
+    t.dzdy = (ax * bz - az * bx) / det;
+    t.depth_origin = s[0].depth - t.dzdx * (s[0].x / px - 0.5) - t.dzdy * (s[0].y / px - 0.5);
+    t.nearest_corner = std::max({s[0].depth, s[1].depth, s[2].depth});
+    // Pixel depths come from rounded weights of the corners' depths: a margin in proportion to
+    // the largest of them keeps every bound on the safe side of rounding.
+    t.margin =
+        1e-4 * (1 + std::max({std::abs(s[0].depth), std::abs(s[1].depth), std::abs(s[2].depth)}));
+    if (exhaustive_) {
+      for (int ty = t.y0 / kTileSide; ty <= t.y1 / kTileSide; ++ty) {
+        for (int tx = t.x0 / kTileSide; tx <= t.x1 / kTileSide; ++tx) {
+          Fill(t, Floor{}, levels_[0].Index(tx, ty), std::max(t.x0, tx * kTileSide),
+               std::min(t.x1, tx * kTileSide + kTileSide - 1), std::max(t.y0, ty * kTileSide),
+               std::min(t.y1, ty * kTileSide + kTileSide - 1));
         }
-        if (Fill(s, area, left, right, top, bottom, bitmap, light)) tile_changed_[tile] = 1;
+      }
+      return;
+    }
+    const int top = static_cast<int>(levels_.size()) - 1;
+    const int side = kTileSide << top;
+    for (int by = t.y0 / side; by <= t.y1 / side; ++by) {
+      for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) Visit(t, top, bx, by);
+    }
+  }
+
+  // Draws the triangle within block (bx, by) of `level` unless the block's floor shows that none
+  // of it can be seen there. True when the block's floor was raised: a tile's from its pixels,
+  // a block's joined anew from its quarters' when one of theirs was.
+  bool Visit(const Shape& t, int level, int bx, int by) {
+    const int side = kTileSide << level;
+    const int left = std::max(t.x0, bx * side);
+    const int right = std::min(t.x1, bx * side + side - 1);
+    const int top = std::max(t.y0, by * side);
+    const int bottom = std::min(t.y1, by * side + side - 1);
+    if (left > right || top > bottom) return false;
+    // No pixel centre of the block inside the triangle: the greatest value of some edge's
+    // function over the block is below 0.
+    for (int e = 0; e < 3; ++e) {
+      const std::int64_t greatest = t.origin[e] + t.dx[e] * (t.dx[e] > 0 ? right : left) +
+                                    t.dy[e] * (t.dy[e] > 0 ? bottom : top);
+      if (greatest < 0) return false;
+    }
+    Level& l = levels_[level];
+    const std::size_t block = l.Index(bx, by);
+    if (Hidden(t, l.floor[block], left, right, top, bottom)) return false;
+    if (level == 0) {
+      bool raised = false;
+      if (l.changed[block] != 0) {
+        UpdateTile(bx, by, block);
+        raised = true;
+        if (Hidden(t, l.floor[block], left, right, top, bottom)) return raised;
+      }
+      if (Fill(t, l.floor[block], block, left, right, top, bottom)) {
+        l.changed[block] = 1;
+      }
+      return raised;
+    }
+    const Level& below = levels_[level - 1];
+    const int x_end = std::min(below.across, 2 * bx + 2);
+    const int y_end = std::min(below.down, 2 * by + 2);
+    bool raised = false;
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) raised = Visit(t, level - 1, x, y) || raised;
+    }
+    if (raised) l.floor[block] = JoinFloors(level, bx, by);
+    return raised;
+  }
+
+  // True when the triangle is no nearer than the floor anywhere in [left, right] x [top, bottom]:
+  // either its plane less the floor's is 0 or less at every corner, or its nearest corner is
+  // no nearer than the floor's farthest corner. Both differences are planes, at their greatest
+  // at a corner of the rectangle.
+  static bool Hidden(const Shape& t, const Floor& f, int left, int right, int top, int bottom) {
+    const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
+    const double above =
+        t.depth_origin - f.origin + ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
+    if (above + t.margin <= 0) return true;
+    const double lowest =
+        f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom);
+    return t.nearest_corner + t.margin <= lowest;
+  }
+
+  // The floor of block (bx, by) of `level` from those of its quarters: their mean slope, lowered
+  // until it lies under each of them over the quarter's pixels.
+  Floor JoinFloors(int level, int bx, int by) const {
+    const Level& below = levels_[level - 1];
+    const int side = kTileSide << (level - 1);
+    const int x_end = std::min(below.across, 2 * bx + 2);
+    const int y_end = std::min(below.down, 2 * by + 2);
+    Floor joined{0, 0, 0};
+    int count = 0;
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) {
+        const Floor& f = below.floor[below.Index(x, y)];
+        if (f.origin == -kInfinity) return Floor{};
+        joined.dx += f.dx;
+        joined.dy += f.dy;
+        ++count;
       }
     }
-  }
-
-  void UpdateTile(int tx, int ty, std::size_t tile) {
-    float farthest = std::numeric_limits<float>::infinity();
-    const int x_end = std::min(image_.width, (tx + 1) * kTileSide);
-    const int y_end = std::min(image_.height, (ty + 1) * kTileSide);
-    for (int y = ty * kTileSide; y < y_end; ++y) {
-      const float* row = depth_.data() + static_cast<std::size_t>(y) * image_.width;
-      for (int x = tx * kTileSide; x < x_end; ++x) farthest = std::min(farthest, row[x]);
+    joined.dx /= count;
+    joined.dy /= count;
+    joined.origin = kInfinity;
+    double size = 0;
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) {
+        const Floor& f = below.floor[below.Index(x, y)];
+        const double ex = f.dx - joined.dx, ey = f.dy - joined.dy;
+        const int left = x * side, right = std::min(image_.width, left + side) - 1;
+        const int top = y * side, bottom = std::min(image_.height, top + side) - 1;
+        const double lowest =
+            f.origin + ex * (ex > 0 ? left : right) + ey * (ey > 0 ? top : bottom);
+        joined.origin = std::min(joined.origin, lowest);
+        size =
+            std::max(size, std::abs(f.origin) + std::abs(f.dx) * right + std::abs(f.dy) * bottom);
+      }
     }
-    tile_farthest_[tile] = farthest;
-    tile_changed_[tile] = 0;
+    joined.origin -= kFloorSlack * (1 + size);
+    return joined;
   }
 
-  // Draws the triangle's pixels within [left, right] x [top, bottom]; true when any was drawn.
-  bool Fill(const std::array<ScreenCorner, 3>& s, std::int64_t area, int x0, int x1, int y0, int y1,
-            const Bitmap* bitmap, float light) {
+  // A tile's floor from its pixels: the least-squares slope of their depths, lowered until it
+  // lies under every one; none while a pixel is empty.
+  void UpdateTile(int tx, int ty, std::size_t tile) {
+    Level& tiles = levels_[0];
+    tiles.changed[tile] = 0;
+    const int x_begin = tx * kTileSide, x_end = std::min(image_.width, x_begin + kTileSide);
+    const int y_begin = ty * kTileSide, y_end = std::min(image_.height, y_begin + kTileSide);
+    // About the tile's centre, x and y are uncorrelated over its pixels: each slope is a ratio.
+    const double x_mid = 0.5 * (x_begin + x_end - 1), y_mid = 0.5 * (y_begin + y_end - 1);
+    double sum_xd = 0, sum_yd = 0, sum_xx = 0, sum_yy = 0;
+    for (int y = y_begin; y < y_end; ++y) {
+      const float* row = TileRow(tile, y - y_begin);
+      for (int x = x_begin; x < x_end; ++x) {
+        const float depth = row[x - x_begin];
+        if (depth == -std::numeric_limits<float>::infinity()) {
+          tiles.floor[tile] = Floor{};
+          return;
+        }
+        const double u = x - x_mid, v = y - y_mid;
+        sum_xd += u * depth;
+        sum_yd += v * depth;
+        sum_xx += u * u;
+        sum_yy += v * v;
+      }
+    }
+    Floor f;
+    f.dx = sum_xx > 0 ? sum_xd / sum_xx : 0;
+    f.dy = sum_yy > 0 ? sum_yd / sum_yy : 0;
+    f.origin = kInfinity;
+    double size = 0;
+    for (int y = y_begin; y < y_end; ++y) {
+      const float* row = TileRow(tile, y - y_begin);
+      for (int x = x_begin; x < x_end; ++x) {
+        const float depth = row[x - x_begin];
+        f.origin = std::min(f.origin, depth - f.dx * x - f.dy * y);
+        size = std::max(size, static_cast<double>(std::abs(depth)));
+      }
+    }
+    f.origin -= kFloorSlack * (1 + size + std::abs(f.dx) * x_end + std::abs(f.dy) * y_end);
+    tiles.floor[tile] = f;
+  }
+
+  // Draws the triangle's pixels within [x0, x1] x [y0, y1] of tile `tile`, whose floor is
+  // `floor`; true when any was drawn.
+  bool Fill(const Shape& t, const Floor& floor, std::size_t tile, int x0, int x1, int y0, int y1) {
+    const std::array<ScreenCorner, 3>& s = t.s;
+    const int tile_left = x0 - x0 % kTileSide, tile_top = y0 - y0 % kTileSide;
+    // Along a row the triangle's plane less the floor's changes by a fixed step; where it is
+    // under -margin the triangle is hidden, so only the rest of the row is tested.
+    const bool floored = std::isfinite(floor.origin);
+    const double floor_step = t.dzdx - floor.dx;
+    if (floored) {
+      // The same over the rows, at the end of each row where the triangle is highest.
+      const double highest =
+          t.depth_origin - floor.origin + floor_step * (floor_step > 0 ? x1 : x0) + t.margin;
+      const double row_step = t.dzdy - floor.dy;
+      if (row_step == 0) {
+        if (highest <= 0) return false;
+      } else {
+        // One row more on the open side than the crossing: rounding cannot hide one.
+        const double cross = std::clamp(-highest / row_step, -1e9, 1e9);
+        if (row_step > 0) {
+          y0 = std::max(y0, static_cast<int>(std::floor(cross)) - 1);
+        } else {
+          y1 = std::min(y1, static_cast<int>(std::ceil(cross)) + 1);
+        }
+        if (y0 > y1) return false;
+      }
+    }
     bool drawn = false;
-    const float inverse_area = 1.0f / static_cast<float>(area);
+    const float inverse_area = 1.0f / static_cast<float>(t.area);
     const std::int64_t bias0 = EdgeBias(s[1], s[2]);
     const std::int64_t bias1 = EdgeBias(s[2], s[0]);
     const std::int64_t bias2 = EdgeBias(s[0], s[1]);
@@ -282,6 +556,22 @@ class Rasterizer {
       // The run of pixels of this row inside all three edges, worked out rather than searched.
       std::int64_t first = 0;
       std::int64_t last = x1 - x0;
+      if (floored) {
+        // The row's pixels above the floor by more than -margin lie on one side of `cross`.
+        const double above = t.depth_origin - floor.origin + (t.dzdy - floor.dy) * y + t.margin;
+        if (floor_step == 0) {
+          if (above <= 0) continue;
+        } else {
+          // One pixel more on the open side than the plane's crossing: rounding cannot hide one.
+          const double cross = std::clamp(-above / floor_step, -1e9, 1e9);
+          if (floor_step > 0) {
+            first = std::max(first, static_cast<std::int64_t>(std::floor(cross)) - 1 - x0);
+          } else {
+            last = std::min(last, static_cast<std::int64_t>(std::ceil(cross)) + 1 - x0);
+          }
+          if (first > last) continue;
+        }
+      }
       if (!Inside(w0 + bias0, step0, first, last) || !Inside(w1 + bias1, step1, first, last) ||
           !Inside(w2 + bias2, step2, first, last) || first > last) {
         continue;
@@ -290,6 +580,7 @@ class Rasterizer {
       w1 += step1 * first;
       w2 += step2 * first;
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width);
+      float* depth_row = TileRow(tile, y - tile_top);
       const int x_last = x0 + static_cast<int>(last);
       for (int x = x0 + static_cast<int>(first); x <= x_last;
            ++x, w0 += step0, w1 += step1, w2 += step2) {
@@ -297,19 +588,11 @@ class Rasterizer {
         const float b1 = static_cast<float>(w1) * inverse_area;
         const float b2 = static_cast<float>(w2) * inverse_area;
         const float depth = b0 * s[0].depth + b1 * s[1].depth + b2 * s[2].depth;
-        const std::size_t at = row + static_cast<std::size_t>(x);
-        if (!(depth > depth_[at])) continue;
-        depth_[at] = depth;
-        Rgb colour = kFlatColour;
-        if (bitmap != nullptr) {
-          colour = bitmap->Sample(b0 * s[0].u + b1 * s[1].u + b2 * s[2].u,
-                                  b0 * s[0].v + b1 * s[1].v + b2 * s[2].v);
-        }
-        std::uint8_t* p = image_.rgba.data() + at * 4;
-        p[0] = Lit(colour.r, light);
-        p[1] = Lit(colour.g, light);
-        p[2] = Lit(colour.b, light);
-        p[3] = 255;
+        float& drawn_depth = depth_row[x - tile_left];
+        if (!(depth > drawn_depth)) continue;
+        drawn_depth = depth;
+        std::memcpy(image_.rgba.data() + (row + static_cast<std::size_t>(x)) * 4, &t.number,
+                    sizeof t.number);
         drawn = true;
       }
     }
@@ -345,23 +628,49 @@ class Rasterizer {
     return true;
   }
 
-  static std::uint8_t Lit(std::uint8_t channel, float light) {
+  static std::uint8_t Channel(std::uint8_t channel, float light) {
     return static_cast<std::uint8_t>(static_cast<float>(channel) * light + 0.5f);
   }
 
   const Model& model_;
   const RenderOptions& options_;
   const Camera& camera_;
+  bool exhaustive_;
   Image image_;
+  // The nearest depth drawn at each pixel, tile by tile: the kTilePixels of a tile in rows of
+  // kTileSide, so that a tile's depths share few cache lines.
   std::vector<float> depth_;
-  // Per tile of kTileSide by kTileSide pixels, the farthest depth drawn in it, possibly out of
-  // date but never nearer than it is: a triangle no nearer than that cannot show in the tile.
-  // tile_changed_ marks tiles drawn in since their farthest depth was worked out.
-  static constexpr int kTileSide = 16;
-  int tiles_x_ = 0, tiles_y_ = 0;
-  std::vector<float> tile_farthest_;
-  std::vector<std::uint8_t> tile_changed_;
+  float* TileRow(std::size_t tile, int row) {
+    return depth_.data() + tile * kTilePixels + static_cast<std::size_t>(row) * kTileSide;
+  }
+  std::vector<Level> levels_;
 };
+
+// A polygon to draw, and the key that puts it in drawing order.
+struct Entry {
+  std::uint32_t key;
+  std::uint32_t index;
+};
+
+// The depth's bits, turned so that nearer depths give smaller keys and equal depths (0 and -0
+// too) equal keys.
+std::uint32_t NearestFirstKey(float depth) {
+  const auto bits = std::bit_cast<std::uint32_t>(depth + 0.0f);  // -0 + 0 is +0
+  const std::uint32_t ascending = (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+  return ~ascending;
+}
+
+// Sorts by key, keeping the order of equal keys: a radix sort, a byte at a time.
+void SortByKey(std::vector<Entry>& entries) {
+  std::vector<Entry> sorted(entries.size());
+  for (int shift = 0; shift < 32; shift += 8) {
+    std::array<std::size_t, 257> start{};
+    for (const Entry& e : entries) ++start[((e.key >> shift) & 0xFF) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    for (const Entry& e : entries) sorted[start[(e.key >> shift) & 0xFF]++] = e;
+    entries.swap(sorted);
+  }
+}
 
 // Asks RenderOptions::cancelled every few thousand polygons.
 class CancelCheck {
@@ -388,7 +697,9 @@ std::optional<View> ParseView(std::string_view text) {
   return std::nullopt;
 }
 
-Rendering Render(const Model& model, const RenderOptions& options) {
+namespace {
+
+Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive) {
   if (options.width < 1 || options.width > kMaxImageSide || options.height < 1 ||
       options.height > kMaxImageSide) {
     throw std::invalid_argument("the picture's width and height must be 1 to " +
@@ -431,32 +742,47 @@ Rendering Render(const Model& model, const RenderOptions& options) {
     return rendering;
   }
 
+  // A pixel holds the number of the triangle drawn there, two per polygon, in 32 bits.
+  if (rendering.polygons_drawn >= std::numeric_limits<std::uint32_t>::max() / 2) {
+    throw std::invalid_argument("the model has too many polygons to draw");
+  }
+
   // Second pass: draw them.
   const Camera camera = MakeCamera(options, low, high);
-  Rasterizer rasterizer(model, options, camera);
-  struct Entry {
-    float nearest;
-    std::uint32_t index;
-  };
+  Rasterizer rasterizer(model, options, camera, exhaustive);
   std::vector<Entry> order;
   order.reserve(rendering.polygons_drawn);
   for (std::size_t i = 0; i < model.size(); ++i) {
     if (drawable[i]) {
-      order.push_back({rasterizer.NearestDepth(model[i]), static_cast<std::uint32_t>(i)});
+      order.push_back(
+          {NearestFirstKey(rasterizer.NearestDepth(model[i])), static_cast<std::uint32_t>(i)});
     }
   }
   // Nearest first; among equals, file order. Which polygon shows at a pixel depends only on
   // the depths, and on file order where two are equally near there.
-  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
-    return a.nearest != b.nearest ? a.nearest > b.nearest : a.index < b.index;
-  });
+  SortByKey(order);
   CancelCheck draw_check(options);
-  for (const Entry& e : order) {
+  // The polygons are read in depth order, all over the file: their records are asked for a
+  // few polygons ahead.
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t k = 0; k < order.size(); ++k) {
     draw_check();
-    rasterizer.Draw(model[e.index]);
+    if (k + kAhead < order.size()) model.Prefetch(order[k + kAhead].index);
+    rasterizer.Draw(model[order[k].index], static_cast<std::uint32_t>(k));
   }
+  rasterizer.Shade([&order](std::uint32_t number) { return order[number].index; });
   rendering.image = rasterizer.Take();
   return rendering;
+}
+
+}  // namespace
+
+Rendering Render(const Model& model, const RenderOptions& options) {
+  return Draw(model, options, false);
+}
+
+Rendering RenderExhaustively(const Model& model, const RenderOptions& options) {
+  return Draw(model, options, true);
 }
 
 }  // namespace durvane::render

@@ -1,8 +1,11 @@
 // durvane render: the picture of a model from OPT and PRJ files, and what bad input does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <random>
 #include <set>
 
 #include "core/error.h"
@@ -336,6 +339,151 @@ TEST(Render, ACancelledDrawingStops) {
   EXPECT_EQ(asked, 2);  // once in each pass over the six polygons
   options.cancelled = [] { return false; };
   EXPECT_EQ(render::Render(model, options).polygons_drawn, 6u);
+}
+
+// Six one-pixel bitmaps of the colours of ColourCube's faces.
+std::vector<TextureDesc> SixColours() {
+  std::vector<TextureDesc> bitmaps;
+  const std::uint16_t colours[] = {kRed, kGreen, kBlue, kYellow, kMagenta, kCyan};
+  for (int n = 0; n < 6; ++n) {
+    bitmaps.push_back(ColourBitmap("COLOUR_" + std::to_string(n), {colours[n]}, 1, 1));
+  }
+  return bitmaps;
+}
+
+// `count` triangles and quadrilaterals with corners anywhere in a cube of side 2: as in the
+// benchmark's large model, every pixel is covered many times over by faces at all slopes.
+BuiltOpt CubeCloud(int count, std::uint32_t seed) {
+  std::mt19937 numbers(seed);
+  const auto coordinate = [&numbers] {
+    return static_cast<float>(numbers() % 20001) / 10000.0f - 1.0f;
+  };
+  std::vector<Face> faces;
+  for (int i = 0; i < count; ++i) {
+    Face f;
+    for (int c = 0; c < (i % 3 == 0 ? 4 : 3); ++c) {
+      f.points.push_back({coordinate(), coordinate(), coordinate()});
+      f.pairs.push_back({0, 0});
+    }
+    f.bitmap = i % 6;
+    faces.push_back(f);
+  }
+  return FacesModel(faces, SixColours());
+}
+
+// Large squares stacked from far to near, each a little smaller and turned, with a few small
+// near triangles among them: the floors of whole blocks are made by faces drawn before the
+// small ones, which show through only at places.
+BuiltOpt StackedSquares() {
+  std::vector<Face> faces;
+  for (int layer = 0; layer < 40; ++layer) {
+    const float z = -1 + layer * 0.05f;
+    const float half = 1 - layer * 0.02f;
+    const float turn = layer * 0.4f;
+    Face f;
+    for (int c = 0; c < 4; ++c) {
+      const float angle = turn + c * std::numbers::pi_v<float> / 2;
+      f.points.push_back({half * std::cos(angle), half * std::sin(angle), z + 0.03f * (c % 2)});
+      f.pairs.push_back({0, 0});
+    }
+    f.bitmap = layer % 6;
+    faces.push_back(f);
+    if (layer % 5 == 4) {
+      Face small;
+      small.points = {{0.1f * layer / 40, -0.7f, z + 0.2f},
+                      {0.2f, -0.6f + 0.01f * layer, z + 0.1f},
+                      {0.05f, -0.5f, z + 0.25f}};
+      small.pairs = {{0, 0}, {0, 0}, {0, 0}};
+      small.bitmap = (layer + 3) % 6;
+      faces.push_back(small);
+    }
+  }
+  return FacesModel(faces, SixColours());
+}
+
+TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
+  TempDir dir;
+  const render::Model cloud = ModelOf(dir, "cloud.opt", CubeCloud(400, 7));
+  const render::Model dense = ModelOf(dir, "dense.opt", CubeCloud(3000, 11));
+  const render::Model stack = ModelOf(dir, "stack.opt", StackedSquares());
+  struct Case {
+    const render::Model* model;
+    View view;
+    double yaw, pitch;
+    int width, height;  // some not multiples of a tile, one past a 256-pixel block
+    bool flat;
+  };
+  const Case cases[] = {
+      {&cloud, View::kIso, 0, 0, 512, 512, false},
+      {&cloud, View::kPlusX, 10, 5, 100, 37, false},
+      {&cloud, View::kMinusZ, 0, 0, 300, 257, true},
+      {&dense, View::kIso, 0, 0, 320, 320, false},
+      {&dense, View::kPlusY, 33, -20, 129, 200, false},
+      {&stack, View::kPlusZ, 0, 0, 256, 256, false},
+      {&stack, View::kPlusZ, 7, 3, 333, 301, false},
+      {&stack, View::kIso, 0, 0, 97, 160, true},
+  };
+  for (const Case& c : cases) {
+    RenderOptions options;
+    options.view = c.view;
+    options.yaw = c.yaw;
+    options.pitch = c.pitch;
+    options.width = c.width;
+    options.height = c.height;
+    options.flat = c.flat;
+    const render::Image fast = render::Render(*c.model, options).image;
+    const render::Image whole = render::RenderExhaustively(*c.model, options).image;
+    const std::string what = std::to_string(static_cast<int>(c.view)) + " " +
+                             std::to_string(c.width) + "x" + std::to_string(c.height);
+    ASSERT_EQ(fast.rgba.size(), whole.rgba.size()) << what;
+    std::size_t differing = 0, covered = 0;
+    for (std::size_t i = 0; i < fast.rgba.size(); i += 4) {
+      differing += !std::equal(&fast.rgba[i], &fast.rgba[i] + 4, &whole.rgba[i]);
+      covered += whole.rgba[i + 3] != 0;
+    }
+    EXPECT_EQ(differing, 0u) << what;
+    EXPECT_GT(covered, fast.rgba.size() / 4 / 20) << what;  // the model is drawn
+  }
+}
+
+TEST(Render, AFarFaceDrawnAfterANearerSlopeShowsWhereTheSlopeFallsAwayBehindIt) {
+  // Seen from +z (the picture's right is +y, its top -x): a red square sloping from z = 1 at
+  // y = -1 down to z = -1 at y = 1, drawn first as its nearest corner is nearer; then a blue
+  // square at z = 0.5 over |x|, |y| <= `half` about (0, `centre`). The blue one shows wherever
+  // the slope lies under it, across the block edges at the picture's middle.
+  constexpr int kSide = 512;
+  const double scale = render::kSphereFit * kSide / (2 * std::sqrt(3.0));  // pixels per unit
+  struct Case {
+    float centre, half;
+  };
+  const Case cases[] = {{0, 0.3f}, {0.1f, 0.05f}, {-0.2f, 0.25f}, {0.3f, 0.15f}};
+  for (const Case& c : cases) {
+    Face slope = Square(2, 0, 1, 0);
+    for (auto& p : slope.points) p[2] = -p[1];
+    Face near = Square(2, 0.5f, c.half, 1);
+    for (auto& p : near.points) p[1] += c.centre;
+    TempDir dir;
+    const render::Model model =
+        ModelOf(dir, "slope.opt",
+                FacesModel({slope, near}, {ColourBitmap("RED_____", {kRed}, 1, 1),
+                                           ColourBitmap("BLUE____", {kBlue}, 1, 1)}));
+    const render::Image image = Draw(model, View::kPlusZ, kSide).image;
+    // Pixel centres a pixel or more inside the blue square, or outside it.
+    const auto pixel = [&](double units) { return kSide / 2.0 + scale * units - 0.5; };
+    const int inner_first = static_cast<int>(std::ceil(pixel(-c.half) + 1));
+    const int inner_last = static_cast<int>(std::floor(pixel(c.half) - 1));
+    const int across_first = static_cast<int>(std::ceil(pixel(c.centre - c.half) + 1));
+    const int across_last = static_cast<int>(std::floor(pixel(c.centre + c.half) - 1));
+    ASSERT_LT(inner_first, kSide / 2);
+    ASSERT_GT(inner_last, kSide / 2);
+    for (int y = inner_first; y <= inner_last; ++y) {
+      for (int x = across_first; x <= across_last; ++x) {
+        ASSERT_EQ(Channels(image, x, y), kBlueBits) << c.centre << ": " << x << "," << y;
+      }
+      EXPECT_EQ(Channels(image, across_first - 3, y), kRedBits) << c.centre << ": " << y;
+      EXPECT_EQ(Channels(image, across_last + 3, y), kRedBits) << c.centre << ": " << y;
+    }
+  }
 }
 
 TEST(Render, BitmapsAreNeverReadPastTheirPixels) {
