@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/error.h"
+#include "core/file_names.h"
 #include "core/little_endian.h"
 #include "prj/conversion_run.h"
 #include "tests/support/opt_builder.h"
+#ifndef _WIN32
 #include "tests/support/run_process.h"
+#endif
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
 
@@ -163,6 +167,38 @@ TEST_F(TextureConversion, ABadTextureWritesNothing) {
   EXPECT_EQ(Tree(), (std::set<std::string>{"good", "good/GOOD____.BMP"}));
 }
 
+TEST_F(TextureConversion, NamesFollowTheRulesOfTheSystemTheyAreWrittenOn) {
+  // Windows ignores the spaces before an extension: "CON     .BMP" is the device CON there.
+  const std::vector<TextureDesc> textures = {NamedTexture("CON     ", {1}),
+                                             NamedTexture("Hull____", {2}),
+                                             NamedTexture("HULL____", {3, 3})};
+  const std::vector<std::byte> opt = ModelWith(textures);
+  WriteOpt("names.opt", opt);
+  const ConversionResult result = RunConversion(qel_.path(), in_.path(), "names.opt");
+  auto warned = [&](const std::string& part) {
+    return std::any_of(result.warnings.begin(), result.warnings.end(),
+                       [&](const std::string& w) { return w.find(part) != std::string::npos; });
+  };
+  const ConvertedModel model = ConvertOpt(opt);
+  if (kWindowsNames) {
+    // A device name makes no file; the two names that differ in case make one, from the last.
+    EXPECT_EQ(Tree(), (std::set<std::string>{"names", "names/names.prj", "names/HULL____.BMP"}));
+    const auto last = std::find_if(model.textures.begin(), model.textures.end(),
+                                   [](const auto& t) { return t.FileName() == "HULL____.BMP"; });
+    ASSERT_NE(last, model.textures.end());
+    EXPECT_EQ(ReadBytes(qel_.path() / "names" / "HULL____.BMP"), Expected(*last));
+    EXPECT_TRUE(warned("texture \"CON     \" gets no bitmap"));
+    EXPECT_TRUE(warned("\"Hull____\" and \"HULL____\" write one bitmap here"));
+  } else {
+    EXPECT_EQ(Tree(), (std::set<std::string>{"names", "names/names.prj", "names/CON     .BMP",
+                                             "names/Hull____.BMP", "names/HULL____.BMP"}));
+    EXPECT_FALSE(warned("CON"));
+    EXPECT_FALSE(warned("letter case"));
+  }
+}
+
+#ifndef _WIN32
+// The tool is started as a child process, which these tests do through POSIX calls.
 const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
 
 TEST_F(TextureConversion, CommandLineWritesAndListsTheBitmaps) {
@@ -195,6 +231,7 @@ TEST_F(TextureConversion, CommandLineFailsCleanlyOnATruncatedTexture) {
   EXPECT_NE(run.err.find("pixel bytes"), std::string::npos) << run.err;
   EXPECT_TRUE(Tree().empty());
 }
+#endif
 
 }  // namespace
 }  // namespace durvane
