@@ -1,0 +1,49 @@
+// Locks between runs: one writer per file, and a locked file can still be replaced.
+#include "core/file_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "core/error.h"
+#include "core/file_io.h"
+#include "tests/support/temp_dir.h"
+
+namespace durvane {
+namespace {
+
+TEST(WriterLock, ASecondLockerWaitsOrIsRefusedAndTheLockedFileCanBeReplaced) {
+  const fixture::TempDir dir;
+  const auto file = dir / "base.prj";
+  fixture::WriteBytes(file, fixture::TextBytes("old"));
+  const LockWait no_wait{.wait = false};
+  {
+    const WriterLock held(file, no_wait);
+    // Another locker (a thread here, another run in use) is refused while it is held.
+    std::string refused;
+    std::thread([&] {
+      try {
+        const WriterLock second(file, no_wait);
+      } catch (const Error& e) {
+        refused = e.what();
+      }
+    }).join();
+    EXPECT_NE(refused.find("another durvane run is writing it"), std::string::npos) << refused;
+    // The holder replaces the file it locked, as a merge does.
+    const std::vector<std::byte> fresh = fixture::TextBytes("new");
+    const std::span<const std::byte> pieces[] = {fresh};
+    WriteFileAtomically(file, pieces);
+    EXPECT_EQ(fixture::ReadBytes(file), fresh);
+  }
+  // Released: the next locker gets it at once.
+  bool locked = false;
+  std::thread([&] {
+    const WriterLock next(file, no_wait);
+    locked = true;
+  }).join();
+  EXPECT_TRUE(locked);
+}
+
+}  // namespace
+}  // namespace durvane
