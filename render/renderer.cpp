@@ -162,7 +162,7 @@ class Rasterizer {
   // empty, so their floors would turn nothing away.
   static constexpr int kTopLevel = 4;
   static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-  // Lowers each floor by this part of the size of the values it is worked out from, more than
+  // Lowers each floor by this fraction of the size of the values it is worked out from, more than
   // double rounding could raise it.
   static constexpr double kFloorSlack = 1e-9;
   struct Floor {
