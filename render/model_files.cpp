@@ -62,8 +62,12 @@ Model LoadOpt(const std::filesystem::path& path) {
   for (const opt::TextureBitmap& t : file->converted.textures) {
     if (t.HasSafeFileName()) textures.insert_or_assign(t.FileName(), &t);
   }
-  const PolygonRecords records = FindPolygonRecords(image);
-  return Model::Make(records, file, [&textures](const std::string& name) {
+  PolygonRecords records = FindPolygonRecords(image);
+  // Section FF02 is read for the bitmap names alone, then given back too.
+  BitmapNames names = ReadBitmapNames(records);
+  records.names = {};
+  image.ff02.storage() = ByteBuffer();
+  return Model::Make(records, std::move(names), file, [&textures](const std::string& name) {
     RequireFileName(name);
     const auto it = textures.find(name);
     if (it == textures.end()) throw Error("no texture of the OPT file has this name");

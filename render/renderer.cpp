@@ -162,7 +162,7 @@ class Rasterizer {
   // empty, so their floors would turn nothing away.
   static constexpr int kTopLevel = 4;
   static constexpr double kInfinity = std::numeric_limits<double>::infinity();
-  // Lowers each floor by this part of the size of the values it is worked out from, more than
+  // Lowers each floor by this fraction of the size of the values it is worked out from, more than
   // double rounding could raise it.
   static constexpr double kFloorSlack = 1e-9;
   struct Floor {
@@ -200,6 +200,7 @@ class Rasterizer {
       if (blocks == 1 || levels_.size() > kTopLevel) break;
     }
     depth_.assign(levels_[0].floor.size() * kTilePixels, -std::numeric_limits<float>::infinity());
+    painted_.assign(levels_[0].floor.size(), 0);
   }
 
   // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
@@ -230,8 +231,13 @@ class Rasterizer {
     Lit lit;
     const Bitmap* bitmap = nullptr;
     float inverse_area = 0;
+    const Level& tiles = levels_[0];
     for (int y = 0; y < image_.height; ++y) {
       for (int x = 0; x < image_.width; ++x) {
+        if (x % kTileSide == 0 && painted_[tiles.Index(x / kTileSide, y / kTileSide)] == 0) {
+          x += kTileSide - 1;
+          continue;
+        }
         std::uint8_t* p = image_.rgba.data() + (static_cast<std::size_t>(y) * image_.width + x) * 4;
         std::uint32_t triangle;
         std::memcpy(&triangle, p, sizeof triangle);
@@ -596,6 +602,7 @@ class Rasterizer {
         drawn = true;
       }
     }
+    if (drawn) painted_[tile] = 1;
     return drawn;
   }
 
@@ -644,6 +651,7 @@ class Rasterizer {
     return depth_.data() + tile * kTilePixels + static_cast<std::size_t>(row) * kTileSide;
   }
   std::vector<Level> levels_;
+  std::vector<std::uint8_t> painted_;  // per tile: whether any triangle was drawn in it
 };
 
 // A polygon to draw, and the key that puts it in drawing order.
