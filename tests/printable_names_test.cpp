@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/printable_text.h"
+#ifndef _WIN32
 #include "tests/support/run_process.h"
+#endif
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,6 +39,8 @@ TEST(PrintableText, EscapesWhatWouldNotPrintAsItselfAndNothingElse) {
   }
 }
 
+#ifndef _WIN32
+// The tool is started as a child process, through POSIX calls.
 // Runs the tool on a sample file named `name` and checks that no raw control byte or invalid
 // UTF-8 reaches stdout or stderr, and that --json names the file exactly.
 TEST(PrintableText, ToolEscapesFileNamesInEveryMessage) {
@@ -64,6 +68,7 @@ TEST(PrintableText, ToolEscapesFileNamesInEveryMessage) {
   EXPECT_TRUE(IsValidUtf8(json.out));
   EXPECT_NE(json.out.find("\"file_hex\":\"" + HexBytes(opt) + "\""), std::string::npos) << json.out;
 }
+#endif
 
 }  // namespace
 }  // namespace durvane
