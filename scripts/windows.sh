@@ -102,3 +102,37 @@ echo "windows: '$name.opt' converted into '$name/$name.prj'" >&2
 (cd "$work/windows" && wine_run "$OLDPWD/$exe" render --size 64x48 -o ship.png ship.opt >/dev/null)
 file "$work/windows/ship.png" | grep -q 'PNG image data, 64 x 48, 8-bit/color RGBA'
 echo "windows: render wrote a 64 x 48 PNG file" >&2
+
+# Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new
+# ones, all of them, and nothing else, whenever the interrupt comes.
+workload=build/bin/make-workload
+if [ ! -x "$workload" ]; then
+  cmake --build build --target make-workload
+fi
+"$workload" w2 "$work/w2" >/dev/null
+mkdir -p "$work/ctrl-c/old" "$work/ctrl-c/new" "$work/ctrl-c/qel"
+cp "$work/w2/w2_first.opt" "$work/ctrl-c/old/big.opt"
+cp "$work/w2/w2_second.opt" "$work/ctrl-c/new/big.opt"
+"$linux" convert --no-sync -o "$work/ctrl-c/old" "$work/ctrl-c/old/big.opt" >/dev/null
+"$linux" convert --no-sync -o "$work/ctrl-c/new" "$work/ctrl-c/new/big.opt" >/dev/null
+cd "$work/ctrl-c"
+for delay in 0.2 0.4 0.6 0.8; do
+  rm -rf qel/big
+  cp -r old/big qel/big
+  wine_run "$OLDPWD/$exe" convert -o qel new/big.opt >/dev/null &
+  sleep "$delay"
+  pkill -INT -f 'durvane\.exe' || true
+  status=0
+  wait $! || status=$?
+  if diff -r qel/big old/big >/dev/null; then
+    outcome=old
+  elif diff -r qel/big new/big >/dev/null; then
+    outcome=new
+  else
+    echo "windows: an interrupt after ${delay} s left a mixed or unfinished folder" >&2
+    diff -rq qel/big old/big >&2 || true
+    exit 1
+  fi
+  echo "windows: Ctrl-C after ${delay} s: exit status $status, the $outcome files whole" >&2
+done
+cd "$OLDPWD"
