@@ -5,8 +5,9 @@
 #
 # With --test it also runs, under Wine in a throw-away prefix, the library's tests and the
 # program itself: the sample converts to the same bytes as the Linux build's, a merge of two
-# PRJ files gives the same bytes, and a file name with non-ASCII letters converts into folders
-# and files of the right names. LINUX_DURVANE (default build/bin/durvane, built if missing)
+# PRJ files gives the same bytes, a file name with non-ASCII letters converts into folders
+# and files of the right names, a picture is drawn, and Ctrl-C at any moment of a conversion
+# that replaces an earlier one leaves the old or the new files whole. LINUX_DURVANE (default build/bin/durvane, built if missing)
 # makes the reference outputs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
