@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -89,12 +90,17 @@ void ResetFolder(const fs::path& folder, const Tree& tree) {
   }
 }
 
-// Throws at replace step `step` of every commit, for the duration of one run.
+// Throws at replace step `step` of every commit, for the duration of one run: before a file's
+// backup and rename, or after the last rename. Not after the "done" mark (step n + 1 of n
+// files), where the replacement is complete and nothing can fail; a process killed there is
+// the kill tests' case.
 struct PlantedFailure {
   explicit PlantedFailure(unsigned step) {
     if (step == 0) return;
-    durvane::SetCommitStepObserver([step](durvane::CommitStep at, std::size_t n) {
-      if (at == durvane::CommitStep::kReplace && n + 1 == step) {
+    auto staged = std::make_shared<std::size_t>(0);
+    durvane::SetCommitStepObserver([step, staged](durvane::CommitStep at, std::size_t n) {
+      if (at == durvane::CommitStep::kStaged) *staged = n + 1;
+      if (at == durvane::CommitStep::kReplace && n + 1 == step && n <= *staged) {
         throw durvane::Error("planted failure");
       }
     });
