@@ -9,12 +9,21 @@
 
 namespace durvane::gui {
 
+// Windows names files in UTF-16, which both sides hold as they are.
 inline std::filesystem::path LocalPath(const QString& path) {
+#ifdef _WIN32
+  return std::filesystem::path(path.toStdWString());
+#else
   return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
 }
 
 inline QString ShownPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return QString::fromStdWString(path.native());
+#else
   return QFile::decodeName(QByteArray::fromStdString(path.string()));
+#endif
 }
 
 }  // namespace durvane::gui

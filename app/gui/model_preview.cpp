@@ -1,5 +1,7 @@
 #include "app/gui/model_preview.h"
 
+#include "app/gui/local_path.h"
+
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
@@ -79,7 +81,7 @@ void ModelPreview::Request(bool reuse_model) {
   options.cancelled = [cancel = cancel_] { return cancel->load(); };
   options.width = std::clamp(width(), 1, render::kMaxImageSide);
   options.height = std::clamp(height(), 1, render::kMaxImageSide);
-  const std::filesystem::path path(QFile::encodeName(file_).toStdString());
+  const std::filesystem::path path = LocalPath(file_);
   std::shared_ptr<const render::Model> model = reuse_model ? model_ : nullptr;
   // The worker sees only copies, so the pane may go away while it runs.
   auto* watcher = new QFutureWatcher<Result>(this);
