@@ -167,6 +167,9 @@ class Rasterizer {
   static constexpr double kFloorSlack = 1e-9;
   struct Floor {
     double origin = -kInfinity, dx = 0, dy = 0;  // under everything: nothing drawn yet
+    // No depth drawn in the block is under this either: where the plane slopes steeply, its
+    // lowest corner lies far under the nearest pixel.
+    double lowest = -kInfinity;
   };
   struct Level {
     int across = 0, down = 0;
@@ -423,17 +426,21 @@ class Rasterizer {
   }
 
   // True when the triangle is no nearer than the floor anywhere in [left, right] x [top, bottom]:
-  // either its plane less the floor's is 0 or less at every corner, or its nearest corner is
-  // no nearer than the floor's farthest corner. Both differences are planes, at their greatest
-  // at a corner of the rectangle.
+  // either its plane less the floor's is 0 or less at every corner, or the nearest it comes
+  // there (its nearest corner, or its plane's nearest corner of the rectangle) is no nearer
+  // than the nearest of the floor's farthest corner and its lowest depth. The planes and
+  // their difference are at their greatest and least at corners of the rectangle.
   static bool Hidden(const Shape& t, const Floor& f, int left, int right, int top, int bottom) {
     const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
     const double above =
         t.depth_origin - f.origin + ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
     if (above + t.margin <= 0) return true;
-    const double lowest =
-        f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom);
-    return t.nearest_corner + t.margin <= lowest;
+    const double lowest = std::max(
+        f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
+    const double nearest =
+        std::min(t.nearest_corner, t.depth_origin + t.dzdx * (t.dzdx > 0 ? right : left) +
+                                       t.dzdy * (t.dzdy > 0 ? bottom : top));
+    return nearest + t.margin <= lowest;
   }
 
   // The floor of block (bx, by) of `level` from those of its quarters: their mean slope, lowered
@@ -443,7 +450,7 @@ class Rasterizer {
     const int side = kTileSide << (level - 1);
     const int x_end = std::min(below.across, 2 * bx + 2);
     const int y_end = std::min(below.down, 2 * by + 2);
-    Floor joined{0, 0, 0};
+    Floor joined{0, 0, 0, kInfinity};
     int count = 0;
     for (int y = 2 * by; y < y_end; ++y) {
       for (int x = 2 * bx; x < x_end; ++x) {
@@ -451,6 +458,7 @@ class Rasterizer {
         if (f.origin == -kInfinity) return Floor{};
         joined.dx += f.dx;
         joined.dy += f.dy;
+        joined.lowest = std::min(joined.lowest, f.lowest);
         ++count;
       }
     }
@@ -504,11 +512,13 @@ class Rasterizer {
     f.dx = sum_xx > 0 ? sum_xd / sum_xx : 0;
     f.dy = sum_yy > 0 ? sum_yd / sum_yy : 0;
     f.origin = kInfinity;
+    f.lowest = kInfinity;
     double size = 0;
     for (int y = y_begin; y < y_end; ++y) {
       const float* row = TileRow(tile, y - y_begin);
       for (int x = x_begin; x < x_end; ++x) {
         const float depth = row[x - x_begin];
+        f.lowest = std::min(f.lowest, static_cast<double>(depth));
         f.origin = std::min(f.origin, depth - f.dx * x - f.dy * y);
         size = std::max(size, static_cast<double>(std::abs(depth)));
       }
