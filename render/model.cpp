@@ -56,6 +56,10 @@ void Model::Prefetch(std::size_t i) const {
   __builtin_prefetch(bitmap_of_.data() + i);
 }
 
+void Model::PrefetchCorners(std::size_t i) const {
+  if (opt_) opt_->PrefetchCorners(i);
+}
+
 Model Model::Make(PolygonRecords records, std::shared_ptr<const void> storage,
                   const FindBitmap& find_bitmap) {
   BitmapNames names = ReadBitmapNames(records);

@@ -56,6 +56,9 @@ class Model {
   Polygon operator[](std::size_t i) const;
   // Asks the processor to fetch polygon i's records, for an operator[] soon after.
   void Prefetch(std::size_t i) const;
+  // Its second step where the corners lie apart from the records that name them (an OPT
+  // file's tables): fetches them, a while after Prefetch(i) fetched the records.
+  void PrefetchCorners(std::size_t i) const;
 
   // Bitmap names by index; bitmap(i) is empty when the bitmap is missing or unusable.
   const std::vector<std::string>& bitmap_names() const { return bitmap_names_; }

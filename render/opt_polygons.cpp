@@ -79,4 +79,20 @@ void OptPolygons::Prefetch(std::size_t i) const {
   __builtin_prefetch(ListOf(i, r).node.Row(r));
 }
 
+void OptPolygons::PrefetchCorners(std::size_t i) const {
+  std::int32_t r = 0;
+  const OptPolygonList& list = ListOf(i, r);
+  const std::byte* row = list.node.Row(r);
+  const auto fetch = [row](const opt::RowTable& table, std::uint32_t at, std::uint32_t bytes) {
+    for (std::uint32_t c = 0; c < 4; ++c) {
+      const std::int32_t index = LoadI32(row + at + 4 * c);
+      if (table.loaded && index >= 0 && index < table.count) {
+        __builtin_prefetch(table.Row(index, bytes));
+      }
+    }
+  };
+  fetch(list.vertices, opt::kVertexIndicesRowOffset, opt::kVertexRowBytes);
+  fetch(list.pairs, opt::kPairIndicesRowOffset, opt::kPairRowBytes);
+}
+
 }  // namespace durvane::render

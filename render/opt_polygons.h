@@ -32,7 +32,9 @@ class OptPolygons {
   std::size_t size() const { return size_; }
   // The corners of polygon i; corner_count is 3 when the fourth corner repeats the first.
   void Read(std::size_t i, Polygon& polygon) const;
+  // Fetches the polygon row, then, a while later, the table rows its indices name.
   void Prefetch(std::size_t i) const;
+  void PrefetchCorners(std::size_t i) const;
 
  private:
   // The list polygon i belongs to, and i's row in it.

@@ -781,11 +781,12 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
   SortByKey(order);
   CancelCheck draw_check(options);
   // The polygons are read in depth order, all over the file: their records are asked for a
-  // few polygons ahead.
+  // few polygons ahead, and the corners they name half as far ahead.
   constexpr std::size_t kAhead = 16;
   for (std::size_t k = 0; k < order.size(); ++k) {
     draw_check();
     if (k + kAhead < order.size()) model.Prefetch(order[k + kAhead].index);
+    if (k + kAhead / 2 < order.size()) model.PrefetchCorners(order[k + kAhead / 2].index);
     rasterizer.Draw(model[order[k].index], static_cast<std::uint32_t>(k));
   }
   rasterizer.Shade([&order](std::uint32_t number) { return order[number].index; });
