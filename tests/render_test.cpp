@@ -510,6 +510,7 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
       {&cloud, View::kMinusZ, 0, 0, 300, 257, true},
       {&dense, View::kIso, 0, 0, 320, 320, false},
       {&dense, View::kPlusY, 33, -20, 129, 200, false},
+      {&dense, View::kMinusX, 200, 40, 600, 450, false},
       {&stack, View::kPlusZ, 0, 0, 256, 256, false},
       {&stack, View::kPlusZ, 7, 3, 333, 301, false},
       {&stack, View::kIso, 0, 0, 97, 160, true},
