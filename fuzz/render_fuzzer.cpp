@@ -1,7 +1,8 @@
 // Fuzz entry point for the renderer: any bytes the PRJ layout walk accepts are drawn, with the
 // same bytes offered as every bitmap the polygons name, so the bitmap reader sees them too.
 // Loading a model and drawing it never throw for an accepted file; any exception, crash or
-// sanitizer report is a finding, and so is a picture of the wrong size.
+// sanitizer report is a finding, and so is a picture of the wrong size or one that differs from
+// the slow drawing's, which turns no triangle away early.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Rendering rendering = Render(model, options);
   if (rendering.image.rgba.size() != 24u * 17u * 4u) {
     std::fprintf(stderr, "render_fuzzer: picture of the wrong size\n");
+    std::abort();
+  }
+  const Rendering slow = RenderExhaustively(model, options);
+  if (slow.image.rgba != rendering.image.rgba || slow.polygons_drawn != rendering.polygons_drawn) {
+    std::fprintf(stderr, "render_fuzzer: the picture differs from the slow drawing's\n");
     std::abort();
   }
   return 0;

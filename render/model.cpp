@@ -2,10 +2,12 @@
 
 #include <bit>
 #include <cstring>
+#include <stdexcept>
 
 #include "core/file_names.h"
 #include "core/little_endian.h"
 #include "prj/prj_layout.h"
+#include "render/opt_polygons.h"
 #include "render/prj_records.h"
 
 namespace durvane::render {
@@ -19,6 +21,11 @@ float LoadSingle(const std::byte* p) {
 
 Polygon Model::operator[](std::size_t i) const {
   Polygon polygon;
+  if (opt_) {
+    opt_->Read(i, polygon);
+    polygon.bitmap = bitmap_of_[i];
+    return polygon;
+  }
   const std::byte* points = records_.corners.data() + i * prj::kPolygonRecordBytes + 4;
   const std::byte* pairs = records_.pairs.data() + i * prj::kFF01RecordBytes + 4;
   for (std::size_t c = 0; c < 4; ++c) {
@@ -35,6 +42,11 @@ Polygon Model::operator[](std::size_t i) const {
 }
 
 void Model::Prefetch(std::size_t i) const {
+  if (opt_) {
+    opt_->Prefetch(i);
+    __builtin_prefetch(bitmap_of_.data() + i);
+    return;
+  }
   const std::byte* points = records_.corners.data() + i * prj::kPolygonRecordBytes;
   const std::byte* pairs = records_.pairs.data() + i * prj::kFF01RecordBytes;
   __builtin_prefetch(points);
@@ -42,6 +54,10 @@ void Model::Prefetch(std::size_t i) const {
   __builtin_prefetch(pairs);
   __builtin_prefetch(pairs + prj::kFF01RecordBytes - 1);
   __builtin_prefetch(bitmap_of_.data() + i);
+}
+
+void Model::PrefetchCorners(std::size_t i) const {
+  if (opt_) opt_->PrefetchCorners(i);
 }
 
 Model Model::Make(PolygonRecords records, std::shared_ptr<const void> storage,
@@ -57,17 +73,36 @@ Model Model::Make(PolygonRecords records, BitmapNames names, std::shared_ptr<con
   model.storage_ = std::move(storage);
   model.bitmap_of_ = std::move(names.of_polygon);
   model.bitmap_names_ = std::move(names.names);
-  model.bitmaps_.resize(model.bitmap_names_.size());
-  for (std::size_t i = 0; i < model.bitmap_names_.size(); ++i) {
-    const std::string& name = model.bitmap_names_[i];
+  model.FindBitmaps(find_bitmap);
+  return model;
+}
+
+Model Model::Make(std::shared_ptr<const OptPolygons> polygons, BitmapNames names,
+                  std::shared_ptr<const void> storage, const FindBitmap& find_bitmap) {
+  if (names.of_polygon.size() != polygons->size()) {
+    throw std::logic_error("the OPT file's polygons and bitmap names differ in number");
+  }
+  Model model;
+  model.records_.polygon_count = polygons->size();
+  model.opt_ = std::move(polygons);
+  model.storage_ = std::move(storage);
+  model.bitmap_of_ = std::move(names.of_polygon);
+  model.bitmap_names_ = std::move(names.names);
+  model.FindBitmaps(find_bitmap);
+  return model;
+}
+
+void Model::FindBitmaps(const FindBitmap& find_bitmap) {
+  bitmaps_.resize(bitmap_names_.size());
+  for (std::size_t i = 0; i < bitmap_names_.size(); ++i) {
+    const std::string& name = bitmap_names_[i];
     try {
-      model.bitmaps_[i] = find_bitmap(name);
+      bitmaps_[i] = find_bitmap(name);
     } catch (const std::exception& e) {
-      model.warnings_.push_back("bitmap '" + PrintableName(name) + "': " + e.what() +
-                                "; its polygons are drawn in a flat colour");
+      warnings_.push_back("bitmap '" + PrintableName(name) + "': " + e.what() +
+                          "; its polygons are drawn in a flat colour");
     }
   }
-  return model;
 }
 
 }  // namespace durvane::render

@@ -1,7 +1,8 @@
 // A model as the renderer draws it: polygons of three or four corners, each corner a point
 // and a texture pair, and per polygon the bitmap it is painted with. The polygons are read on
-// demand from the records of a PRJ file's leading block and section FF01, so a model of a
-// million polygons costs little beyond the file's own bytes.
+// demand from the records of a PRJ file's leading block and section FF01, or from an OPT file's
+// own polygon lists and tables, so a model of a million polygons costs little beyond the file's
+// own bytes.
 #pragma once
 
 #include <array>
@@ -47,12 +48,17 @@ struct PolygonRecords {
   std::span<const std::byte> names;    // section FF02: index, flag, bitmap names, tail
 };
 
+class OptPolygons;  // render/opt_polygons.h
+
 class Model {
  public:
   std::size_t size() const { return records_.polygon_count; }
   Polygon operator[](std::size_t i) const;
   // Asks the processor to fetch polygon i's records, for an operator[] soon after.
   void Prefetch(std::size_t i) const;
+  // Its second step where the corners lie apart from the records that name them (an OPT
+  // file's tables): fetches them, a while after Prefetch(i) fetched the records.
+  void PrefetchCorners(std::size_t i) const;
 
   // Bitmap names by index; bitmap(i) is empty when the bitmap is missing or unusable.
   const std::vector<std::string>& bitmap_names() const { return bitmap_names_; }
@@ -72,9 +78,15 @@ class Model {
   // The same with the bitmap names read already: records.names is not read.
   static Model Make(PolygonRecords records, BitmapNames names, std::shared_ptr<const void> storage,
                     const FindBitmap& find_bitmap);
+  // A model whose polygons are read from an OPT file's own bytes, which `storage` keeps alive.
+  static Model Make(std::shared_ptr<const OptPolygons> polygons, BitmapNames names,
+                    std::shared_ptr<const void> storage, const FindBitmap& find_bitmap);
 
  private:
+  void FindBitmaps(const FindBitmap& find_bitmap);
+
   PolygonRecords records_;
+  std::shared_ptr<const OptPolygons> opt_;  // when set, the polygons come from here
   std::shared_ptr<const void> storage_;
   std::vector<std::uint32_t> bitmap_of_;  // per polygon
   std::vector<std::string> bitmap_names_;

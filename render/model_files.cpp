@@ -2,12 +2,17 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "core/file_io.h"
 #include "core/file_names.h"
 #include "core/platform.h"
-#include "prj/conversion_run.h"
+#include "opt/opt_image.h"
+#include "opt/opt_scan.h"
+#include "opt/texture_bitmap.h"
+#include "prj/prj_builder.h"
+#include "render/opt_polygons.h"
 #include "render/prj_records.h"
 
 namespace durvane::render {
@@ -41,42 +46,54 @@ Model LoadPrj(const std::filesystem::path& path) {
                      });
 }
 
-// The OPT file's bytes and what the conversion made of them, kept together: the textures'
-// pixels point into the OPT file's bytes.
-struct ConvertedFile {
+// The OPT file's bytes and its textures, whose pixels point into those bytes, as are the
+// polygons' corners.
+struct OptFile {
   ByteBuffer opt;
-  ConvertedModel converted;
+  std::vector<opt::TextureBitmap> textures;  // in scan order; a name may occur twice
 };
 
+// Bytes the PRJ file is streamed in: small, as they are only walked for bitmap names.
+constexpr std::size_t kOptStreamChunkBytes = std::size_t{256} << 10;
+
+// The polygons are drawn from the OPT file's own bytes. Its PRJ file is streamed, not held:
+// that refuses the file just as a conversion would, with the same messages, and section FF02
+// gives the bitmap names; nothing else of it is kept.
 Model LoadOpt(const std::filesystem::path& path) {
-  auto file = std::make_shared<ConvertedFile>();
+  auto file = std::make_shared<OptFile>();
   file->opt = ReadFileBuffer(path);
-  file->converted = ConvertOpt(file->opt);
-  // Only the polygon blocks are drawn; the other blocks' memory is given back.
-  prj::PrjImage& image = file->converted.prj;
-  for (ByteSink* unused : {&image.ff03, &image.ff04, &image.ff05, &image.ff07, &image.ff08}) {
-    unused->storage() = ByteBuffer();
-  }
+  const opt::OptImage image(file->opt);
+  std::vector<std::string> warnings;  // the conversion's; a render reports only bitmap warnings
+  file->textures = opt::ScanOpt(image, warnings);
+  const std::int32_t polygon_count = prj::CountPrjPolygons(image);
+  StreamedBitmapNames streamed(static_cast<std::size_t>(polygon_count));
+  prj::StreamPrj(
+      image, polygon_count,
+      [&streamed](std::uint64_t offset, ByteBuffer bytes) {
+        streamed.Take(offset, bytes);
+        return bytes;
+      },
+      warnings, kOptStreamChunkBytes);
+  BitmapNames names = streamed.Finish();
+  auto polygons = std::make_shared<const OptPolygons>(image);
   // The bitmaps a conversion writes: those whose names can be file names, the last of a name.
   std::map<std::string, const opt::TextureBitmap*> textures;
-  for (const opt::TextureBitmap& t : file->converted.textures) {
+  for (const opt::TextureBitmap& t : file->textures) {
     if (t.HasSafeFileName()) textures.insert_or_assign(t.FileName(), &t);
   }
-  PolygonRecords records = FindPolygonRecords(image);
-  // Section FF02 is read for the bitmap names alone, then given back too.
-  BitmapNames names = ReadBitmapNames(records);
-  records.names = {};
-  image.ff02.storage() = ByteBuffer();
-  return Model::Make(records, std::move(names), file, [&textures](const std::string& name) {
-    RequireFileName(name);
-    const auto it = textures.find(name);
-    if (it == textures.end()) throw Error("no texture of the OPT file has this name");
-    try {
-      return ReadBitmap(it->second->header, it->second->pixels);
-    } catch (const Error& e) {
-      throw Error(std::string("the texture is ") + e.what());
-    }
-  });
+  return Model::Make(std::move(polygons), std::move(names), file,
+                     [&textures](const std::string& name) {
+                       RequireFileName(name);
+                       const auto it = textures.find(name);
+                       if (it == textures.end()) {
+                         throw Error("no texture of the OPT file has this name");
+                       }
+                       try {
+                         return ReadBitmap(it->second->header, it->second->pixels);
+                       } catch (const Error& e) {
+                         throw Error(std::string("the texture is ") + e.what());
+                       }
+                     });
 }
 
 }  // namespace

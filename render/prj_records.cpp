@@ -1,5 +1,7 @@
 #include "render/prj_records.h"
 
+#include <cstddef>
+#include <stdexcept>
 #include <string_view>
 #include <unordered_map>
 
@@ -57,34 +59,50 @@ PolygonRecords FindPolygonRecords(const prj::PrjImage& image) {
 
 namespace {
 
-// The FF02 records of `count` polygons from `at` in `view` (ByteView or FileWindow).
-template <typename View>
-BitmapNames ReadNames(const View& view, std::uint64_t at, std::size_t count) {
-  BitmapNames out;
-  out.of_polygon.resize(count);
-  std::unordered_map<std::string, std::uint32_t> index_of;
-  // Neighbouring polygons mostly share a bitmap: compare with the last name before hashing.
-  std::string name, last_name;
-  std::uint32_t last_index = kNoBitmap;
-  for (std::size_t p = 0; p < count; ++p) {
+// Per polygon, the index of its first bitmap name, the names numbered in order of first use.
+class NameIndex {
+ public:
+  explicit NameIndex(std::size_t count) { out_.of_polygon.reserve(count); }
+
+  // The next polygon's FF02 record, at `at` in `view` (ByteView or FileWindow); returns the
+  // record's length.
+  template <typename View>
+  std::uint64_t Add(const View& view, std::uint64_t at) {
     const std::uint64_t length = prj::FF02RecordBytes(view, at);
     // Index, flag, then the first name's length byte and bytes, inside the record just walked.
     const std::uint8_t name_length = view.Byte(at + 5, "the length of string 1");
-    name.clear();
+    name_.clear();
     for (std::uint8_t i = 0; i < name_length; ++i) {
-      name.push_back(static_cast<char>(view.Byte(at + 6 + i, "string 1")));
+      name_.push_back(static_cast<char>(view.Byte(at + 6 + i, "string 1")));
     }
-    if (last_index == kNoBitmap || name != last_name) {
+    // Neighbouring polygons mostly share a bitmap: compare with the last name before hashing.
+    if (last_index_ == kNoBitmap || name_ != last_name_) {
       auto [it, inserted] =
-          index_of.try_emplace(name, static_cast<std::uint32_t>(out.names.size()));
-      if (inserted) out.names.push_back(it->first);
-      last_name = name;
-      last_index = it->second;
+          index_of_.try_emplace(name_, static_cast<std::uint32_t>(out_.names.size()));
+      if (inserted) out_.names.push_back(it->first);
+      last_name_ = name_;
+      last_index_ = it->second;
     }
-    out.of_polygon[p] = last_index;
-    at += length;
+    out_.of_polygon.push_back(last_index_);
+    return length;
   }
-  return out;
+
+  std::size_t size() const { return out_.of_polygon.size(); }
+  BitmapNames Take() { return std::move(out_); }
+
+ private:
+  BitmapNames out_;
+  std::unordered_map<std::string, std::uint32_t> index_of_;
+  std::string name_, last_name_;
+  std::uint32_t last_index_ = kNoBitmap;
+};
+
+// The FF02 records of `count` polygons from `at` in `view` (ByteView or FileWindow).
+template <typename View>
+BitmapNames ReadNames(const View& view, std::uint64_t at, std::size_t count) {
+  NameIndex index(count);
+  for (std::size_t p = 0; p < count; ++p) at += index.Add(view, at);
+  return index.Take();
 }
 
 }  // namespace
@@ -112,6 +130,51 @@ PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path) {
                         out.records.polygon_count);
   file.CheckUnchanged();
   return out;
+}
+
+struct StreamedBitmapNames::State {
+  explicit State(std::size_t count) : index(count) {}
+  NameIndex index;
+  std::vector<std::byte> pending;  // bytes from `next` on not yet walked
+};
+
+StreamedBitmapNames::StreamedBitmapNames(std::size_t polygon_count)
+    : count_(polygon_count), state_(std::make_unique<State>(polygon_count)) {
+  const auto p = static_cast<std::uint64_t>(polygon_count);
+  next_ = 4 + p * prj::kPolygonRecordBytes + prj::kSectionHeaderBytes + p * prj::kFF01RecordBytes +
+          prj::kSectionHeaderBytes;
+}
+
+StreamedBitmapNames::~StreamedBitmapNames() = default;
+
+void StreamedBitmapNames::Take(std::uint64_t offset, std::span<const std::byte> bytes) {
+  if (state_->index.size() == count_) return;
+  const std::uint64_t end = offset + bytes.size();
+  // The blocks before FF02, FF02's header, and count fields written again are passed over.
+  if (end <= next_) return;
+  if (offset > next_) throw std::logic_error("the PRJ stream skipped bytes of section FF02");
+  std::vector<std::byte>& pending = state_->pending;
+  const auto skip = static_cast<std::size_t>(next_ - offset);
+  pending.insert(pending.end(), bytes.begin() + static_cast<std::ptrdiff_t>(skip), bytes.end());
+  next_ = end;
+  Walk(false);
+}
+
+void StreamedBitmapNames::Walk(bool all) {
+  std::vector<std::byte>& pending = state_->pending;
+  const ByteView view(pending);
+  std::uint64_t at = 0;
+  // A record is walked once the longest record could fit, or at the end, whatever is left.
+  while (state_->index.size() < count_ &&
+         (all || pending.size() - at >= prj::kMaxFF02RecordBytes)) {
+    at += state_->index.Add(view, at);
+  }
+  pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+BitmapNames StreamedBitmapNames::Finish() {
+  Walk(true);
+  return state_->index.Take();
 }
 
 }  // namespace durvane::render

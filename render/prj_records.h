@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,5 +36,25 @@ struct PrjFileRecords {
 // Throws as FindPolygonRecords does, and Error when the file cannot be read or was changed
 // while it was read.
 PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path);
+
+// The bitmap names of a PRJ file of `polygon_count` polygons read from its bytes as they are
+// streamed (prj::StreamPrj): Take is handed every write, in order; only section FF02's records
+// are kept, and only until each is walked. Finish walks what is left; it throws FormatError
+// when the records stop short.
+class StreamedBitmapNames {
+ public:
+  explicit StreamedBitmapNames(std::size_t polygon_count);
+  ~StreamedBitmapNames();
+  void Take(std::uint64_t offset, std::span<const std::byte> bytes);
+  BitmapNames Finish();
+
+ private:
+  struct State;
+  void Walk(bool all);
+
+  std::size_t count_;
+  std::uint64_t next_;  // the file offset of the first byte not yet taken
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace durvane::render

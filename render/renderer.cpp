@@ -165,8 +165,13 @@ class Rasterizer {
   // Lowers each floor by this fraction of the size of the values it is worked out from, more than
   // double rounding could raise it.
   static constexpr double kFloorSlack = 1e-9;
+  // The levels whose blocks a triangle is clipped to when Hidden cannot turn it away.
+  static constexpr int kClipLevel = 2;
   struct Floor {
     double origin = -kInfinity, dx = 0, dy = 0;  // under everything: nothing drawn yet
+    // No depth drawn in the block is under this either: where the plane slopes steeply, its
+    // lowest corner lies far under the nearest pixel.
+    double lowest = -kInfinity;
   };
   struct Level {
     int across = 0, down = 0;
@@ -319,7 +324,8 @@ class Rasterizer {
     std::array<std::int64_t, 3> origin, dx, dy;
     // The depth plane over pixel centres, and the depth of the nearest corner.
     double depth_origin, dzdx, dzdy, nearest_corner, margin;
-    std::uint32_t number;  // what its pixels hold until Shade
+    std::array<double, 3> px, py;  // the corners in pixels, where pixel centres are whole
+    std::uint32_t number;          // what its pixels hold until Shade
   };
 
   // Draws a triangle whose corners are ordered so that its area is positive.
@@ -362,6 +368,10 @@ class Rasterizer {
     // the largest of them keeps every bound on the safe side of rounding.
     t.margin =
         1e-4 * (1 + std::max({std::abs(s[0].depth), std::abs(s[1].depth), std::abs(s[2].depth)}));
+    for (int k = 0; k < 3; ++k) {
+      t.px[k] = s[k].x / px - 0.5;
+      t.py[k] = s[k].y / px - 0.5;
+    }
     if (exhaustive_) {
       for (int ty = t.y0 / kTileSide; ty <= t.y1 / kTileSide; ++ty) {
         for (int tx = t.x0 / kTileSide; tx <= t.x1 / kTileSide; ++tx) {
@@ -399,6 +409,9 @@ class Rasterizer {
     Level& l = levels_[level];
     const std::size_t block = l.Index(bx, by);
     if (Hidden(t, l.floor[block], left, right, top, bottom)) return false;
+    if (level <= kClipLevel && HiddenWhereItLies(t, l.floor[block], left, right, top, bottom)) {
+      return false;
+    }
     if (level == 0) {
       bool raised = false;
       if (l.changed[block] != 0) {
@@ -423,17 +436,97 @@ class Rasterizer {
   }
 
   // True when the triangle is no nearer than the floor anywhere in [left, right] x [top, bottom]:
-  // either its plane less the floor's is 0 or less at every corner, or its nearest corner is
-  // no nearer than the floor's farthest corner. Both differences are planes, at their greatest
-  // at a corner of the rectangle.
+  // either its plane less the floor's is 0 or less at every corner, or the nearest it comes
+  // there (its nearest corner, or its plane's nearest corner of the rectangle) is no nearer
+  // than the nearest of the floor's farthest corner and its lowest depth. The planes and
+  // their difference are at their greatest and least at corners of the rectangle.
   static bool Hidden(const Shape& t, const Floor& f, int left, int right, int top, int bottom) {
     const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
     const double above =
         t.depth_origin - f.origin + ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
     if (above + t.margin <= 0) return true;
-    const double lowest =
-        f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom);
-    return t.nearest_corner + t.margin <= lowest;
+    const double lowest = std::max(
+        f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
+    const double nearest =
+        std::min(t.nearest_corner, t.depth_origin + t.dzdx * (t.dzdx > 0 ? right : left) +
+                                       t.dzdy * (t.dzdy > 0 ? bottom : top));
+    return nearest + t.margin <= lowest;
+  }
+
+  // Hidden's tests over the part of the rectangle the triangle covers rather than the whole:
+  // where a large triangle crosses a block, the rectangle's corner at which its plane is
+  // nearest mostly lies outside it. The part is the triangle clipped to the rectangle, widened
+  // by a little against rounding; the planes are at their greatest at one of its corners.
+  static bool HiddenWhereItLies(const Shape& t, const Floor& f, int left, int right, int top,
+                                int bottom) {
+    // Sutherland-Hodgman: each side of the rectangle in turn cuts the polygon, from one buffer
+    // into the other.
+    constexpr double kWiden = 1e-6;
+    // Each side adds at most a corner to the three, unless rounding bends the polygon; then
+    // the cut gives up rather than overrun.
+    constexpr int kCorners = 8;
+    std::array<double, kCorners> x0, y0, x1, y1;
+    double *x = x0.data(), *y = y0.data(), *cut_x = x1.data(), *cut_y = y1.data();
+    int n = 3;
+    for (int k = 0; k < 3; ++k) {
+      x[k] = t.px[k];
+      y[k] = t.py[k];
+    }
+    // Keeps the part where sign * (coordinate - bound) is 0 or more; none when n is 0.
+    const auto cut = [&](double* along, double* across, double* cut_along, double* cut_across,
+                         double bound, double sign) {
+      if (n == 0) return;
+      int m = 0;
+      double a = sign * (along[n - 1] - bound);
+      int prev = n - 1;
+      for (int k = 0; k < n; ++k) {
+        if (m + 2 > kCorners) {
+          n = 0;
+          return;
+        }
+        const double b = sign * (along[k] - bound);
+        if ((a >= 0) != (b >= 0)) {
+          const double r = a / (a - b);
+          cut_along[m] = bound;
+          cut_across[m] = across[prev] + r * (across[k] - across[prev]);
+          ++m;
+        }
+        if (b >= 0) {
+          cut_along[m] = along[k];
+          cut_across[m] = across[k];
+          ++m;
+        }
+        a = b;
+        prev = k;
+      }
+      n = m;
+    };
+    cut(x, y, cut_x, cut_y, left - kWiden, 1);
+    std::swap(x, cut_x);
+    std::swap(y, cut_y);
+    cut(x, y, cut_x, cut_y, right + kWiden, -1);
+    std::swap(x, cut_x);
+    std::swap(y, cut_y);
+    cut(y, x, cut_y, cut_x, top - kWiden, 1);
+    std::swap(x, cut_x);
+    std::swap(y, cut_y);
+    cut(y, x, cut_y, cut_x, bottom + kWiden, -1);
+    std::swap(x, cut_x);
+    std::swap(y, cut_y);
+    if (n == 0) return false;  // left to the exact tests
+    const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
+    double above = -kInfinity, nearest = -kInfinity;
+    for (int k = 0; k < n; ++k) {
+      above = std::max(above, ex * x[k] + ey * y[k]);
+      nearest = std::max(nearest, t.dzdx * x[k] + t.dzdy * y[k]);
+    }
+    // Off by at most the slopes times the cut corners' rounding, far under kWiden.
+    const double slack =
+        t.margin + kWiden * (std::abs(ex) + std::abs(ey) + std::abs(t.dzdx) + std::abs(t.dzdy));
+    if (t.depth_origin - f.origin + above + slack <= 0) return true;
+    const double lowest = std::max(
+        f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
+    return t.depth_origin + nearest + slack <= lowest;
   }
 
   // The floor of block (bx, by) of `level` from those of its quarters: their mean slope, lowered
@@ -443,7 +536,7 @@ class Rasterizer {
     const int side = kTileSide << (level - 1);
     const int x_end = std::min(below.across, 2 * bx + 2);
     const int y_end = std::min(below.down, 2 * by + 2);
-    Floor joined{0, 0, 0};
+    Floor joined{0, 0, 0, kInfinity};
     int count = 0;
     for (int y = 2 * by; y < y_end; ++y) {
       for (int x = 2 * bx; x < x_end; ++x) {
@@ -451,6 +544,7 @@ class Rasterizer {
         if (f.origin == -kInfinity) return Floor{};
         joined.dx += f.dx;
         joined.dy += f.dy;
+        joined.lowest = std::min(joined.lowest, f.lowest);
         ++count;
       }
     }
@@ -504,11 +598,13 @@ class Rasterizer {
     f.dx = sum_xx > 0 ? sum_xd / sum_xx : 0;
     f.dy = sum_yy > 0 ? sum_yd / sum_yy : 0;
     f.origin = kInfinity;
+    f.lowest = kInfinity;
     double size = 0;
     for (int y = y_begin; y < y_end; ++y) {
       const float* row = TileRow(tile, y - y_begin);
       for (int x = x_begin; x < x_end; ++x) {
         const float depth = row[x - x_begin];
+        f.lowest = std::min(f.lowest, static_cast<double>(depth));
         f.origin = std::min(f.origin, depth - f.dx * x - f.dy * y);
         size = std::max(size, static_cast<double>(std::abs(depth)));
       }
@@ -771,11 +867,12 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
   SortByKey(order);
   CancelCheck draw_check(options);
   // The polygons are read in depth order, all over the file: their records are asked for a
-  // few polygons ahead.
+  // few polygons ahead, and the corners they name half as far ahead.
   constexpr std::size_t kAhead = 16;
   for (std::size_t k = 0; k < order.size(); ++k) {
     draw_check();
     if (k + kAhead < order.size()) model.Prefetch(order[k + kAhead].index);
+    if (k + kAhead / 2 < order.size()) model.PrefetchCorners(order[k + kAhead / 2].index);
     rasterizer.Draw(model[order[k].index], static_cast<std::uint32_t>(k));
   }
   rasterizer.Shade([&order](std::uint32_t number) { return order[number].index; });

@@ -1,12 +1,18 @@
 // durvane render: the picture of a model from OPT and PRJ files, and what bad input does.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "core/error.h"
 #include "core/little_endian.h"
@@ -18,10 +24,12 @@
 #include "render/renderer.h"
 #include "tests/support/opt_builder.h"
 #ifndef _WIN32
+#include "tests/support/child_process.h"
 #include "tests/support/run_process.h"
 #endif
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/workload_model.h"
 
 namespace durvane {
 namespace {
@@ -263,6 +271,89 @@ TEST(Render, AnOptFileAndItsConvertedPrjFileGiveTheSamePixels) {
   }
 }
 
+// Every polygon of a model read from an OPT file equals the one read from its converted PRJ
+// file, corner bytes, corner count and bitmap name alike.
+TEST(Render, AnOptFilesPolygonsAreThoseOfItsConvertedPrjFile) {
+  struct Case {
+    const char* what;
+    BuiltOpt opt;
+  };
+  // The workload's lists change textures by name, by groups of four and of one, hold triangles,
+  // and some use the tables of an earlier top-level node; its section FF02 spans many of the
+  // chunks the PRJ file is streamed in.
+  const Case cases[] = {{"sample", SampleModel()},
+                        {"workload", fixture::WorkloadModel(fixture::MediumModelShape(7))},
+                        {"cube", ColourCube()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    WriteBytes(dir / "model.opt", c.opt.bytes);
+    RunConversion(dir.path(), dir.path(), "model.opt", Durability::kNoSync);
+    const render::Model from_opt = render::LoadModelFile(dir / "model.opt");
+    const render::Model from_prj = render::LoadModelFile(dir / "model" / "model.prj");
+    ASSERT_GT(from_opt.size(), 0u);
+    ASSERT_EQ(from_opt.size(), from_prj.size());
+    EXPECT_EQ(from_opt.bitmap_names(), from_prj.bitmap_names());
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < from_opt.size(); ++i) {
+      const render::Polygon a = from_opt[i];
+      const render::Polygon b = from_prj[i];
+      if (std::memcmp(a.corners.data(), b.corners.data(), sizeof a.corners) != 0 ||
+          a.corner_count != b.corner_count || a.bitmap != b.bitmap) {
+        ++differing;
+      }
+    }
+    EXPECT_EQ(differing, 0u);
+  }
+}
+
+#ifndef _WIN32
+// Shared nodes can make a small OPT file's PRJ file huge: drawing it holds no such file. The
+// peak is measured in a child process, through POSIX calls.
+TEST(Render, AnOptFileWhoseSharedNodesMakeAHugePrjFileIsDrawnInLittleMemory) {
+  // 48 top-level entries name one node whose 8 group children lead to one node whose 64
+  // children are one list of 40 triangles: 983040 polygons, a PRJ file of some 170 MB.
+  OptBuilder b;
+  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
+  const int polygons =
+      PolygonList(b, std::vector<PolygonRow>(40, PolygonRow{{0, 1, 2, -1}, {0, 1, 2, -1}, {}, {}}));
+  const int p = b.Node({.type = 0, .child_count = 64}, [&] {
+    Bytes children;
+    for (int i = 0; i < 64; ++i) children.Address(Ref::To(polygons));
+    return children;
+  }());
+  const int table = b.Blob(Bytes().Address(Ref::To(p)));
+  const int s = b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table)},
+                       Bytes().Address(Ref::To(p)));
+  const int group = b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(s)));
+  std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
+  top_children.insert(top_children.end(), 8, Ref::To(group));
+  b.TopLevel(std::vector<Ref>(48, Ref::To(TopLevelNode(b, top_children))));
+  const std::vector<std::byte> bytes = b.Build().bytes;
+  ASSERT_LT(bytes.size(), 16384u);
+
+  TempDir dir;
+  WriteBytes(dir / "shared.opt", bytes);
+  const auto outcome = RunInChild({}, [&] {
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const render::Model model = render::LoadModelFile(dir / "shared.opt");
+    const render::Rendering rendering = Draw(model, View::kMinusZ, 32);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    return std::to_string(model.size()) + " " + std::to_string(rendering.polygons_drawn) + " " +
+           std::to_string((after.ru_maxrss - before.ru_maxrss) / 1024);
+  });
+  ASSERT_TRUE(outcome.exited && outcome.exit_code == 0) << outcome.report;
+  std::size_t size = 0, drawn = 0, grown_mib = 0;
+  std::istringstream(outcome.report) >> size >> drawn >> grown_mib;
+  EXPECT_EQ(size, 983040u) << outcome.report;
+  EXPECT_EQ(drawn, size) << outcome.report;
+  EXPECT_LT(grown_mib, 64u) << "peak memory grew by " << grown_mib << " MiB";
+}
+#endif
+
 TEST(Render, AMergedPrjFileDrawsBothModels) {
   TempDir dir;
   WriteBytes(dir / "left.opt", ColourCube(-3).bytes);
@@ -419,6 +510,7 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
       {&cloud, View::kMinusZ, 0, 0, 300, 257, true},
       {&dense, View::kIso, 0, 0, 320, 320, false},
       {&dense, View::kPlusY, 33, -20, 129, 200, false},
+      {&dense, View::kMinusX, 200, 40, 600, 450, false},
       {&stack, View::kPlusZ, 0, 0, 256, 256, false},
       {&stack, View::kPlusZ, 7, 3, 333, 301, false},
       {&stack, View::kIso, 0, 0, 97, 160, true},
