@@ -69,9 +69,10 @@ constexpr CommandHelp kCommands[] = {
               "[-o OUT.png] [--] FILE.opt|FILE.prj",
      .description =
          "Draws the model of an OPT or PRJ file into a PNG picture, written whole or not at "
-         "all. A PRJ file is drawn with the bitmaps beside it; an OPT file is converted in "
-         "memory, nothing written, and drawn with its own textures, so both give the same "
-         "picture. A file that breaks its layout fails with the error info gives for it.",
+         "all. A PRJ file is drawn with the bitmaps beside it; an OPT file is checked as the "
+         "conversion checks it, nothing written, and drawn from its own bytes with its own "
+         "textures, so both give the same picture. A file that breaks its layout fails with "
+         "the error info gives for it.",
      .options = kRenderOptions},
 };
 
