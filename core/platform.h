@@ -27,7 +27,13 @@ class File {
   File() = default;
   explicit File(Native native) : native_(native) {}
   File(File&& other) noexcept : native_(other.Release()) {}
-  File& operator=(File&& other) noexcept;
+  File& operator=(File&& other) noexcept {
+    if (this != &other) {
+      static_cast<void>(Close());
+      native_ = other.Release();
+    }
+    return *this;
+  }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   ~File() { Close(); }

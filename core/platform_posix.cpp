@@ -67,14 +67,6 @@ bool FitsOffset(std::uint64_t offset) {
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    native_ = other.Release();
-  }
-  return *this;
-}
-
 std::error_code File::Close() {
   if (!is_open()) return {};
   const int result = ::close(static_cast<int>(Release()));

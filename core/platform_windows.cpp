@@ -104,14 +104,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 }  // namespace
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    native_ = other.Release();
-  }
-  return *this;
-}
-
 std::error_code File::Close() {
   if (!is_open()) return {};
   return ::CloseHandle(reinterpret_cast<HANDLE>(Release())) ? std::error_code() : LastError();

@@ -311,26 +311,7 @@ TEST(Render, AnOptFilesPolygonsAreThoseOfItsConvertedPrjFile) {
 // Shared nodes can make a small OPT file's PRJ file huge: drawing it holds no such file. The
 // peak is measured in a child process, through POSIX calls.
 TEST(Render, AnOptFileWhoseSharedNodesMakeAHugePrjFileIsDrawnInLittleMemory) {
-  // 48 top-level entries name one node whose 8 group children lead to one node whose 64
-  // children are one list of 40 triangles: 983040 polygons, a PRJ file of some 170 MB.
-  OptBuilder b;
-  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
-  const int polygons =
-      PolygonList(b, std::vector<PolygonRow>(40, PolygonRow{{0, 1, 2, -1}, {0, 1, 2, -1}, {}, {}}));
-  const int p = b.Node({.type = 0, .child_count = 64}, [&] {
-    Bytes children;
-    for (int i = 0; i < 64; ++i) children.Address(Ref::To(polygons));
-    return children;
-  }());
-  const int table = b.Blob(Bytes().Address(Ref::To(p)));
-  const int s = b.Node({.type = 0, .child_count = 1, .child_table = Ref::To(table)},
-                       Bytes().Address(Ref::To(p)));
-  const int group = b.Node({.type = 0, .child_count = 1}, Bytes().Address(Ref::To(s)));
-  std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
-  top_children.insert(top_children.end(), 8, Ref::To(group));
-  b.TopLevel(std::vector<Ref>(48, Ref::To(TopLevelNode(b, top_children))));
-  const std::vector<std::byte> bytes = b.Build().bytes;
+  const std::vector<std::byte> bytes = SharedNodesModel();
   ASSERT_LT(bytes.size(), 16384u);
 
   TempDir dir;

@@ -154,23 +154,7 @@ TEST(ResourceBounds, SharedNodesCannotMultiplyTheWorkWithoutBound) {
 }
 
 TEST(ResourceBounds, SharedNodesThatMakeAHugePrjFileNeedLittleMemory) {
-  // 48 top-level entries name one node with 8 group children that lead to one P whose 64
-  // children are one list of 40 polygons: a file of a few kilobytes, within the walk budget,
-  // whose PRJ file holds 983040 polygons, some 170 MB.
-  OptBuilder b;
-  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
-  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
-  const int polygons =
-      PolygonList(b, std::vector<PolygonRow>(40, PolygonRow{{0, 1, 2, -1}, {0, 1, 2, -1}, {}, {}}));
-  const int p = b.Node({.type = 0, .child_count = 64}, [&] {
-    Bytes children;
-    for (int i = 0; i < 64; ++i) children.Address(Ref::To(polygons));
-    return children;
-  }());
-  std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
-  top_children.insert(top_children.end(), 8, Ref::To(GroupLeadingTo(b, p)));
-  b.TopLevel(std::vector<Ref>(48, Ref::To(TopLevelNode(b, top_children))));
-  const std::vector<std::byte> bytes = b.Build().bytes;
+  const std::vector<std::byte> bytes = SharedNodesModel();
   ASSERT_LT(bytes.size(), 16384u);
 
   TempDir dir;

@@ -210,4 +210,22 @@ int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t d
                 payload);
 }
 
+std::vector<std::byte> SharedNodesModel() {
+  OptBuilder b;
+  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
+  const int polygons =
+      PolygonList(b, std::vector<PolygonRow>(40, PolygonRow{{0, 1, 2, -1}, {0, 1, 2, -1}, {}, {}}));
+  Bytes children;
+  for (int i = 0; i < 64; ++i) children.Address(Ref::To(polygons));
+  const int p = b.Node({.type = 0, .child_count = 64}, children);
+  Bytes group_payload;
+  group_payload.Address(Ref::To(SelectedNode(b, Ref::To(p))));
+  const int group = b.Node({.type = 0, .child_count = 1}, group_payload);
+  std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
+  top_children.insert(top_children.end(), 8, Ref::To(group));
+  b.TopLevel(std::vector<Ref>(48, Ref::To(TopLevelNode(b, top_children))));
+  return b.Build().bytes;
+}
+
 }  // namespace durvane::fixture
