@@ -436,14 +436,18 @@ class Rasterizer {
   }
 
   // True when the triangle is no nearer than the floor anywhere in [left, right] x [top, bottom]:
-  // either its plane less the floor's is 0 or less at every corner, or the nearest it comes
-  // there (its nearest corner, or its plane's nearest corner of the rectangle) is no nearer
-  // than the nearest of the floor's farthest corner and its lowest depth. The planes and
-  // their difference are at their greatest and least at corners of the rectangle.
+  // either its plane less the floor's is 0 or less there, or the nearest it comes there (its
+  // nearest corner, or its plane's nearest corner of the rectangle) is no nearer than the
+  // nearest of the floor's farthest corner and its lowest depth. The planes and their
+  // difference are at their greatest and least at corners of the rectangle; the difference is
+  // also at its greatest over the triangle at one of the triangle's corners, and the lesser of
+  // the two bounds it over the part of the triangle in the rectangle.
   static bool Hidden(const Shape& t, const Floor& f, int left, int right, int top, int bottom) {
     const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
-    const double above =
-        t.depth_origin - f.origin + ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
+    const double over_triangle = std::max(
+        {ex * t.px[0] + ey * t.py[0], ex * t.px[1] + ey * t.py[1], ex * t.px[2] + ey * t.py[2]});
+    const double over_rectangle = ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
+    const double above = t.depth_origin - f.origin + std::min(over_triangle, over_rectangle);
     if (above + t.margin <= 0) return true;
     const double lowest = std::max(
         f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
