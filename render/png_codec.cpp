@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <memory>
 #include <string>
 
 #include "core/error.h"
@@ -31,17 +32,17 @@ std::vector<std::byte> EncodePng(const Image& image) {
   png.get().width = static_cast<png_uint_32>(image.width);
   png.get().height = static_cast<png_uint_32>(image.height);
   png.get().format = PNG_FORMAT_RGBA;
-  // The first call gives the size, the second writes.
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&png.get(), nullptr, &size, 0, image.rgba.data(), 0, nullptr)) {
+  // Quick deflate and no row filters: a large model's picture, full of texture detail, encodes
+  // in half the time at much the same size; a small plain one grows by a few KB.
+  png.get().flags = PNG_IMAGE_FLAG_FAST;
+  // Encoded once, into room for the largest file the picture can make; memory is only touched
+  // where the file's bytes are written.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png.get());
+  const auto room = std::make_unique_for_overwrite<std::byte[]>(size);
+  if (!png_image_write_to_memory(&png.get(), room.get(), &size, 0, image.rgba.data(), 0, nullptr)) {
     png.Fail("cannot encode the picture as PNG");
   }
-  std::vector<std::byte> out(size);
-  if (!png_image_write_to_memory(&png.get(), out.data(), &size, 0, image.rgba.data(), 0, nullptr)) {
-    png.Fail("cannot encode the picture as PNG");
-  }
-  out.resize(size);
-  return out;
+  return std::vector<std::byte>(room.get(), room.get() + size);
 }
 
 Image DecodePng(std::span<const std::byte> file) {
