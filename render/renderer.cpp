@@ -165,8 +165,6 @@ class Rasterizer {
   // Lowers each floor by this fraction of the size of the values it is worked out from, more than
   // double rounding could raise it.
   static constexpr double kFloorSlack = 1e-9;
-  // The levels whose blocks a triangle is clipped to when Hidden cannot turn it away.
-  static constexpr int kClipLevel = 2;
   struct Floor {
     double origin = -kInfinity, dx = 0, dy = 0;  // under everything: nothing drawn yet
     // No depth drawn in the block is under this either: where the plane slopes steeply, its
@@ -409,9 +407,6 @@ class Rasterizer {
     Level& l = levels_[level];
     const std::size_t block = l.Index(bx, by);
     if (Hidden(t, l.floor[block], left, right, top, bottom)) return false;
-    if (level <= kClipLevel && HiddenWhereItLies(t, l.floor[block], left, right, top, bottom)) {
-      return false;
-    }
     if (level == 0) {
       bool raised = false;
       if (l.changed[block] != 0) {
@@ -455,82 +450,6 @@ class Rasterizer {
         std::min(t.nearest_corner, t.depth_origin + t.dzdx * (t.dzdx > 0 ? right : left) +
                                        t.dzdy * (t.dzdy > 0 ? bottom : top));
     return nearest + t.margin <= lowest;
-  }
-
-  // Hidden's tests over the part of the rectangle the triangle covers rather than the whole:
-  // where a large triangle crosses a block, the rectangle's corner at which its plane is
-  // nearest mostly lies outside it. The part is the triangle clipped to the rectangle, widened
-  // by a little against rounding; the planes are at their greatest at one of its corners.
-  static bool HiddenWhereItLies(const Shape& t, const Floor& f, int left, int right, int top,
-                                int bottom) {
-    // Sutherland-Hodgman: each side of the rectangle in turn cuts the polygon, from one buffer
-    // into the other.
-    constexpr double kWiden = 1e-6;
-    // Each side adds at most a corner to the three, unless rounding bends the polygon; then
-    // the cut gives up rather than overrun.
-    constexpr int kCorners = 8;
-    std::array<double, kCorners> x0, y0, x1, y1;
-    double *x = x0.data(), *y = y0.data(), *cut_x = x1.data(), *cut_y = y1.data();
-    int n = 3;
-    for (int k = 0; k < 3; ++k) {
-      x[k] = t.px[k];
-      y[k] = t.py[k];
-    }
-    // Keeps the part where sign * (coordinate - bound) is 0 or more; none when n is 0.
-    const auto cut = [&](double* along, double* across, double* cut_along, double* cut_across,
-                         double bound, double sign) {
-      if (n == 0) return;
-      int m = 0;
-      double a = sign * (along[n - 1] - bound);
-      int prev = n - 1;
-      for (int k = 0; k < n; ++k) {
-        if (m + 2 > kCorners) {
-          n = 0;
-          return;
-        }
-        const double b = sign * (along[k] - bound);
-        if ((a >= 0) != (b >= 0)) {
-          const double r = a / (a - b);
-          cut_along[m] = bound;
-          cut_across[m] = across[prev] + r * (across[k] - across[prev]);
-          ++m;
-        }
-        if (b >= 0) {
-          cut_along[m] = along[k];
-          cut_across[m] = across[k];
-          ++m;
-        }
-        a = b;
-        prev = k;
-      }
-      n = m;
-    };
-    cut(x, y, cut_x, cut_y, left - kWiden, 1);
-    std::swap(x, cut_x);
-    std::swap(y, cut_y);
-    cut(x, y, cut_x, cut_y, right + kWiden, -1);
-    std::swap(x, cut_x);
-    std::swap(y, cut_y);
-    cut(y, x, cut_y, cut_x, top - kWiden, 1);
-    std::swap(x, cut_x);
-    std::swap(y, cut_y);
-    cut(y, x, cut_y, cut_x, bottom + kWiden, -1);
-    std::swap(x, cut_x);
-    std::swap(y, cut_y);
-    if (n == 0) return false;  // left to the exact tests
-    const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
-    double above = -kInfinity, nearest = -kInfinity;
-    for (int k = 0; k < n; ++k) {
-      above = std::max(above, ex * x[k] + ey * y[k]);
-      nearest = std::max(nearest, t.dzdx * x[k] + t.dzdy * y[k]);
-    }
-    // Off by at most the slopes times the cut corners' rounding, far under kWiden.
-    const double slack =
-        t.margin + kWiden * (std::abs(ex) + std::abs(ey) + std::abs(t.dzdx) + std::abs(t.dzdy));
-    if (t.depth_origin - f.origin + above + slack <= 0) return true;
-    const double lowest = std::max(
-        f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
-    return t.depth_origin + nearest + slack <= lowest;
   }
 
   // The floor of block (bx, by) of `level` from those of its quarters: their mean slope, lowered
@@ -578,42 +497,63 @@ class Rasterizer {
   void UpdateTile(int tx, int ty, std::size_t tile) {
     Level& tiles = levels_[0];
     tiles.changed[tile] = 0;
-    const int x_begin = tx * kTileSide, x_end = std::min(image_.width, x_begin + kTileSide);
-    const int y_begin = ty * kTileSide, y_end = std::min(image_.height, y_begin + kTileSide);
-    // About the tile's centre, x and y are uncorrelated over its pixels: each slope is a ratio.
-    const double x_mid = 0.5 * (x_begin + x_end - 1), y_mid = 0.5 * (y_begin + y_end - 1);
-    double sum_xd = 0, sum_yd = 0, sum_xx = 0, sum_yy = 0;
-    for (int y = y_begin; y < y_end; ++y) {
-      const float* row = TileRow(tile, y - y_begin);
-      for (int x = x_begin; x < x_end; ++x) {
-        const float depth = row[x - x_begin];
-        if (depth == -std::numeric_limits<float>::infinity()) {
-          tiles.floor[tile] = Floor{};
-          return;
-        }
-        const double u = x - x_mid, v = y - y_mid;
-        sum_xd += u * depth;
-        sum_yd += v * depth;
-        sum_xx += u * u;
-        sum_yy += v * v;
+    const int x_begin = tx * kTileSide, columns = std::min(image_.width - x_begin, kTileSide);
+    const int y_begin = ty * kTileSide, rows = std::min(image_.height - y_begin, kTileSide);
+    // Column by column, so that each row is taken in at once: per column the sum of its
+    // depths, the same weighted by each row's distance from the tile's middle row, and its
+    // least and greatest depths. Single precision is ample for a slope: any slope gives a true
+    // floor once lowered under every depth.
+    constexpr float kFloatInfinity = std::numeric_limits<float>::infinity();
+    std::array<float, kTileSide> sum{}, weighted{}, least, greatest;
+    least.fill(kFloatInfinity);
+    greatest.fill(-kFloatInfinity);
+    const float middle_row = 0.5f * static_cast<float>(rows - 1);
+    for (int r = 0; r < rows; ++r) {
+      const float* row = TileRow(tile, r);
+      const float v = static_cast<float>(r) - middle_row;
+      for (int c = 0; c < columns; ++c) {
+        sum[c] += row[c];
+        weighted[c] += v * row[c];
+        least[c] = std::min(least[c], row[c]);
+        greatest[c] = std::max(greatest[c], row[c]);
       }
     }
+    float lowest = kFloatInfinity, highest = -kFloatInfinity;
+    double sum_ud = 0, sum_vd = 0, sum_uu = 0, sum_vv = 0;
+    for (int c = 0; c < columns; ++c) {
+      lowest = std::min(lowest, least[c]);
+      highest = std::max(highest, greatest[c]);
+      const double u = c - 0.5 * (columns - 1);
+      sum_ud += u * sum[c];
+      sum_vd += weighted[c];
+      sum_uu += u * u;
+    }
+    if (lowest == -kFloatInfinity) {  // a pixel not drawn yet
+      tiles.floor[tile] = Floor{};
+      return;
+    }
+    for (int r = 0; r < rows; ++r) {
+      const double v = r - 0.5 * (rows - 1);
+      sum_vv += v * v;
+    }
+    // About the tile's middle, x and y are uncorrelated over its pixels: each slope is a ratio.
     Floor f;
-    f.dx = sum_xx > 0 ? sum_xd / sum_xx : 0;
-    f.dy = sum_yy > 0 ? sum_yd / sum_yy : 0;
-    f.origin = kInfinity;
-    f.lowest = kInfinity;
-    double size = 0;
-    for (int y = y_begin; y < y_end; ++y) {
-      const float* row = TileRow(tile, y - y_begin);
-      for (int x = x_begin; x < x_end; ++x) {
-        const float depth = row[x - x_begin];
-        f.lowest = std::min(f.lowest, static_cast<double>(depth));
-        f.origin = std::min(f.origin, depth - f.dx * x - f.dy * y);
-        size = std::max(size, static_cast<double>(std::abs(depth)));
-      }
+    f.dx = sum_uu > 0 ? sum_ud / (sum_uu * rows) : 0;
+    f.dy = sum_vv > 0 ? sum_vd / (sum_vv * columns) : 0;
+    f.lowest = lowest;
+    // The plane's origin under every depth, in double precision as the tests against it are.
+    std::array<double, kTileSide> run{}, under;
+    for (int c = 0; c < columns; ++c) run[c] = f.dx * (x_begin + c);
+    under.fill(kInfinity);
+    for (int r = 0; r < rows; ++r) {
+      const float* row = TileRow(tile, r);
+      const double rise = f.dy * (y_begin + r);
+      for (int c = 0; c < columns; ++c) under[c] = std::min(under[c], row[c] - run[c] - rise);
     }
-    f.origin -= kFloorSlack * (1 + size + std::abs(f.dx) * x_end + std::abs(f.dy) * y_end);
+    f.origin = *std::min_element(under.begin(), under.begin() + columns);
+    const double size = std::max(std::abs(lowest), std::abs(highest));
+    f.origin -= kFloorSlack * (1 + size + std::abs(f.dx) * (x_begin + columns) +
+                               std::abs(f.dy) * (y_begin + rows));
     tiles.floor[tile] = f;
   }
 
