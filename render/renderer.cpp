@@ -124,6 +124,16 @@ Camera MakeCamera(const RenderOptions& options, Vec low, Vec high) {
   return camera;
 }
 
+// std::llround for the values a corner can take, well inside 64 bits, without a library call:
+// the fraction left by truncation is exact.
+std::int64_t RoundToInteger(double value) {
+  auto whole = static_cast<std::int64_t>(value);
+  const double fraction = value - static_cast<double>(whole);
+  if (fraction >= 0.5) ++whole;
+  if (fraction <= -0.5) --whole;
+  return whole;
+}
+
 // A corner on the picture: x and y in fixed point, kSubpixels to the pixel, so that edges
 // shared by two triangles cover each pixel exactly once, whatever the rounding.
 constexpr std::int64_t kSubpixels = 256;
@@ -222,7 +232,9 @@ class Rasterizer {
     const int count = TrianglesOf(polygon).count;
     for (int i = 0; i < count; ++i) {
       Lit lit;
-      if (LightTriangle(polygon, i, lit)) DrawTriangle(lit.s, lit.area, 2 * number + i + 1);
+      if (LightTriangle(polygon, i, lit, false)) {
+        DrawTriangle(lit.s, lit.area, 2 * number + i + 1);
+      }
     }
   }
 
@@ -287,13 +299,16 @@ class Rasterizer {
     float light = 0;
   };
   // Triangle i of the polygon; false when it has no area, in space or on the picture.
-  bool LightTriangle(const Polygon& polygon, int i, Lit& lit) const {
+  // Drawing needs only where it lies (`light` false); painting its light too.
+  bool LightTriangle(const Polygon& polygon, int i, Lit& lit, bool light = true) const {
     const std::array<int, 3> corners = TrianglesOf(polygon).corners[i];
     const Vec normal = FaceNormal(polygon, corners);
-    const double length = Length(normal);
-    if (!(length > 0)) return false;
-    const double facing = std::abs(Dot(normal, camera_.light)) / length;
-    lit.light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
+    const double length_squared = Dot(normal, normal);  // float corners: no underflow to 0
+    if (!(length_squared > 0)) return false;
+    if (light) {
+      const double facing = std::abs(Dot(normal, camera_.light)) / std::sqrt(length_squared);
+      lit.light = static_cast<float>(kAmbient + (1 - kAmbient) * facing);
+    }
     for (int k = 0; k < 3; ++k) lit.s[k] = Project(polygon.corners[corners[k]]);
     lit.area = Edge(lit.s[0], lit.s[1], lit.s[2].x, lit.s[2].y);
     if (lit.area < 0) {
@@ -308,7 +323,7 @@ class Rasterizer {
     const double x = 0.5 * options_.width + camera_.scale * Dot(q, camera_.right);
     const double y = 0.5 * options_.height - camera_.scale * Dot(q, camera_.up);
     // The corners lie within the fitted sphere, so well inside the fixed-point range.
-    return {std::llround(x * kSubpixels), std::llround(y * kSubpixels),
+    return {RoundToInteger(x * kSubpixels), RoundToInteger(y * kSubpixels),
             static_cast<float>(camera_.scale * Dot(q, camera_.toward)), c.pair[0], c.pair[1]};
   }
 
