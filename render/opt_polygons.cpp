@@ -49,8 +49,16 @@ OptPolygons::OptPolygons(const opt::OptImage& image) : image_(image) {
 }
 
 const OptPolygonList& OptPolygons::ListOf(std::size_t i, std::int32_t& row) const {
-  const auto after = std::upper_bound(firsts_.begin(), firsts_.end(), i);
-  const OptPolygonList& list = lists_[static_cast<std::size_t>(after - firsts_.begin()) - 1];
+  // The last list whose first polygon is i or before, by halving without branches: the
+  // polygons are met in depth order, so a branch on the comparison would go either way.
+  const std::size_t* base = firsts_.data();
+  std::size_t count = firsts_.size();
+  while (count > 1) {
+    const std::size_t half = count / 2;
+    base = base[half] <= i ? base + half : base;
+    count -= half;
+  }
+  const OptPolygonList& list = lists_[static_cast<std::size_t>(base - firsts_.data())];
   row = static_cast<std::int32_t>(i - list.first);
   return list;
 }
