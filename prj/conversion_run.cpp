@@ -1,6 +1,7 @@
 #include "prj/conversion_run.h"
 
 #include <map>
+#include <optional>
 #include <system_error>
 
 #include "core/error.h"
@@ -11,9 +12,15 @@
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
 #include "prj/prj_builder.h"
+#include "prj/prj_layout.h"
 
 namespace durvane {
 namespace {
+
+// From this many bytes of leading block and section FF01 on, the PRJ file is written on a thread
+// of its own: measured, a 198 MB file converts in 80 ms with it and 115 ms without, a 25 MB one
+// the same either way, and 9 MB ones 10% faster without.
+constexpr std::uint64_t kWriteBehindBytes = std::uint64_t{32} << 20;
 
 std::string Quoted(const std::filesystem::path& path) {
   return "'" + platform::PathBytes(path) + "'";
@@ -150,17 +157,25 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
     StagedFiles files(durability);
     // The PRJ file goes to its staged file as it is built, a few chunks at a time, so that a
     // small OPT file whose shared nodes make a huge PRJ file never needs that much memory.
-    // A thread of its own writes each chunk while the next is built.
+    // For a large file a thread of its own writes each chunk while the next is built; a file
+    // of a few chunks is written faster without starting one.
     StagedFile& prj_file = files.Open(result.prj_path);
     {
-      WriteBehind writer(prj_file);
+      std::optional<WriteBehind> writer;
+      if (static_cast<std::uint64_t>(polygon_count) *
+              (prj::kPolygonRecordBytes + prj::kFF01RecordBytes) >=
+          kWriteBehindBytes) {
+        writer.emplace(prj_file);
+      }
       prj::StreamPrj(
           image, polygon_count,
           [&](std::uint64_t offset, ByteBuffer bytes) {
-            return writer.Write(offset, std::move(bytes));
+            if (writer) return writer->Write(offset, std::move(bytes));
+            prj_file.WriteAt(offset, {bytes.data(), bytes.size()});
+            return bytes;
           },
           result.warnings);
-      writer.Finish();
+      if (writer) writer->Finish();
     }
     prj_file.Close();
     if (progress) progress(ConversionStage::kBuilt);
