@@ -398,48 +398,73 @@ class Rasterizer {
     const int top = static_cast<int>(levels_.size()) - 1;
     const int side = kTileSide << top;
     for (int by = t.y0 / side; by <= t.y1 / side; ++by) {
-      for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) Visit(t, top, bx, by);
+      for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) {
+        if (MayShow(t, top, bx, by)) Descend(t, top, bx, by);
+      }
     }
   }
 
-  // Draws the triangle within block (bx, by) of `level` unless the block's floor shows that none
-  // of it can be seen there. True when the block's floor was raised: a tile's from its pixels,
-  // a block's joined anew from its quarters' when one of theirs was.
-  bool Visit(const Shape& t, int level, int bx, int by) {
+  // The pixels of block (x, y) of `level` whose centres the triangle's box holds; none when
+  // left > right or top > bottom.
+  struct Rect {
+    int left, right, top, bottom;
+  };
+  static Rect BlockRect(const Shape& t, int level, int x, int y) {
     const int side = kTileSide << level;
-    const int left = std::max(t.x0, bx * side);
-    const int right = std::min(t.x1, bx * side + side - 1);
-    const int top = std::max(t.y0, by * side);
-    const int bottom = std::min(t.y1, by * side + side - 1);
-    if (left > right || top > bottom) return false;
-    // No pixel centre of the block inside the triangle: the greatest value of some edge's
-    // function over the block is below 0.
+    return {std::max(t.x0, x * side), std::min(t.x1, x * side + side - 1), std::max(t.y0, y * side),
+            std::min(t.y1, y * side + side - 1)};
+  }
+
+  // Whether the triangle may show in block (x, y) of `level`: some pixel centre of the block
+  // lies inside it (no edge's function is below 0 over the whole block), and the block's floor
+  // does not hide it. Worked out without early exits, so that the tests of a block's quarters
+  // run side by side rather than each behind branches the processor cannot foresee.
+  bool MayShow(const Shape& t, int level, int x, int y) const {
+    const Rect r = BlockRect(t, level, x, y);
+    bool inside = (r.left <= r.right) & (r.top <= r.bottom);
     for (int e = 0; e < 3; ++e) {
-      const std::int64_t greatest = t.origin[e] + t.dx[e] * (t.dx[e] > 0 ? right : left) +
-                                    t.dy[e] * (t.dy[e] > 0 ? bottom : top);
-      if (greatest < 0) return false;
+      const std::int64_t greatest = t.origin[e] + t.dx[e] * (t.dx[e] > 0 ? r.right : r.left) +
+                                    t.dy[e] * (t.dy[e] > 0 ? r.bottom : r.top);
+      inside &= greatest >= 0;
     }
+    const Level& l = levels_[level];
+    return inside & !Hidden(t, l.floor[l.Index(x, y)], r.left, r.right, r.top, r.bottom);
+  }
+
+  // Draws the triangle within block (bx, by) of `level`, where MayShow found that it may show.
+  // True when the block's floor was raised: a tile's from its pixels, a block's joined anew
+  // from its quarters' when one of theirs was.
+  bool Descend(const Shape& t, int level, int bx, int by) {
     Level& l = levels_[level];
     const std::size_t block = l.Index(bx, by);
-    if (Hidden(t, l.floor[block], left, right, top, bottom)) return false;
     if (level == 0) {
+      const Rect r = BlockRect(t, 0, bx, by);
       bool raised = false;
       if (l.changed[block] != 0) {
         UpdateTile(bx, by, block);
         raised = true;
-        if (Hidden(t, l.floor[block], left, right, top, bottom)) return raised;
+        if (Hidden(t, l.floor[block], r.left, r.right, r.top, r.bottom)) return raised;
       }
-      if (Fill(t, l.floor[block], block, left, right, top, bottom)) {
+      if (Fill(t, l.floor[block], block, r.left, r.right, r.top, r.bottom)) {
         l.changed[block] = 1;
       }
       return raised;
     }
+    // Every quarter is tested before any is drawn in: drawing in one changes only its own floor.
     const Level& below = levels_[level - 1];
     const int x_end = std::min(below.across, 2 * bx + 2);
     const int y_end = std::min(below.down, 2 * by + 2);
-    bool raised = false;
+    std::array<bool, 4> shows{};
+    int k = 0;
     for (int y = 2 * by; y < y_end; ++y) {
-      for (int x = 2 * bx; x < x_end; ++x) raised = Visit(t, level - 1, x, y) || raised;
+      for (int x = 2 * bx; x < x_end; ++x) shows[k++] = MayShow(t, level - 1, x, y);
+    }
+    bool raised = false;
+    k = 0;
+    for (int y = 2 * by; y < y_end; ++y) {
+      for (int x = 2 * bx; x < x_end; ++x) {
+        if (shows[k++]) raised = Descend(t, level - 1, x, y) || raised;
+      }
     }
     if (raised) l.floor[block] = JoinFloors(level, bx, by);
     return raised;
@@ -458,13 +483,12 @@ class Rasterizer {
         {ex * t.px[0] + ey * t.py[0], ex * t.px[1] + ey * t.py[1], ex * t.px[2] + ey * t.py[2]});
     const double over_rectangle = ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
     const double above = t.depth_origin - f.origin + std::min(over_triangle, over_rectangle);
-    if (above + t.margin <= 0) return true;
     const double lowest = std::max(
         f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
     const double nearest =
         std::min(t.nearest_corner, t.depth_origin + t.dzdx * (t.dzdx > 0 ? right : left) +
                                        t.dzdy * (t.dzdy > 0 ? bottom : top));
-    return nearest + t.margin <= lowest;
+    return (above + t.margin <= 0) | (nearest + t.margin <= lowest);
   }
 
   // The floor of block (bx, by) of `level` from those of its quarters: their mean slope, lowered
