@@ -134,6 +134,17 @@ std::int64_t RoundToInteger(double value) {
   return whole;
 }
 
+// std::floor and std::ceil as whole numbers, inline rather than library calls, for values well
+// inside 64 bits: every value taken here is clamped or bounded by the picture's size first.
+std::int64_t FloorToInteger(double value) {
+  const auto whole = static_cast<std::int64_t>(value);
+  return static_cast<double>(whole) > value ? whole - 1 : whole;
+}
+std::int64_t CeilToInteger(double value) {
+  const auto whole = static_cast<std::int64_t>(value);
+  return static_cast<double>(whole) < value ? whole + 1 : whole;
+}
+
 // A corner on the picture: x and y in fixed point, kSubpixels to the pixel, so that edges
 // shared by two triangles cover each pixel exactly once, whatever the rounding.
 constexpr std::int64_t kSubpixels = 256;
@@ -616,9 +627,9 @@ class Rasterizer {
         // One row more on the open side than the crossing: rounding cannot hide one.
         const double cross = std::clamp(-highest / row_step, -1e9, 1e9);
         if (row_step > 0) {
-          y0 = std::max(y0, static_cast<int>(std::floor(cross)) - 1);
+          y0 = std::max(y0, static_cast<int>(FloorToInteger(cross)) - 1);
         } else {
-          y1 = std::min(y1, static_cast<int>(std::ceil(cross)) + 1);
+          y1 = std::min(y1, static_cast<int>(CeilToInteger(cross)) + 1);
         }
         if (y0 > y1) return false;
       }
@@ -650,9 +661,9 @@ class Rasterizer {
           // One pixel more on the open side than the plane's crossing: rounding cannot hide one.
           const double cross = std::clamp(-above / floor_step, -1e9, 1e9);
           if (floor_step > 0) {
-            first = std::max(first, static_cast<std::int64_t>(std::floor(cross)) - 1 - x0);
+            first = std::max(first, FloorToInteger(cross) - 1 - x0);
           } else {
-            last = std::min(last, static_cast<std::int64_t>(std::ceil(cross)) + 1 - x0);
+            last = std::min(last, CeilToInteger(cross) + 1 - x0);
           }
           if (first > last) continue;
         }
@@ -696,8 +707,7 @@ class Rasterizer {
       // The least k with value + step * k >= 0.
       if (value + step * first >= 0) return true;
       if (value + step * last < 0) return false;
-      auto k = static_cast<std::int64_t>(
-          std::ceil(static_cast<double>(-value) / static_cast<double>(step)));
+      std::int64_t k = CeilToInteger(static_cast<double>(-value) / static_cast<double>(step));
       while (value + step * k < 0) ++k;
       while (value + step * (k - 1) >= 0) --k;
       first = k;
@@ -705,8 +715,7 @@ class Rasterizer {
       // The greatest k with value + step * k >= 0.
       if (value + step * last >= 0) return true;
       if (value + step * first < 0) return false;
-      auto k = static_cast<std::int64_t>(
-          std::floor(static_cast<double>(value) / static_cast<double>(-step)));
+      std::int64_t k = FloorToInteger(static_cast<double>(value) / static_cast<double>(-step));
       while (value + step * k < 0) --k;
       while (value + step * (k + 1) >= 0) ++k;
       last = k;
