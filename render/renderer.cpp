@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 
 namespace durvane::render {
@@ -104,14 +105,27 @@ struct Camera {
   Vec light;         // unit vector towards the light
 };
 
-Camera MakeCamera(const RenderOptions& options, Vec low, Vec high) {
+struct Turn {
+  double yaw, pitch;  // radians
+};
+Turn TurnOf(const RenderOptions& options) {
   const Angles base = BaseAngles(options.view);
-  const double yaw = (base.yaw + options.yaw) * std::numbers::pi / 180;
-  const double pitch = (base.pitch + options.pitch) * std::numbers::pi / 180;
+  return {(base.yaw + options.yaw) * std::numbers::pi / 180,
+          (base.pitch + options.pitch) * std::numbers::pi / 180};
+}
+
+// The direction from the model to the camera: depths grow along it.
+Vec TowardCamera(const RenderOptions& options) {
+  const Turn turn = TurnOf(options);
+  return {std::cos(turn.pitch) * std::cos(turn.yaw), std::cos(turn.pitch) * std::sin(turn.yaw),
+          std::sin(turn.pitch)};
+}
+
+Camera MakeCamera(const RenderOptions& options, Vec low, Vec high) {
+  const double yaw = TurnOf(options).yaw;
   Camera camera;
   camera.centre = 0.5 * (low + high);
-  camera.toward = {std::cos(pitch) * std::cos(yaw), std::cos(pitch) * std::sin(yaw),
-                   std::sin(pitch)};
+  camera.toward = TowardCamera(options);
   camera.right = {-std::sin(yaw), std::cos(yaw), 0};
   camera.up = Cross(camera.toward, camera.right);
   const double radius = 0.5 * Length(high - low);
@@ -227,16 +241,6 @@ class Rasterizer {
     painted_.assign(levels_[0].floor.size(), 0);
   }
 
-  // The nearest depth of the polygon's corners: polygons drawn nearest first let the tiles
-  // turn most later ones away whole.
-  float NearestDepth(const Polygon& polygon) const {
-    float nearest = -std::numeric_limits<float>::infinity();
-    for (int c = 0; c < polygon.corner_count; ++c) {
-      nearest = std::max(nearest, DepthOf(polygon.corners[c]));
-    }
-    return nearest;
-  }
-
   // Draws the polygon, the `number`th drawn: a pixel drawn by its triangle i holds the
   // triangle's number, 2 * number + i + 1, until Shade paints it.
   void Draw(const Polygon& polygon, std::uint32_t number) {
@@ -298,11 +302,6 @@ class Rasterizer {
   Image Take() { return std::move(image_); }
 
  private:
-  // Project's depth alone.
-  float DepthOf(const Corner& c) const {
-    return static_cast<float>(camera_.scale * Dot(PointOf(c) - camera_.centre, camera_.toward));
-  }
-
   // A triangle on the picture, its corners ordered so that its area is positive, and its light.
   struct Lit {
     std::array<ScreenCorner, 3> s;
@@ -804,24 +803,34 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
   Rendering rendering;
   rendering.warnings = model.warnings();
 
-  // First pass: which polygons can be drawn, and the box around them.
-  std::vector<bool> drawable(model.size());
+  // One pass over the polygons: which can be drawn, the box around them, and the order they
+  // are drawn in, nearest first by their nearest corners. A depth is a distance along the
+  // direction to the camera, whatever the camera's place, so the order needs no camera yet;
+  // it is measured from the first corner met, where single precision is finest.
   constexpr double kInf = std::numeric_limits<double>::infinity();
   Vec low{kInf, kInf, kInf};
   Vec high{-kInf, -kInf, -kInf};
+  const Vec toward = TowardCamera(options);
+  std::optional<double> reference;
+  std::vector<Entry> order;
+  order.reserve(model.size());
   CancelCheck check(options);
   for (std::size_t i = 0; i < model.size(); ++i) {
     check();
     const Polygon polygon = model[i];
     if (!Drawable(polygon)) continue;
-    drawable[i] = true;
     ++rendering.polygons_drawn;
     const int corners = polygon.corner_count;
+    double nearest = -kInf;
     for (int c = 0; c < corners; ++c) {
       const Vec p = PointOf(polygon.corners[c]);
       low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
       high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+      nearest = std::max(nearest, Dot(p, toward));
     }
+    if (!reference) reference = nearest;
+    order.push_back(
+        {NearestFirstKey(static_cast<float>(nearest - *reference)), static_cast<std::uint32_t>(i)});
   }
   const std::size_t left_out = model.size() - rendering.polygons_drawn;
   if (left_out > 0) {
@@ -843,17 +852,8 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
     throw std::invalid_argument("the model has too many polygons to draw");
   }
 
-  // Second pass: draw them.
   const Camera camera = MakeCamera(options, low, high);
   Rasterizer rasterizer(model, options, camera, exhaustive);
-  std::vector<Entry> order;
-  order.reserve(rendering.polygons_drawn);
-  for (std::size_t i = 0; i < model.size(); ++i) {
-    if (drawable[i]) {
-      order.push_back(
-          {NearestFirstKey(rasterizer.NearestDepth(model[i])), static_cast<std::uint32_t>(i)});
-    }
-  }
   // Nearest first; among equals, file order. Which polygon shows at a pixel depends only on
   // the depths, and on file order where two are equally near there.
   SortByKey(order);
