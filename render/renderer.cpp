@@ -829,8 +829,10 @@ Rendering Draw(const Model& model, const RenderOptions& options, bool exhaustive
       nearest = std::max(nearest, Dot(p, toward));
     }
     if (!reference) reference = nearest;
-    order.push_back(
-        {NearestFirstKey(static_cast<float>(nearest - *reference)), static_cast<std::uint32_t>(i)});
+    // Held within single precision's range, which corners near its limits can pass.
+    constexpr double kFloatMax = std::numeric_limits<float>::max();
+    const double depth = std::clamp(nearest - *reference, -kFloatMax, kFloatMax);
+    order.push_back({NearestFirstKey(static_cast<float>(depth)), static_cast<std::uint32_t>(i)});
   }
   const std::size_t left_out = model.size() - rendering.polygons_drawn;
   if (left_out > 0) {

@@ -216,26 +216,28 @@ TEST(Render, ATwoColourBitmapShowsEachColourWhereThePairsPutIt) {
 }
 
 TEST(Render, TheNearerOfTwoOverlappingFacesWins) {
-  // A red square at z = 1 and a blue one at z = -1, drawn in either order.
-  const Face red = Square(2, 1, 1, 0);
-  const Face blue = Square(2, -1, 1, 1);
+  // A red square at z = 1 and a blue one at z = -1, drawn in either order; also scaled to the
+  // edge of single precision, where depths differ by more than a float can hold.
   const std::vector<TextureDesc> bitmaps = {ColourBitmap("RED_____", {kRed}, 1, 1),
                                             ColourBitmap("BLUE____", {kBlue}, 1, 1)};
   struct Case {
     bool red_first;
     View view;
     int centre;
+    float scale = 1;
   };
-  const Case cases[] = {{true, View::kPlusZ, kRedBits},
-                        {false, View::kPlusZ, kRedBits},
-                        {true, View::kMinusZ, kBlueBits},
-                        {false, View::kMinusZ, kBlueBits}};
+  const Case cases[] = {
+      {true, View::kPlusZ, kRedBits},        {false, View::kPlusZ, kRedBits},
+      {true, View::kMinusZ, kBlueBits},      {false, View::kMinusZ, kBlueBits},
+      {true, View::kPlusZ, kRedBits, 3e38f}, {false, View::kMinusZ, kBlueBits, 3e38f}};
   for (const Case& c : cases) {
     TempDir dir;
+    const Face red = Square(2, c.scale, c.scale, 0);
+    const Face blue = Square(2, -c.scale, c.scale, 1);
     const auto faces = c.red_first ? std::vector<Face>{red, blue} : std::vector<Face>{blue, red};
     const render::Model model = ModelOf(dir, "two.opt", FacesModel(faces, bitmaps));
     EXPECT_EQ(Channels(Draw(model, c.view).image, 32, 32), c.centre)
-        << c.red_first << " " << static_cast<int>(c.view);
+        << c.red_first << " " << static_cast<int>(c.view) << " " << c.scale;
   }
 }
 
