@@ -1,6 +1,5 @@
 #include "render/opt_polygons.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
 
