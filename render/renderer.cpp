@@ -491,13 +491,16 @@ class Rasterizer {
     const double ex = t.dzdx - f.dx, ey = t.dzdy - f.dy;
     const double over_triangle = std::max(
         {ex * t.px[0] + ey * t.py[0], ex * t.px[1] + ey * t.py[1], ex * t.px[2] + ey * t.py[2]});
-    const double over_rectangle = ex * (ex > 0 ? right : left) + ey * (ey > 0 ? bottom : top);
+    // Each corner is chosen by a maximum or minimum of products rather than by a slope's sign:
+    // the signs change from block to block, and branches on them would mostly be mispredicted.
+    const double l = left, r = right, u = top, d = bottom;
+    const double over_rectangle = std::max(ex * l, ex * r) + std::max(ey * u, ey * d);
     const double above = t.depth_origin - f.origin + std::min(over_triangle, over_rectangle);
     const double lowest = std::max(
-        f.lowest, f.origin + f.dx * (f.dx > 0 ? left : right) + f.dy * (f.dy > 0 ? top : bottom));
+        f.lowest, f.origin + std::min(f.dx * l, f.dx * r) + std::min(f.dy * u, f.dy * d));
     const double nearest =
-        std::min(t.nearest_corner, t.depth_origin + t.dzdx * (t.dzdx > 0 ? right : left) +
-                                       t.dzdy * (t.dzdy > 0 ? bottom : top));
+        std::min(t.nearest_corner, t.depth_origin + std::max(t.dzdx * l, t.dzdx * r) +
+                                       std::max(t.dzdy * u, t.dzdy * d));
     return (above + t.margin <= 0) | (nearest + t.margin <= lowest);
   }
 
