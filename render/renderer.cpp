@@ -686,12 +686,18 @@ class Rasterizer {
         const float b1 = static_cast<float>(w1) * inverse_area;
         const float b2 = static_cast<float>(w2) * inverse_area;
         const float depth = b0 * s[0].depth + b1 * s[1].depth + b2 * s[2].depth;
+        // Every pixel of the run is written, its old values kept where the triangle lies
+        // under them: whether it does changes from pixel to pixel, which a branch would
+        // mostly guess wrong.
         float& drawn_depth = depth_row[x - tile_left];
-        if (!(depth > drawn_depth)) continue;
-        drawn_depth = depth;
-        std::memcpy(image_.rgba.data() + (row + static_cast<std::size_t>(x)) * 4, &t.number,
-                    sizeof t.number);
-        drawn = true;
+        const bool nearer = depth > drawn_depth;
+        std::uint8_t* pixel = image_.rgba.data() + (row + static_cast<std::size_t>(x)) * 4;
+        std::uint32_t number;
+        std::memcpy(&number, pixel, sizeof number);
+        number = nearer ? t.number : number;
+        drawn_depth = nearer ? depth : drawn_depth;
+        std::memcpy(pixel, &number, sizeof number);
+        drawn |= nearer;
       }
     }
     if (drawn) painted_[tile] = 1;
