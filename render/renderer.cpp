@@ -461,18 +461,22 @@ class Rasterizer {
       return raised;
     }
     // Every quarter is tested before any is drawn in: drawing in one changes only its own floor.
+    // Only the quarters the triangle's box reaches.
     const Level& below = levels_[level - 1];
-    const int x_end = std::min(below.across, 2 * bx + 2);
-    const int y_end = std::min(below.down, 2 * by + 2);
+    const int side = kTileSide << (level - 1);
+    const int x_begin = std::max(2 * bx, t.x0 / side);
+    const int y_begin = std::max(2 * by, t.y0 / side);
+    const int x_end = std::min({below.across, 2 * bx + 2, t.x1 / side + 1});
+    const int y_end = std::min({below.down, 2 * by + 2, t.y1 / side + 1});
     std::array<bool, 4> shows{};
     int k = 0;
-    for (int y = 2 * by; y < y_end; ++y) {
-      for (int x = 2 * bx; x < x_end; ++x) shows[k++] = MayShow(t, level - 1, x, y);
+    for (int y = y_begin; y < y_end; ++y) {
+      for (int x = x_begin; x < x_end; ++x) shows[k++] = MayShow(t, level - 1, x, y);
     }
     bool raised = false;
     k = 0;
-    for (int y = 2 * by; y < y_end; ++y) {
-      for (int x = 2 * bx; x < x_end; ++x) {
+    for (int y = y_begin; y < y_end; ++y) {
+      for (int x = x_begin; x < x_end; ++x) {
         if (shows[k++]) raised = Descend(t, level - 1, x, y) || raised;
       }
     }
