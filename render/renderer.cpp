@@ -680,6 +680,18 @@ class Rasterizer {
     tiles.changed[tile] = 0;
     const int x_begin = tx * kTileSide, columns = std::min(image_.width - x_begin, kTileSide);
     const int y_begin = ty * kTileSide, rows = std::min(image_.height - y_begin, kTileSide);
+    // A whole row of a tile is a fixed number of columns, which the compiler turns into vector
+    // instructions; only tiles at the picture's right edge have fewer.
+    tiles.floor[tile] = columns == kTileSide
+                            ? FitTile<kTileSide>(tile, x_begin, y_begin, columns, rows)
+                            : FitTile<0>(tile, x_begin, y_begin, columns, rows);
+  }
+
+  // UpdateTile's floor for a tile of `rows` rows of `columns` pixels from (x_begin, y_begin);
+  // kColumns, when not 0, is `columns` known in advance.
+  template <int kColumns>
+  Floor FitTile(std::size_t tile, int x_begin, int y_begin, int runtime_columns, int rows) {
+    const int columns = kColumns != 0 ? kColumns : runtime_columns;
     // Column by column, so that each row is taken in at once: per column the sum of its
     // depths, the same weighted by each row's distance from the tile's middle row, and its
     // least and greatest depths. Single precision is ample for a slope: any slope gives a true
@@ -693,10 +705,11 @@ class Rasterizer {
       const float* row = TileRow(tile, r);
       const float v = static_cast<float>(r) - middle_row;
       for (int c = 0; c < columns; ++c) {
-        sum[c] += row[c];
-        weighted[c] += v * row[c];
-        least[c] = std::min(least[c], row[c]);
-        greatest[c] = std::max(greatest[c], row[c]);
+        const float d = row[c];
+        sum[c] += d;
+        weighted[c] += v * d;
+        least[c] = d < least[c] ? d : least[c];
+        greatest[c] = d > greatest[c] ? d : greatest[c];
       }
     }
     float lowest = kFloatInfinity, highest = -kFloatInfinity;
@@ -709,10 +722,7 @@ class Rasterizer {
       sum_vd += weighted[c];
       sum_uu += u * u;
     }
-    if (lowest == -kFloatInfinity) {  // a pixel not drawn yet
-      tiles.floor[tile] = Floor{};
-      return;
-    }
+    if (lowest == -kFloatInfinity) return Floor{};  // a pixel not drawn yet
     for (int r = 0; r < rows; ++r) {
       const double v = r - 0.5 * (rows - 1);
       sum_vv += v * v;
@@ -729,13 +739,16 @@ class Rasterizer {
     for (int r = 0; r < rows; ++r) {
       const float* row = TileRow(tile, r);
       const double rise = f.dy * (y_begin + r);
-      for (int c = 0; c < columns; ++c) under[c] = std::min(under[c], row[c] - run[c] - rise);
+      for (int c = 0; c < columns; ++c) {
+        const double d = row[c] - run[c] - rise;
+        under[c] = d < under[c] ? d : under[c];
+      }
     }
     f.origin = *std::min_element(under.begin(), under.begin() + columns);
     const double size = std::max(std::abs(lowest), std::abs(highest));
     f.origin -= kFloorSlack * (1 + size + std::abs(f.dx) * (x_begin + columns) +
                                std::abs(f.dy) * (y_begin + rows));
-    tiles.floor[tile] = f;
+    return f;
   }
 
   // Draws the triangle's pixels within [x0, x1] x [y0, y1] of tile `tile`, whose floor is
