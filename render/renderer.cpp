@@ -874,16 +874,12 @@ class Rasterizer {
     const std::int64_t bias0 = EdgeBias(s[1], s[2]);
     const std::int64_t bias1 = EdgeBias(s[2], s[0]);
     const std::int64_t bias2 = EdgeBias(s[0], s[1]);
-    // Each edge function changes by a fixed step from one pixel to the next on the right.
-    const std::int64_t step0 = -(s[2].y - s[1].y) * kSubpixels;
-    const std::int64_t step1 = -(s[0].y - s[2].y) * kSubpixels;
-    const std::int64_t step2 = -(s[1].y - s[0].y) * kSubpixels;
-    for (int y = y0; y <= y1; ++y) {
-      const std::int64_t cy = y * kSubpixels + kSubpixels / 2;
-      const std::int64_t cx = x0 * kSubpixels + kSubpixels / 2;
-      std::int64_t w0 = Edge(s[1], s[2], cx, cy);
-      std::int64_t w1 = Edge(s[2], s[0], cx, cy);
-      std::int64_t w2 = Edge(s[0], s[1], cx, cy);
+    // Each edge function changes by a fixed step from one pixel to the next on the right, and
+    // from one row to the next; `start` holds them, bias included, at the row's pixel x0.
+    const std::int64_t step0 = t.dx[0], step1 = t.dx[1], step2 = t.dx[2];
+    std::array<std::int64_t, 3> start;
+    for (int e = 0; e < 3; ++e) start[e] = t.origin[e] + t.dx[e] * x0 + t.dy[e] * y0;
+    for (int y = y0; y <= y1; ++y, start[0] += t.dy[0], start[1] += t.dy[1], start[2] += t.dy[2]) {
       // The run of pixels of this row inside all three edges, worked out rather than searched.
       std::int64_t first = 0;
       std::int64_t last = x1 - x0;
@@ -903,13 +899,14 @@ class Rasterizer {
           if (first > last) continue;
         }
       }
-      if (!Inside(w0 + bias0, step0, first, last) || !Inside(w1 + bias1, step1, first, last) ||
-          !Inside(w2 + bias2, step2, first, last) || first > last) {
+      if (!Inside(start[0], step0, first, last) || !Inside(start[1], step1, first, last) ||
+          !Inside(start[2], step2, first, last) || first > last) {
         continue;
       }
-      w0 += step0 * first;
-      w1 += step1 * first;
-      w2 += step2 * first;
+      // The weights are the edge functions without their bias, as Shade works them out.
+      std::int64_t w0 = start[0] - bias0 + step0 * first;
+      std::int64_t w1 = start[1] - bias1 + step1 * first;
+      std::int64_t w2 = start[2] - bias2 + step2 * first;
       const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(image_.width);
       float* depth_row = TileRow(tile, y - tile_top);
       const int x_last = x0 + static_cast<int>(last);
