@@ -41,19 +41,30 @@ Polygon Model::operator[](std::size_t i) const {
   return polygon;
 }
 
+Polygon Model::Points(std::size_t i, int corner_count) const {
+  Polygon polygon;
+  polygon.corner_count = corner_count;
+  if (opt_) {
+    opt_->ReadPoints(i, polygon);
+    return polygon;
+  }
+  const std::byte* points = records_.corners.data() + i * prj::kPolygonRecordBytes + 4;
+  for (std::size_t c = 0; c < 4; ++c) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      polygon.corners[c].point[k] = LoadSingle(points + 12 * c + 4 * k);
+    }
+  }
+  return polygon;
+}
+
 void Model::Prefetch(std::size_t i) const {
   if (opt_) {
     opt_->Prefetch(i);
-    __builtin_prefetch(bitmap_of_.data() + i);
     return;
   }
   const std::byte* points = records_.corners.data() + i * prj::kPolygonRecordBytes;
-  const std::byte* pairs = records_.pairs.data() + i * prj::kFF01RecordBytes;
   __builtin_prefetch(points);
   __builtin_prefetch(points + prj::kPolygonRecordBytes - 1);
-  __builtin_prefetch(pairs);
-  __builtin_prefetch(pairs + prj::kFF01RecordBytes - 1);
-  __builtin_prefetch(bitmap_of_.data() + i);
 }
 
 void Model::PrefetchCorners(std::size_t i) const {

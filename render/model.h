@@ -54,9 +54,12 @@ class Model {
  public:
   std::size_t size() const { return records_.polygon_count; }
   Polygon operator[](std::size_t i) const;
-  // Asks the processor to fetch polygon i's records, for an operator[] soon after.
+  // Polygon i's corner points alone, with `corner_count` as operator[] gave it: what drawing
+  // needs, without the pairs and bitmap only painting does.
+  Polygon Points(std::size_t i, int corner_count) const;
+  // Asks the processor to fetch polygon i's points, for a Points(i) soon after.
   void Prefetch(std::size_t i) const;
-  // Its second step where the corners lie apart from the records that name them (an OPT
+  // Its second step where the points lie apart from the records that name them (an OPT
   // file's tables): fetches them, a while after Prefetch(i) fetched the records.
   void PrefetchCorners(std::size_t i) const;
 

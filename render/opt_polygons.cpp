@@ -81,6 +81,18 @@ void OptPolygons::Read(std::size_t i, Polygon& polygon) const {
                              : 4;
 }
 
+void OptPolygons::ReadPoints(std::size_t i, Polygon& polygon) const {
+  std::int32_t r = 0;
+  const OptPolygonList& list = ListOf(i, r);
+  const auto points = prj::CornerRows(image_, list.vertices, opt::kVertexRowBytes, list.node, r,
+                                      opt::kVertexIndicesRowOffset, "vertex");
+  for (std::size_t c = 0; c < 4; ++c) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      polygon.corners[c].point[k] = LoadSingle(points[c] + 4 * k);
+    }
+  }
+}
+
 void OptPolygons::Prefetch(std::size_t i) const {
   std::int32_t r = 0;
   __builtin_prefetch(ListOf(i, r).node.Row(r));
@@ -99,7 +111,6 @@ void OptPolygons::PrefetchCorners(std::size_t i) const {
     }
   };
   fetch(list.vertices, opt::kVertexIndicesRowOffset, opt::kVertexRowBytes);
-  fetch(list.pairs, opt::kPairIndicesRowOffset, opt::kPairRowBytes);
 }
 
 }  // namespace durvane::render

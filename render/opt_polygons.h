@@ -32,7 +32,9 @@ class OptPolygons {
   std::size_t size() const { return size_; }
   // The corners of polygon i; corner_count is 3 when the fourth corner repeats the first.
   void Read(std::size_t i, Polygon& polygon) const;
-  // Fetches the polygon row, then, a while later, the table rows its indices name.
+  // Its corner points alone; corner_count is left as it is.
+  void ReadPoints(std::size_t i, Polygon& polygon) const;
+  // Fetches the polygon row, then, a while later, the vertex rows its indices name.
   void Prefetch(std::size_t i) const;
   void PrefetchCorners(std::size_t i) const;
 

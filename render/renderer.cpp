@@ -981,10 +981,12 @@ class Rasterizer {
   std::vector<std::uint8_t> painted_;  // per tile: whether any triangle was drawn in it
 };
 
-// A polygon to draw, and the key that puts it in drawing order.
+// A polygon to draw, and the key that puts it in drawing order; with its number of corners,
+// so that drawing reads its points alone.
 struct Entry {
   std::uint32_t key;
-  std::uint32_t index;
+  std::uint32_t index : 31;
+  std::uint32_t three_corners : 1;
 };
 
 // The depth's bits, turned so that nearer depths give smaller keys and equal depths (0 and -0
@@ -1052,6 +1054,11 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
   Vec high{-kInf, -kInf, -kInf};
   const Vec toward = TowardCamera(options);
   std::optional<double> reference;
+  // A pixel holds the number of the triangle drawn there, two per polygon, in 32 bits; the
+  // drawing order holds polygon indices in 31.
+  if (model.size() >= std::numeric_limits<std::uint32_t>::max() / 2) {
+    throw std::invalid_argument("the model has too many polygons to draw");
+  }
   std::vector<Entry> order;
   order.reserve(model.size());
   CancelCheck check(options);
@@ -1072,7 +1079,8 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
     // Held within single precision's range, which corners near its limits can pass.
     constexpr double kFloatMax = std::numeric_limits<float>::max();
     const double depth = std::clamp(nearest - *reference, -kFloatMax, kFloatMax);
-    order.push_back({NearestFirstKey(static_cast<float>(depth)), static_cast<std::uint32_t>(i)});
+    order.push_back({NearestFirstKey(static_cast<float>(depth)), static_cast<std::uint32_t>(i),
+                     corners == 3 ? 1u : 0u});
   }
   const std::size_t left_out = model.size() - rendering.polygons_drawn;
   if (left_out > 0) {
@@ -1089,11 +1097,6 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
     return rendering;
   }
 
-  // A pixel holds the number of the triangle drawn there, two per polygon, in 32 bits.
-  if (rendering.polygons_drawn >= std::numeric_limits<std::uint32_t>::max() / 2) {
-    throw std::invalid_argument("the model has too many polygons to draw");
-  }
-
   const Camera camera = MakeCamera(options, low, high);
   Rasterizer rasterizer(model, options, camera, shortcuts);
   // Nearest first; among equals, file order. Which polygon shows at a pixel depends only on
@@ -1107,7 +1110,9 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
     draw_check();
     if (k + kAhead < order.size()) model.Prefetch(order[k + kAhead].index);
     if (k + kAhead / 2 < order.size()) model.PrefetchCorners(order[k + kAhead / 2].index);
-    rasterizer.Draw(model[order[k].index], static_cast<std::uint32_t>(k));
+    const Entry& entry = order[k];
+    rasterizer.Draw(model.Points(entry.index, entry.three_corners != 0 ? 3 : 4),
+                    static_cast<std::uint32_t>(k));
   }
   rasterizer.Shade([&order](std::uint32_t number) { return order[number].index; });
   rendering.image = rasterizer.Take();
