@@ -444,6 +444,17 @@ class Rasterizer {
     const int top = static_cast<int>(levels_.size()) - 1;
     const int side = kTileSide << top;
     for (int by = t.y0 / side; by <= t.y1 / side; ++by) {
+#ifdef DURVANE_RENDER_AVX2
+      if (vectors_ && t.finite) {
+        for (int bx = t.x0 / side; bx <= t.x1 / side; bx += 4) {
+          const int shows = RowMaskAvx2(t, top, bx, by);
+          for (int k = 0; k < 4; ++k) {
+            if ((shows >> k & 1) != 0) Descend(t, top, bx + k, by);
+          }
+        }
+        continue;
+      }
+#endif
       for (int bx = t.x0 / side; bx <= t.x1 / side; ++bx) {
         if (MayShow(t, top, bx, by)) Descend(t, top, bx, by);
       }
@@ -494,14 +505,35 @@ class Rasterizer {
   // meets a NaN, whose minimum and maximum differ between AVX and the standard library.
   [[gnu::target("avx2,fma")]] int QuarterMaskAvx2(const Shape& t, int level, int bx, int by) const {
     const Level& l = levels_[level];
-    const int side = kTileSide << level;
     const int x = 2 * bx, y = 2 * by;
     // Quarters past the picture's right or bottom edge do not exist: lanes 1 and 3, 2 and 3.
+    // A missing quarter is given its neighbour's coordinates, and its lane is dropped.
     const bool has_right = x + 1 < l.across, has_below = y + 1 < l.down;
     const int exists =
         1 | (has_right ? 2 : 0) | (has_below ? 4 : 0) | (has_right && has_below ? 8 : 0);
-    const __m256d block_x = _mm256_setr_pd(x, x + 1, x, x + 1);
-    const __m256d block_y = _mm256_setr_pd(y, y, y + 1, y + 1);
+    const int right = has_right ? x + 1 : x, below = has_below ? y + 1 : y;
+    return BlockMaskAvx2(t, level, {x, right, x, right}, {y, y, below, below}) & exists;
+  }
+
+  // Which of the (up to) four blocks of the top level from (bx, by) rightwards the triangle
+  // may show in, as MayShow finds: bit k for (bx + k, by). Only those its box reaches.
+  [[gnu::target("avx2,fma")]] int RowMaskAvx2(const Shape& t, int level, int bx, int by) const {
+    const Level& l = levels_[level];
+    const int last = std::min(l.across - 1, t.x1 / (kTileSide << level));
+    std::array<int, 4> x;
+    for (int k = 0; k < 4; ++k) x[k] = std::min(bx + k, last);
+    const int exists = (1 << std::min(4, last - bx + 1)) - 1;
+    return BlockMaskAvx2(t, level, x, {by, by, by, by}) & exists;
+  }
+
+  // MayShow for the four blocks (x[k], y[k]) of `level`, in the four lanes: bit k for block k.
+  [[gnu::target("avx2,fma")]] int BlockMaskAvx2(const Shape& t, int level,
+                                                const std::array<int, 4>& x,
+                                                const std::array<int, 4>& y) const {
+    const Level& l = levels_[level];
+    const int side = kTileSide << level;
+    const __m256d block_x = _mm256_setr_pd(x[0], x[1], x[2], x[3]);
+    const __m256d block_y = _mm256_setr_pd(y[0], y[1], y[2], y[3]);
     const __m256d size = _mm256_set1_pd(side);
     const __m256d last = _mm256_set1_pd(side - 1);
     const __m256d left = _mm256_max_pd(_mm256_set1_pd(t.x0), _mm256_mul_pd(block_x, size));
@@ -519,15 +551,12 @@ class Rasterizer {
                         Greatest(static_cast<double>(t.dy[e]), top, bottom));
       shows = _mm256_and_pd(shows, _mm256_cmp_pd(edge, zero, _CMP_GE_OQ));
     }
-    // The four floors, transposed from one per register to one field per register. A missing
-    // quarter reads its neighbour's, and its lane is dropped.
-    const auto floor_at = [&](int fx, int fy) {
-      return &l.floor[l.Index(std::min(fx, l.across - 1), std::min(fy, l.down - 1))].origin;
-    };
-    const __m256d f0 = _mm256_loadu_pd(floor_at(x, y));
-    const __m256d f1 = _mm256_loadu_pd(floor_at(x + 1, y));
-    const __m256d f2 = _mm256_loadu_pd(floor_at(x, y + 1));
-    const __m256d f3 = _mm256_loadu_pd(floor_at(x + 1, y + 1));
+    // The four floors, transposed from one per register to one field per register.
+    const auto floor_at = [&](int k) { return &l.floor[l.Index(x[k], y[k])].origin; };
+    const __m256d f0 = _mm256_loadu_pd(floor_at(0));
+    const __m256d f1 = _mm256_loadu_pd(floor_at(1));
+    const __m256d f2 = _mm256_loadu_pd(floor_at(2));
+    const __m256d f3 = _mm256_loadu_pd(floor_at(3));
     const __m256d low01 = _mm256_unpacklo_pd(f0, f1), high01 = _mm256_unpackhi_pd(f0, f1);
     const __m256d low23 = _mm256_unpacklo_pd(f2, f3), high23 = _mm256_unpackhi_pd(f2, f3);
     const __m256d origin = _mm256_permute2f128_pd(low01, low23, 0x20);
@@ -559,7 +588,7 @@ class Rasterizer {
     const __m256d hidden =
         _mm256_or_pd(_mm256_cmp_pd(_mm256_add_pd(above, margin), zero, _CMP_LE_OQ),
                      _mm256_cmp_pd(_mm256_add_pd(nearest, margin), lowest, _CMP_LE_OQ));
-    return _mm256_movemask_pd(_mm256_andnot_pd(hidden, shows)) & exists;
+    return _mm256_movemask_pd(_mm256_andnot_pd(hidden, shows));
   }
 #endif
 
