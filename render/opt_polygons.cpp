@@ -45,13 +45,22 @@ OptPolygons::OptPolygons(const opt::OptImage& image) : image_(image) {
   opt::WalkPolygons(image_, finder);
   firsts_.reserve(lists_.size());
   for (const OptPolygonList& list : lists_) firsts_.push_back(list.first);
+  // Every list holds a polygon, and the first starts at polygon 0.
+  std::size_t list = 0;
+  for (std::size_t first = 0; first < size_; first += kRunPolygons) {
+    while (list + 1 < lists_.size() && lists_[list + 1].first <= first) ++list;
+    run_lists_.push_back(list);
+  }
+  run_lists_.push_back(lists_.empty() ? 0 : lists_.size() - 1);
 }
 
 const OptPolygonList& OptPolygons::ListOf(std::size_t i, std::int32_t& row) const {
   // The last list whose first polygon is i or before, by halving without branches: the
   // polygons are met in depth order, so a branch on the comparison would go either way.
-  const std::size_t* base = firsts_.data();
-  std::size_t count = firsts_.size();
+  // Only among the lists from that of the run's first polygon to that of the next run's.
+  const std::size_t run = i / kRunPolygons;
+  const std::size_t* base = firsts_.data() + run_lists_[run];
+  std::size_t count = run_lists_[run + 1] - run_lists_[run] + 1;
   while (count > 1) {
     const std::size_t half = count / 2;
     base = base[half] <= i ? base + half : base;

@@ -47,6 +47,10 @@ class OptPolygons {
   // Per list, its first polygon: searched rather than a list number kept per polygon, as this
   // small table stays in the cache where a polygon's own entry would not.
   std::vector<std::size_t> firsts_;
+  // Per run of kRunPolygons polygons, the list its first polygon belongs to, and after the
+  // last run the last list: a search for polygon i needs only the lists of i's run.
+  static constexpr std::size_t kRunPolygons = 256;
+  std::vector<std::size_t> run_lists_;
   std::size_t size_ = 0;
 };
 

@@ -241,6 +241,30 @@ TEST(Render, TheNearerOfTwoOverlappingFacesWins) {
   }
 }
 
+TEST(Render, EveryPolygonOfAnOptFileReadsAsItsConvertedRecords) {
+  // Lists of 480 polygons across runs of 256, some tables shared by several lists.
+  TempDir dir;
+  WriteBytes(dir / "medium.opt", fixture::WorkloadModel(fixture::MediumModelShape(3)).bytes);
+  RunConversion(dir.path(), dir.path(), "medium.opt", Durability::kNoSync);
+  const render::Model from_opt = render::LoadModelFile(dir / "medium.opt");
+  const render::Model from_prj = render::LoadModelFile(dir / "medium" / "medium.prj");
+  ASSERT_EQ(from_opt.size(), from_prj.size());
+  ASSERT_GT(from_opt.size(), 10000u);
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < from_opt.size(); ++i) {
+    const render::Polygon a = from_opt[i], b = from_prj[i];
+    bool same = a.corner_count == b.corner_count && a.bitmap == b.bitmap;
+    const render::Polygon points = from_opt.Points(i, a.corner_count);
+    for (std::size_t c = 0; c < 4; ++c) {
+      same = same && std::memcmp(&a.corners[c], &b.corners[c], sizeof a.corners[c]) == 0 &&
+             std::memcmp(&points.corners[c].point, &b.corners[c].point,
+                         sizeof points.corners[c].point) == 0;
+    }
+    differing += same ? 0 : 1;
+  }
+  EXPECT_EQ(differing, 0u);
+}
+
 TEST(Render, AnOptFileAndItsConvertedPrjFileGiveTheSamePixels) {
   TempDir dir;
   WriteBytes(dir / "sample.opt", SampleModel().bytes);
