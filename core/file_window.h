@@ -39,6 +39,12 @@ class FileWindow {
     Require(offset, 1, what);
     return static_cast<std::uint8_t>(*Load(offset, 1));
   }
+  // The bytes [offset, offset + count), good until the next read through the window.
+  std::span<const std::byte> Bytes(std::uint64_t offset, std::uint64_t count,
+                                   std::string_view what) const {
+    Require(offset, count, what);
+    return {Load(offset, static_cast<std::size_t>(count)), static_cast<std::size_t>(count)};
+  }
   // For loops whose whole range was checked with Require first.
   std::int32_t LongUnchecked(std::uint64_t offset) const { return LoadI32(Load(offset, 4)); }
 

@@ -71,16 +71,14 @@ class NameIndex {
     const std::uint64_t length = prj::FF02RecordBytes(view, at);
     // Index, flag, then the first name's length byte and bytes, inside the record just walked.
     const std::uint8_t name_length = view.Byte(at + 5, "the length of string 1");
-    name_.clear();
-    for (std::uint8_t i = 0; i < name_length; ++i) {
-      name_.push_back(static_cast<char>(view.Byte(at + 6 + i, "string 1")));
-    }
+    const std::span<const std::byte> bytes = view.Bytes(at + 6, name_length, "string 1");
+    const std::string_view name(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     // Neighbouring polygons mostly share a bitmap: compare with the last name before hashing.
-    if (last_index_ == kNoBitmap || name_ != last_name_) {
+    if (last_index_ == kNoBitmap || name != last_name_) {
       auto [it, inserted] =
-          index_of_.try_emplace(name_, static_cast<std::uint32_t>(out_.names.size()));
+          index_of_.try_emplace(std::string(name), static_cast<std::uint32_t>(out_.names.size()));
       if (inserted) out_.names.push_back(it->first);
-      last_name_ = name_;
+      last_name_.assign(name);
       last_index_ = it->second;
     }
     out_.of_polygon.push_back(last_index_);
@@ -93,7 +91,7 @@ class NameIndex {
  private:
   BitmapNames out_;
   std::unordered_map<std::string, std::uint32_t> index_of_;
-  std::string name_, last_name_;
+  std::string last_name_;
   std::uint32_t last_index_ = kNoBitmap;
 };
 
