@@ -100,7 +100,8 @@ bool Drawable(const Polygon& polygon) {
   }
   const Triangles t = TrianglesOf(polygon);
   for (int i = 0; i < t.count; ++i) {
-    if (Length(FaceNormal(polygon, t.corners[i])) > 0) return true;
+    const Vec normal = FaceNormal(polygon, t.corners[i]);
+    if (Dot(normal, normal) > 0) return true;  // a length above 0, without the square root
   }
   return false;
 }
