@@ -518,6 +518,7 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
       {&dense, View::kIso, 0, 0, 320, 320, false},
       {&dense, View::kPlusY, 33, -20, 129, 200, false},
       {&dense, View::kMinusX, 200, 40, 600, 450, false},
+      {&dense, View::kIso, 15, 10, 1300, 280, false},  // top-level blocks five along a row
       {&stack, View::kPlusZ, 0, 0, 256, 256, false},
       {&stack, View::kPlusZ, 7, 3, 333, 301, false},
       {&stack, View::kIso, 0, 0, 97, 160, true},
