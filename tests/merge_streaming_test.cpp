@@ -2,9 +2,12 @@
 // they are copied, and the window the validating walk reads through.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <span>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/byte_view.h"
@@ -140,6 +143,15 @@ TEST(FileWindow, ReadsAndRefusesAsAViewOfTheWholeFileDoes) {
     EXPECT_EQ(window.Long(at, "x"), whole.Long(at, "x")) << at;
     EXPECT_EQ(window.Byte(at + 3, "x"), whole.Byte(at + 3, "x")) << at;
   }
+  // Runs of bytes: empty, within the window, across its end, as long as it, at the file's end.
+  const std::uint64_t end = bytes.size();
+  for (const auto& [at, count] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+           {0, 0}, {2, 5}, {9, 12}, {30, 16}, {4000, 16}, {end - 7, 7}, {end, 0}}) {
+    const std::span<const std::byte> run = window.Bytes(at, count, "x");
+    const std::span<const std::byte> expected = whole.Bytes(at, count, "x");
+    EXPECT_TRUE(std::equal(run.begin(), run.end(), expected.begin(), expected.end()))
+        << at << " " << count;
+  }
   for (std::uint64_t at :
        std::vector<std::uint64_t>{bytes.size() - 3, bytes.size(), bytes.size() + 100}) {
     std::string from_window, from_view;
@@ -155,6 +167,14 @@ TEST(FileWindow, ReadsAndRefusesAsAViewOfTheWholeFileDoes) {
     }
     EXPECT_FALSE(from_window.empty()) << at;
     EXPECT_EQ(from_window, from_view);
+    // A run of four bytes from there is refused with the same words.
+    std::string run_refused;
+    try {
+      window.Bytes(at, 4, "the count field");
+    } catch (const FormatError& e) {
+      run_refused = e.what();
+    }
+    EXPECT_EQ(run_refused, from_view) << at;
   }
 
   const PrjLayout expected = ReadPrjLayout(bytes);
