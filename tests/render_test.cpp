@@ -549,6 +549,32 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
   }
 }
 
+TEST(Render, AModelLikeTheLargeWorkloadDrawsTheSameWithAndWithoutVectorInstructions) {
+  // Tens of thousands of large random triangles: most tiles are whole and fitted over and over,
+  // most triangles are turned away at every level.
+  TempDir dir;
+  WriteBytes(dir / "medium.opt", fixture::WorkloadModel(fixture::MediumModelShape(5)).bytes);
+  const render::Model model = render::LoadModelFile(dir / "medium.opt");
+  struct Case {
+    View view;
+    double yaw;
+    int width, height;
+  };
+  for (const Case& c : {Case{View::kIso, 0, 320, 320}, Case{View::kPlusZ, 25, 1100, 400},
+                        Case{View::kMinusY, -60, 203, 257}}) {
+    RenderOptions options;
+    options.view = c.view;
+    options.yaw = c.yaw;
+    options.width = c.width;
+    options.height = c.height;
+    const render::Image fast = render::Render(model, options).image;
+    EXPECT_EQ(fast.rgba, render::RenderPortably(model, options).image.rgba) << c.width;
+    std::size_t covered = 0;
+    for (std::size_t i = 3; i < fast.rgba.size(); i += 4) covered += fast.rgba[i] != 0;
+    EXPECT_GT(covered, fast.rgba.size() / 4 / 20) << c.width;  // the model is drawn
+  }
+}
+
 TEST(Render, AFarFaceDrawnAfterANearerSlopeShowsWhereTheSlopeFallsAwayBehindIt) {
   // Seen from +z (the picture's right is +y, its top -x): a red square sloping from z = 1 at
   // y = -1 down to z = -1 at y = 1, drawn first as its nearest corner is nearer; then a blue
