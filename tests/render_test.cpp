@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <random>
 #include <set>
@@ -21,8 +22,10 @@
 #include "render/bitmap.h"
 #include "render/model_files.h"
 #include "render/png_codec.h"
+#include "render/prj_records.h"
 #include "render/renderer.h"
 #include "tests/support/opt_builder.h"
+#include "tests/support/prj_fixture.h"
 #ifndef _WIN32
 #include "tests/support/child_process.h"
 #include "tests/support/run_process.h"
@@ -263,6 +266,50 @@ TEST(Render, EveryPolygonOfAnOptFileReadsAsItsConvertedRecords) {
     differing += same ? 0 : 1;
   }
   EXPECT_EQ(differing, 0u);
+}
+
+TEST(BitmapNames, AreReadAlikeFromTheFileFromItsBytesAndAsTheyAreStreamed) {
+  // Names of 0 to 255 bytes, in runs of the same name and changing, over more than the
+  // file window's 256 KiB; the first string names the bitmap, the other three are passed over.
+  fixture::PrjLayoutDesc desc;
+  std::vector<std::string> first_names;
+  for (int p = 0; p < 3000; ++p) {
+    fixture::PrjNameRecord name;
+    // Pairs of one name, then another of the same length; now and then empty or long.
+    const int length = p % 11 == 0 ? 0 : (p / 4) % 5 == 0 ? (p * 37) % 256 : 8;
+    name.strings = {
+        std::string(static_cast<std::size_t>(length), static_cast<char>('A' + (p / 2) % 3))};
+    if (p % 7 == 0) {
+      name.flag = 1;
+      name.strings.insert(name.strings.end(), {"", std::string(255, 'C'), "D.BMP"});
+    }
+    first_names.push_back(name.strings[0]);
+    desc.Polygon(p % 50, static_cast<std::uint8_t>(p), name);
+  }
+  render::BitmapNames expected;
+  std::map<std::string, std::uint32_t> index_of;
+  for (const std::string& name : first_names) {
+    const auto [it, inserted] =
+        index_of.try_emplace(name, static_cast<std::uint32_t>(expected.names.size()));
+    if (inserted) expected.names.push_back(name);
+    expected.of_polygon.push_back(it->second);
+  }
+
+  TempDir dir;
+  const std::vector<std::byte> bytes = fixture::BuildPrjFile(desc);
+  ASSERT_GT(bytes.size(), std::size_t{300} << 10);
+  WriteBytes(dir / "names.prj", bytes);
+  render::StreamedBitmapNames streamed(first_names.size());
+  for (std::size_t at = 0; at < bytes.size(); at += 999) {
+    streamed.Take(at, std::span(bytes).subspan(at, std::min<std::size_t>(999, bytes.size() - at)));
+  }
+  const render::BitmapNames read[] = {render::ReadPrjFileRecords(dir / "names.prj").names,
+                                      render::ReadBitmapNames(render::FindPolygonRecords(bytes)),
+                                      streamed.Finish()};
+  for (const render::BitmapNames& names : read) {
+    EXPECT_EQ(names.names, expected.names);
+    EXPECT_EQ(names.of_polygon, expected.of_polygon);
+  }
 }
 
 TEST(Render, AnOptFileAndItsConvertedPrjFileGiveTheSamePixels) {
