@@ -1,5 +1,6 @@
 #include "core/byte_buffer.h"
 
+#include "core/large_allocator.h"
 #include "core/platform.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 namespace durvane {
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kHugePage = kHugePageBytes;
 // Blocks at least this large are kept for reuse; the allocator serves smaller ones well.
 constexpr std::size_t kKeptBlock = std::size_t{256} << 10;
 

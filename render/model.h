@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/large_allocator.h"
 #include "render/bitmap.h"
 
 namespace durvane::render {
@@ -24,7 +25,7 @@ inline constexpr std::uint32_t kNoBitmap = 0xFFFFFFFF;
 // Per polygon, the index of the bitmap its FF02 record names first; the names in order of
 // first use.
 struct BitmapNames {
-  std::vector<std::uint32_t> of_polygon;
+  LargeVector<std::uint32_t> of_polygon;
   std::vector<std::string> names;
 };
 
@@ -91,7 +92,7 @@ class Model {
   PolygonRecords records_;
   std::shared_ptr<const OptPolygons> opt_;  // when set, the polygons come from here
   std::shared_ptr<const void> storage_;
-  std::vector<std::uint32_t> bitmap_of_;  // per polygon
+  LargeVector<std::uint32_t> bitmap_of_;  // per polygon
   std::vector<std::string> bitmap_names_;
   std::vector<std::optional<Bitmap>> bitmaps_;
   std::vector<std::string> warnings_;

@@ -81,7 +81,7 @@ std::vector<std::byte> EncodePng(const Image& image) {
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
   Check(frame->SetPixelFormat(&format), kWhat);
   if (!IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) throw Error(kWhat);
-  std::vector<std::uint8_t> bgra = image.rgba;
+  std::vector<std::uint8_t> bgra(image.rgba.begin(), image.rgba.end());
   for (std::size_t i = 0; i + 3 < bgra.size(); i += 4) std::swap(bgra[i], bgra[i + 2]);
   const UINT stride = static_cast<UINT>(image.width) * 4;
   Check(frame->WritePixels(static_cast<UINT>(image.height), stride, static_cast<UINT>(bgra.size()),

@@ -1003,7 +1003,7 @@ class Rasterizer {
   Image image_;
   // The nearest depth drawn at each pixel, tile by tile: the kTilePixels of a tile in rows of
   // kTileSide, so that a tile's depths share few cache lines.
-  std::vector<float> depth_;
+  LargeVector<float> depth_;
   float* TileRow(std::size_t tile, int row) {
     return depth_.data() + tile * kTilePixels + static_cast<std::size_t>(row) * kTileSide;
   }
@@ -1028,8 +1028,8 @@ std::uint32_t NearestFirstKey(float depth) {
 }
 
 // Sorts by key, keeping the order of equal keys: a radix sort, a byte at a time.
-void SortByKey(std::vector<Entry>& entries) {
-  std::vector<Entry> sorted(entries.size());
+void SortByKey(LargeVector<Entry>& entries) {
+  LargeVector<Entry> sorted(entries.size());
   for (int shift = 0; shift < 32; shift += 8) {
     std::array<std::size_t, 257> start{};
     for (const Entry& e : entries) ++start[((e.key >> shift) & 0xFF) + 1];
@@ -1089,7 +1089,7 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
   if (model.size() >= std::numeric_limits<std::uint32_t>::max() / 2) {
     throw std::invalid_argument("the model has too many polygons to draw");
   }
-  std::vector<Entry> order;
+  LargeVector<Entry> order;
   order.reserve(model.size());
   CancelCheck check(options);
   for (std::size_t i = 0; i < model.size(); ++i) {

@@ -51,7 +51,7 @@ class Cancelled : public std::exception {
 struct Image {
   int width = 0;
   int height = 0;
-  std::vector<std::uint8_t> rgba;
+  LargeVector<std::uint8_t> rgba;
 
   const std::uint8_t* Pixel(int x, int y) const {
     return rgba.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +

@@ -6,6 +6,7 @@
 #include "core/byte_buffer.h"
 #include "core/byte_sink.h"
 #include "core/file_io.h"
+#include "core/large_allocator.h"
 #include "core/little_endian.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,6 +26,28 @@ TEST(ByteBuffer, GrowingPastHugePageSizesKeepsTheBytes) {
   ASSERT_EQ(buffer.size(), 3'000'000u);
   for (std::size_t i = 0; i < buffer.size(); i += 999) {
     ASSERT_EQ(buffer[i], B(static_cast<int>(i / 1000 % 251))) << "at " << i;
+  }
+}
+
+// Vectors grown across the huge-page size and shrunk back: each block is freed the way it
+// was allocated (the sanitizer build catches a mismatch), and large ones start on a huge page.
+TEST(LargeVector, KeepsItsValuesAcrossTheHugePageSizeBothWays) {
+  constexpr std::size_t kPerHugePage = kHugePageBytes / sizeof(std::uint32_t);
+  for (const std::size_t count :
+       {std::size_t{1}, kPerHugePage - 1, kPerHugePage, 3 * kPerHugePage}) {
+    LargeVector<std::uint32_t> values;
+    for (std::size_t i = 0; i < count; ++i) values.push_back(static_cast<std::uint32_t>(i * 7));
+    if (values.capacity() * sizeof(std::uint32_t) >= kHugePageBytes) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(values.data()) % kHugePageBytes, 0u) << count;
+    }
+    values.resize(count / 2 + 1);
+    values.shrink_to_fit();
+    ASSERT_EQ(values.size(), count / 2 + 1);
+    for (std::size_t i = 0; i < values.size(); i += 97) {
+      ASSERT_EQ(values[i], i * 7) << count << " at " << i;
+    }
+    const LargeVector<std::uint32_t> copy = values;
+    EXPECT_EQ(copy, values) << count;
   }
 }
 
