@@ -45,7 +45,8 @@ std::string Plural(std::int64_t n, const char* word) {
 template <typename View>
 class LayoutWalk {
  public:
-  LayoutWalk(const View& view, IndexReads reads) : view_(view), reads_(reads) {
+  LayoutWalk(const View& view, IndexReads reads, const FF02RecordVisitor* visit_ff02 = nullptr)
+      : view_(view), reads_(reads), visit_ff02_(visit_ff02) {
     layout_.file_size = view_.size();
   }
 
@@ -176,7 +177,9 @@ class LayoutWalk {
     try {
       for (; r < count; ++r) {
         NoteIndex(block, view_.Long(at_, "the top-level index"), r);
-        at_ += FF02RecordBytes(view_, at_);
+        const std::uint64_t length = FF02RecordBytes(view_, at_);
+        if (visit_ff02_ != nullptr) (*visit_ff02_)(view_.Bytes(at_, length, "the record"), count);
+        at_ += length;
       }
     } catch (const Error&) {
       RethrowWithContext("section FF02, record " + std::to_string(r + 1) + " of " +
@@ -192,6 +195,7 @@ class LayoutWalk {
 
   const View& view_;
   IndexReads reads_;
+  const FF02RecordVisitor* visit_ff02_;  // null: none
   PrjLayout layout_;
   std::uint64_t at_ = 0;
   std::int32_t polygon_count_ = 0;
@@ -220,8 +224,9 @@ PrjLayout ReadPrjLayout(std::span<const std::byte> bytes) {
   return LayoutWalk<ByteView>(view, IndexReads::kAll).Run();
 }
 
-PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads) {
-  return LayoutWalk<FileWindow>(file, reads).Run();
+PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads,
+                        const FF02RecordVisitor& visit_ff02) {
+  return LayoutWalk<FileWindow>(file, reads, visit_ff02 ? &visit_ff02 : nullptr).Run();
 }
 
 PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes) {

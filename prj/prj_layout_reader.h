@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -96,8 +97,15 @@ PrjLayout ReadPrjLayout(std::span<const std::byte> bytes);
 // the merge's index shift, for a caller that checks the other indices as it copies them.
 enum class IndexReads : std::uint8_t { kAll, kStructureOnly };
 
-// The same walk over a file read piece by piece as the walk goes.
-PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads = IndexReads::kAll);
+// Handed each FF02 record's bytes in file order as the walk passes them, with the number of
+// records the section holds; the bytes are good only during the call.
+using FF02RecordVisitor =
+    std::function<void(std::span<const std::byte> record, std::int64_t record_count)>;
+
+// The same walk over a file read piece by piece as the walk goes; `visit_ff02`, when set, is
+// shown every FF02 record, so that a caller needs no second walk of the section.
+PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads = IndexReads::kAll,
+                        const FF02RecordVisitor& visit_ff02 = {});
 
 // The blocks of a PRJ file as far as the layout walk got, and what stopped it: for describing
 // files that may be invalid. A block the walk did not finish is not `complete`.

@@ -1,6 +1,7 @@
 #include "render/prj_records.h"
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -64,10 +65,8 @@ class NameIndex {
  public:
   explicit NameIndex(std::size_t count) { out_.of_polygon.reserve(count); }
 
-  // The next polygon's FF02 record, at `at` in `view` (ByteView or FileWindow); returns the
-  // record's length.
-  template <typename View>
-  std::uint64_t Add(const View& view, std::uint64_t at) {
+  // The next polygon's FF02 record, at `at` in `view`; returns the record's length.
+  std::uint64_t Add(const ByteView& view, std::uint64_t at) {
     const std::uint64_t length = prj::FF02RecordBytes(view, at);
     // Index, flag, then the first name's length byte and bytes, inside the record just walked.
     const std::uint8_t name_length = view.Byte(at + 5, "the length of string 1");
@@ -95,9 +94,8 @@ class NameIndex {
   std::uint32_t last_index_ = kNoBitmap;
 };
 
-// The FF02 records of `count` polygons from `at` in `view` (ByteView or FileWindow).
-template <typename View>
-BitmapNames ReadNames(const View& view, std::uint64_t at, std::size_t count) {
+// The FF02 records of `count` polygons from `at` in `view`.
+BitmapNames ReadNames(const ByteView& view, std::uint64_t at, std::size_t count) {
   NameIndex index(count);
   for (std::size_t p = 0; p < count; ++p) at += index.Add(view, at);
   return index.Take();
@@ -111,7 +109,15 @@ BitmapNames ReadBitmapNames(const PolygonRecords& records) {
 
 PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path) {
   const InputFile file(path);
-  const prj::PrjLayout layout = prj::ReadPrjLayout(FileWindow(file));
+  // The blocks' index ranges are not needed, only their structure; the bitmap names are read
+  // as the walk passes section FF02.
+  std::optional<NameIndex> names;
+  const prj::PrjLayout layout =
+      prj::ReadPrjLayout(FileWindow(file), prj::IndexReads::kStructureOnly,
+                         [&names](std::span<const std::byte> record, std::int64_t record_count) {
+                           if (!names) names.emplace(static_cast<std::size_t>(record_count));
+                           names->Add(ByteView(record), 0);
+                         });
   const prj::PrjBlock& leading = layout[PrjBlockKind::kLeading];
   const prj::PrjBlock& ff01 = layout[PrjBlockKind::kFF01];
   PrjFileRecords out;
@@ -124,8 +130,7 @@ PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path) {
   out.records.polygon_count = static_cast<std::size_t>(layout.polygon_count());
   out.records.corners = bytes.first(corner_bytes);
   out.records.pairs = bytes.subspan(corner_bytes);
-  out.names = ReadNames(FileWindow(file), layout[PrjBlockKind::kFF02].records_offset,
-                        out.records.polygon_count);
+  if (names) out.names = names->Take();
   file.CheckUnchanged();
   return out;
 }
