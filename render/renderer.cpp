@@ -292,10 +292,19 @@ class Rasterizer {
   // pixel is painted once, however many triangles were drawn over it. `polygon_of` gives the
   // index of the polygon drawn `number`th.
   void Shade(const std::function<std::size_t(std::uint32_t number)>& polygon_of) {
+    // What painting a triangle's pixels needs, worked out once for the triangles met lately:
+    // the rows of a large model's picture mostly show the triangles of the row above, whose
+    // records lie all over the file.
+    struct Painted {
+      std::uint32_t triangle = 0;  // none
+      Lit lit;
+      const Bitmap* bitmap = nullptr;
+      float inverse_area = 0;
+    };
+    constexpr std::uint32_t kRecent = 2048;
+    std::vector<Painted> recent(kRecent);
     std::uint32_t current = 0;
-    Lit lit;
-    const Bitmap* bitmap = nullptr;
-    float inverse_area = 0;
+    const Painted* painting = nullptr;
     const Level& tiles = levels_[0];
     for (int y = 0; y < image_.height; ++y) {
       for (int x = 0; x < image_.width; ++x) {
@@ -309,11 +318,19 @@ class Rasterizer {
         if (triangle == 0) continue;
         if (triangle != current) {
           current = triangle;
-          const Polygon polygon = model_[polygon_of((triangle - 1) / 2)];
-          LightTriangle(polygon, static_cast<int>((triangle - 1) % 2), lit);
-          bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
-          inverse_area = 1.0f / static_cast<float>(lit.area);
+          Painted& entry = recent[triangle % kRecent];
+          if (entry.triangle != triangle) {
+            const Polygon polygon = model_[polygon_of((triangle - 1) / 2)];
+            LightTriangle(polygon, static_cast<int>((triangle - 1) % 2), entry.lit);
+            entry.triangle = triangle;
+            entry.bitmap = options_.flat ? nullptr : model_.bitmap(polygon.bitmap);
+            entry.inverse_area = 1.0f / static_cast<float>(entry.lit.area);
+          }
+          painting = &entry;
         }
+        const Lit& lit = painting->lit;
+        const Bitmap* bitmap = painting->bitmap;
+        const float inverse_area = painting->inverse_area;
         // The weights as Fill worked them out at this pixel.
         const std::array<ScreenCorner, 3>& s = lit.s;
         const std::int64_t cx = x * kSubpixels + kSubpixels / 2;

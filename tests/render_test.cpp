@@ -218,6 +218,53 @@ TEST(Render, ATwoColourBitmapShowsEachColourWhereThePairsPutIt) {
   }
 }
 
+TEST(Render, EachOfThousandsOfFacesIsPaintedFromItsOwnTexturePair) {
+  // A grid of 48 by 48 squares in the plane x = 0, seen from +x (right +y, up +z), each
+  // painted in one of 256 colours by pairs that all point at one pixel of a 16 by 16 bitmap.
+  // Squares 1,024 apart (2,048 triangles) differ in colour; painting keeps what it works out
+  // per triangle for recent triangles, and must never paint a square with another's.
+  constexpr int kGrid = 48, kSide = 300;
+  std::vector<std::uint16_t> colours;
+  for (int n = 0; n < 256; ++n) {
+    colours.push_back(static_cast<std::uint16_t>(
+        ((n % 8) * 4 + 2) << 11 | (((n / 8) % 8) * 8 + 4) << 5 | ((n / 64) * 8 + 4)));
+  }
+  const auto colour_of = [](int k) { return (k + k / 1024) % 256; };
+  std::vector<Face> faces;
+  for (int k = 0; k < kGrid * kGrid; ++k) {
+    const float y = static_cast<float>(k % kGrid), z = static_cast<float>(k / kGrid);
+    const int n = colour_of(k);
+    const Pair pair{(static_cast<float>(n % 16) + 0.5f) / 16,
+                    (static_cast<float>(n / 16) + 0.5f) / 16};
+    Face f;
+    f.points = {{0, y + 0.05f, z + 0.05f},
+                {0, y + 0.95f, z + 0.05f},
+                {0, y + 0.95f, z + 0.95f},
+                {0, y + 0.05f, z + 0.95f}};
+    f.pairs = {pair, pair, pair, pair};
+    f.bitmap = k == 0 ? 0 : -1;
+    faces.push_back(f);
+  }
+  TempDir dir;
+  const render::Model model =
+      ModelOf(dir, "grid.opt", FacesModel(faces, {ColourBitmap("GRID____", colours, 16, 16)}));
+  const render::Image image = Draw(model, View::kPlusX, kSide).image;
+  const double scale = render::kSphereFit * kSide / (std::sqrt(2.0) * kGrid);  // pixels per unit
+  std::map<int, std::array<std::uint8_t, 4>> seen;  // per colour, its pixel
+  std::set<std::array<std::uint8_t, 4>> distinct;
+  for (int k = 0; k < kGrid * kGrid; ++k) {
+    const int x = static_cast<int>(kSide / 2.0 + scale * (k % kGrid + 0.5 - kGrid / 2.0));
+    const int y = static_cast<int>(kSide / 2.0 - scale * (k / kGrid + 0.5 - kGrid / 2.0));
+    const std::uint8_t* p = image.Pixel(x, y);
+    const std::array<std::uint8_t, 4> pixel{p[0], p[1], p[2], p[3]};
+    ASSERT_EQ(pixel[3], 255) << "square " << k;
+    const auto [it, first] = seen.try_emplace(colour_of(k), pixel);
+    ASSERT_EQ(it->second, pixel) << "square " << k;
+    distinct.insert(pixel);
+  }
+  EXPECT_EQ(distinct.size(), 256u);
+}
+
 TEST(Render, TheNearerOfTwoOverlappingFacesWins) {
   // A red square at z = 1 and a blue one at z = -1, drawn in either order; also scaled to the
   // edge of single precision, where depths differ by more than a float can hold.
