@@ -68,9 +68,16 @@ class NameIndex {
   // The next polygon's FF02 record, at `at` in `view`; returns the record's length.
   std::uint64_t Add(const ByteView& view, std::uint64_t at) {
     const std::uint64_t length = prj::FF02RecordBytes(view, at);
-    // Index, flag, then the first name's length byte and bytes, inside the record just walked.
-    const std::uint8_t name_length = view.Byte(at + 5, "the length of string 1");
-    const std::span<const std::byte> bytes = view.Bytes(at + 6, name_length, "string 1");
+    AddRecord(view.Bytes(at, length, "the record"));
+    return length;
+  }
+
+  // The next polygon's FF02 record, whole, as the layout walk found it.
+  void AddRecord(std::span<const std::byte> record) {
+    // Index, flag, then the first name's length byte and bytes.
+    const ByteView view(record);
+    const std::uint8_t name_length = view.Byte(5, "the length of string 1");
+    const std::span<const std::byte> bytes = view.Bytes(6, name_length, "string 1");
     const std::string_view name(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     // Neighbouring polygons mostly share a bitmap: compare with the last name before hashing.
     if (last_index_ == kNoBitmap || name != last_name_) {
@@ -81,7 +88,6 @@ class NameIndex {
       last_index_ = it->second;
     }
     out_.of_polygon.push_back(last_index_);
-    return length;
   }
 
   std::size_t size() const { return out_.of_polygon.size(); }
@@ -116,7 +122,7 @@ PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path) {
       prj::ReadPrjLayout(FileWindow(file), prj::IndexReads::kStructureOnly,
                          [&names](std::span<const std::byte> record, std::int64_t record_count) {
                            if (!names) names.emplace(static_cast<std::size_t>(record_count));
-                           names->Add(ByteView(record), 0);
+                           names->AddRecord(record);
                          });
   const prj::PrjBlock& leading = layout[PrjBlockKind::kLeading];
   const prj::PrjBlock& ff01 = layout[PrjBlockKind::kFF01];
