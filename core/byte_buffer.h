@@ -10,22 +10,9 @@
 #include <span>
 #include <vector>
 
-namespace durvane {
+#include "core/large_blocks.h"
 
-// Whether a thread keeps the large blocks of its released buffers for its next ones. Not under
-// AddressSanitizer, which can then catch every use of a released buffer, nor on Windows, where
-// MinGW's thread-local variables may be gone before a thread's thread-local destructors run.
-#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
-inline constexpr bool kByteBufferKeepsBlocks = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kByteBufferKeepsBlocks = false;
-#else
-inline constexpr bool kByteBufferKeepsBlocks = true;
-#endif
-#else
-inline constexpr bool kByteBufferKeepsBlocks = true;
-#endif
+namespace durvane {
 
 class ByteBuffer {
  public:

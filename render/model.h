@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/large_allocator.h"
+#include "core/large_blocks.h"
 #include "render/bitmap.h"
 
 namespace durvane::render {

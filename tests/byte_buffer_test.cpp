@@ -6,7 +6,7 @@
 #include "core/byte_buffer.h"
 #include "core/byte_sink.h"
 #include "core/file_io.h"
-#include "core/large_allocator.h"
+#include "core/large_blocks.h"
 #include "core/little_endian.h"
 #include "tests/support/temp_dir.h"
 
@@ -52,7 +52,7 @@ TEST(LargeVector, KeepsItsValuesAcrossTheHugePageSizeBothWays) {
 }
 
 TEST(ByteBuffer, ALargeBlockIsReusedByTheThreadsNextLargeBuffer) {
-  if (!kByteBufferKeepsBlocks) GTEST_SKIP() << "blocks are freed at once in this build";
+  if (!kLargeBlocksKept) GTEST_SKIP() << "blocks are freed at once in this build";
   const std::byte* first = nullptr;
   {
     ByteBuffer a(20'000'000);
@@ -95,6 +95,24 @@ TEST(ByteBuffer, CopiesAreIndependentAndMovesEmptyTheSource) {
 }
 
 // A sink's bytes are exactly what was appended, with patched counts, across many growths.
+// Vectors free their blocks by the size they asked for, so a vector takes a kept block only
+// of the size it asks for: drawing again takes the blocks the last drawing freed.
+TEST(LargeVector, TakesAKeptBlockOnlyOfItsOwnSize) {
+  if (!kLargeBlocksKept) GTEST_SKIP() << "blocks are freed at once in this build";
+  constexpr std::size_t kBytes = 7 * kHugePageBytes;
+  const std::byte* kept = nullptr;
+  {
+    LargeVector<std::uint32_t> first(kBytes / 4, 5);
+    kept = reinterpret_cast<const std::byte*>(first.data());
+  }
+  {
+    const LargeVector<std::uint32_t> smaller(kBytes / 8);
+    EXPECT_NE(reinterpret_cast<const std::byte*>(smaller.data()), kept);
+  }
+  const LargeVector<std::uint32_t> same(kBytes / 4);
+  EXPECT_EQ(reinterpret_cast<const std::byte*>(same.data()), kept);
+}
+
 TEST(ByteSink, AppendsAndPatchesAcrossGrowth) {
   ByteSink sink;
   sink.Long(0x0000FF01);
