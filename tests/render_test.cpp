@@ -769,6 +769,22 @@ TEST(Render, APngFileGivesBackThePixelsItWasMadeOf) {
   EXPECT_EQ(decoded.height, 2);
   EXPECT_EQ(decoded.rgba, image.rgba);
   EXPECT_THROW(render::DecodePng(TextBytes("not a picture")), Error);
+
+  // A large picture of one colour and a transparent border comes back whole and stays small:
+  // its repeated pixels must reach the compressor as runs.
+  render::Image plain{1024, 768, {}};
+  for (int y = 0; y < plain.height; ++y) {
+    for (int x = 0; x < plain.width; ++x) {
+      const bool border = x < 8 || y < 8 || x >= plain.width - 8 || y >= plain.height - 8;
+      const std::array<std::uint8_t, 4> pixel = border
+                                                    ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
+                                                    : std::array<std::uint8_t, 4>{200, 90, 30, 255};
+      plain.rgba.insert(plain.rgba.end(), pixel.begin(), pixel.end());
+    }
+  }
+  const std::vector<std::byte> file = render::EncodePng(plain);
+  EXPECT_LT(file.size(), std::size_t{64} << 10);
+  EXPECT_EQ(render::DecodePng(file).rgba, plain.rgba);
 }
 
 #ifndef _WIN32
