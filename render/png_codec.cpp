@@ -57,8 +57,8 @@ extern "C" void PngWrite(png_structp png, png_bytep data, std::size_t length) {
 extern "C" void PngFlush(png_structp) {}
 
 // Rows filtered by their left neighbours and deflated by runs only: a large model's picture,
-// full of texture detail, encodes in under half the time of the default settings at much the
-// same size, and plain areas still come down to runs of zeros.
+// full of texture detail, encodes in two thirds of the time of libpng's fast mode (no filter,
+// level 3) at a few per cent more bytes, and plain areas still come down to runs of zeros.
 bool WritePng(PngWriter& writer, const Image& image, const png_const_bytep* rows) {
   if (setjmp(png_jmpbuf(writer.png)) != 0) return false;
   png_set_write_fn(writer.png, &writer, PngWrite, PngFlush);
