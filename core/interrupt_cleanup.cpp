@@ -1,15 +1,23 @@
 #include "core/interrupt_cleanup.h"
 
+#include <map>
 #include <mutex>
-#include <set>
+#include <utility>
 
 namespace durvane {
 namespace {
 
 struct Tracked {
   std::mutex mutex;
-  std::set<std::filesystem::path> paths;
+  // Each file by its folder and its name there; the folders are kept open until the files
+  // are no longer tracked.
+  std::map<std::pair<const platform::Folder*, std::filesystem::path>,
+           std::shared_ptr<const platform::Folder>>
+      files;
   std::shared_mutex replacing;
+  std::size_t replaced_sets = 0;
+  std::size_t sets_to_complete = 0;
+  std::function<void()> on_complete;
 };
 
 Tracked& tracked() {
@@ -24,39 +32,64 @@ Tracked& tracked() {
   // the clean-up has looked.
   t.replacing.lock();
   t.mutex.lock();
-  for (const std::filesystem::path& path : t.paths) static_cast<void>(platform::Remove(path));
+  for (const auto& [key, folder] : t.files) static_cast<void>(folder->Remove(key.second));
+  if (t.sets_to_complete > 0 && t.replaced_sets >= t.sets_to_complete) {
+    if (t.on_complete) t.on_complete();
+    platform::ExitNow(0);
+  }
   platform::ExitNow(exit_status);
 }
 
 }  // namespace
 
-platform::File CreateTrackedFile(const std::filesystem::path& path, std::error_code& error) {
+platform::File CreateTrackedFile(const std::shared_ptr<const platform::Folder>& folder,
+                                 const std::filesystem::path& name, unsigned mode,
+                                 std::error_code& error) {
   Tracked& t = tracked();
   const std::lock_guard lock(t.mutex);
-  platform::File file = platform::CreateNew(path, error);
-  if (!error) t.paths.insert(path);
+  platform::File file = folder->CreateNew(name, mode, error);
+  if (!error) t.files[{folder.get(), name}] = folder;
   return file;
 }
 
-std::error_code LinkTrackedFile(const platform::File& file, const std::filesystem::path& path) {
+std::error_code LinkTrackedFile(const platform::File& file,
+                                const std::shared_ptr<const platform::Folder>& folder,
+                                const std::filesystem::path& name) {
   Tracked& t = tracked();
   const std::lock_guard lock(t.mutex);
-  const std::error_code error = platform::NameUnnamed(file, path);
-  if (!error) t.paths.insert(path);
+  const std::error_code error = folder->NameUnnamed(file, name);
+  if (!error) t.files[{folder.get(), name}] = folder;
   return error;
 }
 
-void UntrackFile(const std::filesystem::path& path) {
+void UntrackFile(const platform::Folder& folder, const std::filesystem::path& name) {
   Tracked& t = tracked();
   const std::lock_guard lock(t.mutex);
-  t.paths.erase(path);
+  t.files.erase({&folder, name});
 }
 
 ReplacePhase::ReplacePhase() : lock_(tracked().replacing) {}
 
+void CountReplacedSet() {
+  Tracked& t = tracked();
+  const std::lock_guard lock(t.mutex);
+  ++t.replaced_sets;
+}
+
+void CompleteAfterReplacedSets(std::size_t sets, std::function<void()> on_complete) {
+  Tracked& t = tracked();
+  const std::lock_guard lock(t.mutex);
+  t.sets_to_complete = sets;
+  t.replaced_sets = 0;
+  t.on_complete = std::move(on_complete);
+}
+
 void InstallInterruptCleanup() {
   static std::once_flag once;
-  std::call_once(once, [] { platform::OnInterrupt(CleanUpAndExit); });
+  std::call_once(once, [] {
+    platform::IgnoreFileSizeSignal();
+    platform::OnInterrupt(CleanUpAndExit);
+  });
 }
 
 }  // namespace durvane

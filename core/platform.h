@@ -74,6 +74,8 @@ struct FileStatus {
   unsigned owner = 0;
   unsigned group = 0;
   unsigned mode = 0;
+  // How many names the file has.
+  std::uint64_t links = 1;
   // Last change of the contents and of the file's own record, in nanoseconds of the system's
   // clock: a file changed by another program differs in one of them.
   std::int64_t modified_ns = 0;
@@ -90,17 +92,78 @@ struct FileStatus {
 File OpenForReading(const std::filesystem::path& path, std::error_code& error,
                     bool follow_links = true);
 void MakeBlocking(const File& file);
-// Creates a new file for writing; fails when the name is taken.
-File CreateNew(const std::filesystem::path& path, std::error_code& error);
-// A new file in `folder` without a name (Linux's O_TMPFILE), or a closed File where the file
-// system or the system cannot make one and name it later.
-File CreateUnnamed(const std::filesystem::path& folder);
-// Gives a file made by CreateUnnamed the name `path`.
-std::error_code NameUnnamed(const File& file, const std::filesystem::path& path);
-
 FileStatus Status(const File& file, std::error_code& error);
 // The status of the file `path` names; kind kMissing, and no error, when there is none.
 FileStatus PathStatus(const std::filesystem::path& path, bool follow_links, std::error_code& error);
+
+// Permission bits of a folder that let other users plant files in it.
+inline constexpr unsigned kStickyBit = 01000;
+inline constexpr unsigned kWritableByOthers = 0002;
+// Whether files have an owner and permission bits the library can read (POSIX), or not
+// (Windows: FileStatus's owner, group and mode are 0 there).
+#ifdef _WIN32
+inline constexpr bool kFilesHaveOwners = false;
+#else
+inline constexpr bool kFilesHaveOwners = true;
+#endif
+// The user this process acts for (its effective user ID); 0 where files have no owners.
+unsigned CurrentUser();
+
+// A folder held open, whose files are named by single names (no folder separator). An
+// operation on a name never follows a symbolic link at that name, and acts in this folder even
+// when the path it was opened by comes to name another one: POSIX does this with the *at calls
+// on the folder's descriptor; Windows, which has no such calls, joins the folder's path and
+// the name.
+class Folder {
+ public:
+  Folder() = default;
+  // Opens the folder `path` names, following links to it. Fails when it is not a folder.
+  static Folder Open(const std::filesystem::path& path, std::error_code& error);
+
+  bool is_open() const { return handle_.is_open(); }
+  const std::filesystem::path& path() const { return path_; }
+  // The folder's own status.
+  FileStatus Status(std::error_code& error) const;
+  // The status of the entry `name` itself, a link not followed; kind kMissing, and no error,
+  // when there is none.
+  FileStatus StatusOf(const std::filesystem::path& name, std::error_code& error) const;
+  // Opens `name` for reading, refusing a link and not waiting on a FIFO or a device.
+  File OpenForReading(const std::filesystem::path& name, std::error_code& error) const;
+  // Creates `name` for writing with permission bits `mode` (less the process's umask); fails
+  // when the name is taken, by a link too.
+  File CreateNew(const std::filesystem::path& name, unsigned mode, std::error_code& error) const;
+  // A new file here without a name (Linux's O_TMPFILE), or a closed File where the file system
+  // or the system cannot make one and name it later.
+  File CreateUnnamed(unsigned mode) const;
+  // Gives a file made by CreateUnnamed the name `name`.
+  std::error_code NameUnnamed(const File& file, const std::filesystem::path& name) const;
+  // Renames `from` over `to`, replacing any file there, atomically where the system can.
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) const;
+  // Makes `link` a second name of the file `existing`.
+  std::error_code HardLink(const std::filesystem::path& existing,
+                           const std::filesystem::path& link) const;
+  std::error_code Remove(const std::filesystem::path& name) const;
+  // Waits until the bytes of the closed file `name` are on disk.
+  std::error_code FlushFile(const std::filesystem::path& name) const;
+  // Flushes the folder's entries (new names, renames) to disk, where the system can.
+  void Flush() const;
+  // What the symbolic link `name` holds.
+  std::filesystem::path ReadLink(const std::filesystem::path& name, std::error_code& error) const;
+  // The names of the folder's entries.
+  std::vector<std::filesystem::path> Names(std::error_code& error) const;
+
+ private:
+  File handle_;
+  std::filesystem::path path_;
+};
+
+// Test seam: the operations whose order keeps a set of files whole, reported as they start.
+enum class Operation : std::uint8_t { kFlushFile, kRename };
+using OperationObserver = std::function<void(Operation, const std::filesystem::path& name)>;
+// Sets the observer (none: an empty function). Not for concurrent use with running writes.
+void SetOperationObserver(OperationObserver observer);
+// Reports an operation to the observer; called by the implementations.
+void NotifyOperation(Operation operation, const std::filesystem::path& name);
 
 // Reads once at `offset`: fewer bytes than asked only at the end of the file (0 there).
 std::size_t ReadAt(const File& file, std::uint64_t offset, std::span<std::byte> buffer,
@@ -114,19 +177,9 @@ std::error_code Reserve(const File& file, std::uint64_t size);
 void StartWriteBack(const File& file, std::uint64_t offset, std::uint64_t size);
 // Waits until the file's bytes are on disk.
 std::error_code Flush(const File& file);
-// Waits until the bytes of the closed file `path` are on disk.
-std::error_code FlushPath(const std::filesystem::path& path);
-// Flushes a folder's entries (new names, renames) to disk, where the system can.
-void FlushFolder(const std::filesystem::path& folder);
 // Gives a file the owner, group and mode of the one it replaces (see StagedFile::Close);
 // nothing on systems without them.
 std::error_code KeepOwnerAndMode(const File& file, unsigned owner, unsigned group, unsigned mode);
-
-// Renames `from` over `to`, replacing any file there, atomically where the system can.
-std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to);
-// Makes `link` a second name of the file `existing`.
-std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link);
-std::error_code Remove(const std::filesystem::path& path);
 
 // An exclusive lock on one file or folder among processes, held until destroyed. It does not
 // keep the file open: Windows renames nothing over an open file. TryLock fails with
@@ -164,6 +217,13 @@ std::uint64_t ProcessId();
 // The program's arguments (less its name) in UTF-8, whatever the system's code page; on
 // Windows also makes the console show UTF-8 output as such.
 std::vector<std::string> Arguments(int argc, char** argv);
+
+// Makes standard output take bytes as they are (Windows translates line ends otherwise).
+void MakeStandardOutputBinary();
+
+// Makes a write past the process's file size limit fail with an error rather than end the
+// process (SIGXFSZ on POSIX), so that it is reported and cleaned up like a full disk.
+void IgnoreFileSizeSignal();
 
 // Calls `handler` on an ordinary thread, never in a signal handler, when the user interrupts
 // the program (Ctrl-C; SIGINT and SIGTERM on POSIX), with the status the process should exit

@@ -1,5 +1,7 @@
 // The platform layer on Linux and other POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -57,6 +59,7 @@ FileStatus FromStat(const struct stat& st) {
           st.st_uid,
           st.st_gid,
           st.st_mode & 07777u,
+          static_cast<std::uint64_t>(st.st_nlink),
           Nanoseconds(st.st_mtim),
           Nanoseconds(st.st_ctim)};
 }
@@ -81,27 +84,6 @@ File OpenForReading(const std::filesystem::path& path, std::error_code& error, b
 void MakeBlocking(const File& file) {
   const int flags = ::fcntl(Fd(file), F_GETFL);
   if (flags >= 0) ::fcntl(Fd(file), F_SETFL, flags & ~O_NONBLOCK);
-}
-
-File CreateNew(const std::filesystem::path& path, std::error_code& error) {
-  return Opened(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666), error);
-}
-
-File CreateUnnamed(const std::filesystem::path& folder) {
-  // The file is named later through its entry under /proc.
-  static const bool proc_mounted = ::access("/proc/self/fd", X_OK) == 0;
-  if (!proc_mounted) return File();
-  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  return fd < 0 ? File() : File(fd);
-}
-
-std::error_code NameUnnamed(const File& file, const std::filesystem::path& path) {
-  // linkat with AT_EMPTY_PATH needs a privilege; the descriptor's entry under /proc does not.
-  const std::string proc_entry = "/proc/self/fd/" + std::to_string(Fd(file));
-  if (::linkat(AT_FDCWD, proc_entry.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-    return LastError();
-  }
-  return {};
 }
 
 FileStatus Status(const File& file, std::error_code& error) {
@@ -175,22 +157,6 @@ std::error_code Flush(const File& file) {
   return ::fsync(Fd(file)) == 0 ? std::error_code() : LastError();
 }
 
-std::error_code FlushPath(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return LastError();
-  const std::error_code result = ::fsync(fd) == 0 ? std::error_code() : LastError();
-  ::close(fd);
-  return result;
-}
-
-void FlushFolder(const std::filesystem::path& folder) {
-  // Some file systems cannot flush a folder, and say so; the files themselves are flushed.
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 std::error_code KeepOwnerAndMode(const File& file, unsigned owner, unsigned group, unsigned mode) {
   // Owner first, mode last: a change of owner clears the set-user-ID and set-group-ID bits,
   // and so does a write by a user who may not set them. Those bits are kept only with the
@@ -204,16 +170,128 @@ std::error_code KeepOwnerAndMode(const File& file, unsigned owner, unsigned grou
   return ::fchmod(Fd(file), kept) == 0 ? std::error_code() : LastError();
 }
 
-std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0 ? std::error_code() : LastError();
+unsigned CurrentUser() {
+  return ::geteuid();
 }
 
-std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
-  return ::link(existing.c_str(), link.c_str()) == 0 ? std::error_code() : LastError();
+Folder Folder::Open(const std::filesystem::path& path, std::error_code& error) {
+  Folder folder;
+  folder.handle_ =
+      Opened(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), error);
+  if (!error) folder.path_ = path;
+  return folder;
 }
 
-std::error_code Remove(const std::filesystem::path& path) {
-  return ::unlink(path.c_str()) == 0 ? std::error_code() : LastError();
+FileStatus Folder::Status(std::error_code& error) const {
+  return platform::Status(handle_, error);
+}
+
+FileStatus Folder::StatusOf(const std::filesystem::path& name, std::error_code& error) const {
+  struct stat st {};
+  error.clear();
+  if (::fstatat(Fd(handle_), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) error = LastError();
+    return {};
+  }
+  return FromStat(st);
+}
+
+File Folder::OpenForReading(const std::filesystem::path& name, std::error_code& error) const {
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW;
+  return Opened(::openat(Fd(handle_), name.c_str(), flags), error);
+}
+
+File Folder::CreateNew(const std::filesystem::path& name, unsigned mode,
+                       std::error_code& error) const {
+  // O_EXCL fails on any entry of that name, a link included.
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  return Opened(::openat(Fd(handle_), name.c_str(), flags, static_cast<mode_t>(mode)), error);
+}
+
+File Folder::CreateUnnamed(unsigned mode) const {
+  // The file is named later through its entry under /proc.
+  static const bool proc_mounted = ::access("/proc/self/fd", X_OK) == 0;
+  if (!proc_mounted) return File();
+  const int fd =
+      ::openat(Fd(handle_), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, static_cast<mode_t>(mode));
+  return fd < 0 ? File() : File(fd);
+}
+
+std::error_code Folder::NameUnnamed(const File& file, const std::filesystem::path& name) const {
+  // linkat with AT_EMPTY_PATH needs a privilege; the descriptor's entry under /proc does not.
+  const std::string proc_entry = "/proc/self/fd/" + std::to_string(Fd(file));
+  if (::linkat(AT_FDCWD, proc_entry.c_str(), Fd(handle_), name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    return LastError();
+  }
+  return {};
+}
+
+std::error_code Folder::Rename(const std::filesystem::path& from,
+                               const std::filesystem::path& to) const {
+  NotifyOperation(Operation::kRename, to);
+  return ::renameat(Fd(handle_), from.c_str(), Fd(handle_), to.c_str()) == 0 ? std::error_code()
+                                                                             : LastError();
+}
+
+std::error_code Folder::HardLink(const std::filesystem::path& existing,
+                                 const std::filesystem::path& link) const {
+  // No AT_SYMLINK_FOLLOW: a link at `existing` is linked itself, never the file it names.
+  return ::linkat(Fd(handle_), existing.c_str(), Fd(handle_), link.c_str(), 0) == 0
+             ? std::error_code()
+             : LastError();
+}
+
+std::error_code Folder::Remove(const std::filesystem::path& name) const {
+  return ::unlinkat(Fd(handle_), name.c_str(), 0) == 0 ? std::error_code() : LastError();
+}
+
+std::error_code Folder::FlushFile(const std::filesystem::path& name) const {
+  NotifyOperation(Operation::kFlushFile, name);
+  const int fd = ::openat(Fd(handle_), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  const std::error_code result = ::fsync(fd) == 0 ? std::error_code() : LastError();
+  ::close(fd);
+  return result;
+}
+
+void Folder::Flush() const {
+  // Some file systems cannot flush a folder, and say so; the files themselves are flushed.
+  ::fsync(Fd(handle_));
+}
+
+std::filesystem::path Folder::ReadLink(const std::filesystem::path& name,
+                                       std::error_code& error) const {
+  std::string target(PATH_MAX, '\0');
+  const ssize_t n = ::readlinkat(Fd(handle_), name.c_str(), target.data(), target.size());
+  if (n < 0) {
+    error = LastError();
+    return {};
+  }
+  error.clear();
+  target.resize(static_cast<std::size_t>(n));
+  return target;
+}
+
+std::vector<std::filesystem::path> Folder::Names(std::error_code& error) const {
+  std::vector<std::filesystem::path> names;
+  // fdopendir takes over the descriptor it is given: a second one, so that the folder stays
+  // open, read from its start.
+  const int fd = ::openat(Fd(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+  if (dir == nullptr) {
+    error = LastError();
+    if (fd >= 0) ::close(fd);
+    return names;
+  }
+  error.clear();
+  errno = 0;
+  while (const struct dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(std::string(name));
+  }
+  if (errno != 0) error = LastError();
+  ::closedir(dir);
+  return names;
 }
 
 FileLock::FileLock(FileLock&& other) noexcept : native_(std::exchange(other.native_, -1)) {}
@@ -273,6 +351,12 @@ std::uint64_t ProcessId() {
 std::vector<std::string> Arguments(int argc, char** argv) {
   if (argc < 1) return {};
   return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void MakeStandardOutputBinary() {}
+
+void IgnoreFileSizeSignal() {
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void OnInterrupt(std::function<void(int exit_status)> handler) {

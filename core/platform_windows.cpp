@@ -6,10 +6,13 @@
 #endif
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <malloc.h>
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -120,21 +123,6 @@ File OpenForReading(const std::filesystem::path& path, std::error_code& error, b
 
 void MakeBlocking(const File&) {}
 
-File CreateNew(const std::filesystem::path& path, std::error_code& error) {
-  return Opened(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
-                error);
-}
-
-File CreateUnnamed(const std::filesystem::path&) {
-  // Windows cannot give a name to a file created without one.
-  return File();
-}
-
-std::error_code NameUnnamed(const File&, const std::filesystem::path&) {
-  return std::make_error_code(std::errc::not_supported);
-}
-
 FileStatus Status(const File& file, std::error_code& error) {
   error.clear();
   FileStatus status;
@@ -163,6 +151,7 @@ FileStatus Status(const File& file, std::error_code& error) {
   status.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   status.device = info.dwVolumeSerialNumber;
   status.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  status.links = info.nNumberOfLinks;
   status.modified_ns = Nanoseconds(times.LastWriteTime);
   status.changed_ns = Nanoseconds(times.ChangeTime);
   return status;
@@ -223,23 +212,12 @@ std::error_code Flush(const File& file) {
   return ::FlushFileBuffers(Handle(file)) ? std::error_code() : LastError();
 }
 
-std::error_code FlushPath(const std::filesystem::path& path) {
-  // Flushing needs a handle that may write.
-  const File file(
-      reinterpret_cast<File::Native>(::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
-  if (!file.is_open()) return LastError();
-  return Flush(file);
-}
-
-void FlushFolder(const std::filesystem::path&) {
-  // NTFS logs its folder entries; renames are asked to reach the disk with MOVEFILE_WRITE_THROUGH.
-}
-
 std::error_code KeepOwnerAndMode(const File&, unsigned, unsigned, unsigned) {
   // A new file takes the permissions its folder gives, as files written in place do there.
   return {};
 }
+
+namespace {
 
 // Renames within one folder with POSIX semantics (Windows 10 1809 and later): the name is
 // taken over even while another handle, one opened with FILE_SHARE_DELETE, holds the old file
@@ -266,20 +244,115 @@ bool RenameOverOpenFile(const std::filesystem::path& from, const std::filesystem
                                       static_cast<DWORD>(info.size()));
 }
 
-std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::error_code RenamePath(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (RenameOverOpenFile(from, to)) return {};
   return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? std::error_code()
              : LastError();
 }
 
-std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
-  return ::CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) ? std::error_code()
-                                                                    : LastError();
+}  // namespace
+
+unsigned CurrentUser() {
+  return 0;
 }
 
-std::error_code Remove(const std::filesystem::path& path) {
-  return ::DeleteFileW(path.c_str()) ? std::error_code() : LastError();
+Folder Folder::Open(const std::filesystem::path& path, std::error_code& error) {
+  Folder folder;
+  const std::filesystem::path at = path.empty() ? std::filesystem::path(".") : path;
+  folder.handle_ = platform::OpenForReading(at, error);
+  if (error) return folder;
+  if (folder.Status(error).kind != FileKind::kDirectory && !error) {
+    error = std::make_error_code(std::errc::not_a_directory);
+  }
+  if (error) {
+    folder.handle_ = File();
+    return folder;
+  }
+  folder.path_ = at;
+  return folder;
+}
+
+FileStatus Folder::Status(std::error_code& error) const {
+  return platform::Status(handle_, error);
+}
+
+FileStatus Folder::StatusOf(const std::filesystem::path& name, std::error_code& error) const {
+  return PathStatus(path_ / name, false, error);
+}
+
+File Folder::OpenForReading(const std::filesystem::path& name, std::error_code& error) const {
+  File file = platform::OpenForReading(path_ / name, error, false);
+  if (error) return file;
+  // The reparse flag opened a link itself: refused, as O_NOFOLLOW refuses one.
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (::GetFileInformationByHandleEx(Handle(file), FileAttributeTagInfo, &tag, sizeof tag) &&
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return File();
+  }
+  return file;
+}
+
+File Folder::CreateNew(const std::filesystem::path& name, unsigned, std::error_code& error) const {
+  // CREATE_NEW fails on any entry of that name, a link included.
+  return Opened(::CreateFileW((path_ / name).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
+                error);
+}
+
+File Folder::CreateUnnamed(unsigned) const {
+  // Windows cannot give a name to a file created without one.
+  return File();
+}
+
+std::error_code Folder::NameUnnamed(const File&, const std::filesystem::path&) const {
+  return std::make_error_code(std::errc::not_supported);
+}
+
+std::error_code Folder::Rename(const std::filesystem::path& from,
+                               const std::filesystem::path& to) const {
+  NotifyOperation(Operation::kRename, to);
+  return RenamePath(path_ / from, path_ / to);
+}
+
+std::error_code Folder::HardLink(const std::filesystem::path& existing,
+                                 const std::filesystem::path& link) const {
+  return ::CreateHardLinkW((path_ / link).c_str(), (path_ / existing).c_str(), nullptr)
+             ? std::error_code()
+             : LastError();
+}
+
+std::error_code Folder::Remove(const std::filesystem::path& name) const {
+  return ::DeleteFileW((path_ / name).c_str()) ? std::error_code() : LastError();
+}
+
+std::error_code Folder::FlushFile(const std::filesystem::path& name) const {
+  NotifyOperation(Operation::kFlushFile, name);
+  // Flushing needs a handle that may write.
+  const File file(reinterpret_cast<File::Native>(
+      ::CreateFileW((path_ / name).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+  if (!file.is_open()) return LastError();
+  return Flush(file);
+}
+
+void Folder::Flush() const {
+  // NTFS logs its folder entries; renames are asked to reach the disk with MOVEFILE_WRITE_THROUGH.
+}
+
+std::filesystem::path Folder::ReadLink(const std::filesystem::path& name,
+                                       std::error_code& error) const {
+  return std::filesystem::read_symlink(path_ / name, error);
+}
+
+std::vector<std::filesystem::path> Folder::Names(std::error_code& error) const {
+  std::vector<std::filesystem::path> names;
+  for (std::filesystem::directory_iterator it(path_, error);
+       !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+    names.push_back(it->path().filename());
+  }
+  return names;
 }
 
 // A lock is a named mutex whose name is the file's identity (volume and file index): it holds
@@ -385,6 +458,13 @@ std::vector<std::string> Arguments(int, char**) {
   ::SetConsoleOutputCP(CP_UTF8);
   return args;
 }
+
+void MakeStandardOutputBinary() {
+  std::fflush(stdout);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+}
+
+void IgnoreFileSizeSignal() {}
 
 void OnInterrupt(std::function<void(int exit_status)> handler) {
   // The system calls console handlers on a thread of their own.

@@ -145,7 +145,10 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
                           const LockWait& lock_wait) {
   const WriterLock lock = AboutFile(first, "", [&] { return WriterLock(first, lock_wait); });
   // A killed merge into `first` is undone before `first` is read, not after.
-  AboutFile(first, "", [&] { RemoveStaleTemporaries(first.parent_path()); });
+  std::vector<std::string> sweep_warnings;
+  AboutFile(first, "", [&] {
+    sweep_warnings = RemoveStaleTemporaries(OutputTarget(first).parent_path()).warnings;
+  });
   // Every file is read piece by piece through small buffers, so that no file is ever held
   // whole in memory: first their layouts are walked (which reads the section headers and the
   // FF02 records), then their records are copied into the merged file. Each step handles the
@@ -208,7 +211,8 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   });
 
   MergeResult result;
-  result.warnings = plan.warnings;
+  result.warnings = std::move(sweep_warnings);
+  result.warnings.insert(result.warnings.end(), plan.warnings.begin(), plan.warnings.end());
   result.index_shifts.assign(plan.shifts.begin() + 1, plan.shifts.end());
   result.index_shift = result.index_shifts.empty() ? 0 : result.index_shifts.front();
   result.polygon_count = plan.polygon_count;

@@ -181,6 +181,7 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
     if (progress) progress(ConversionStage::kBuilt);
     StageBitmaps(textures, files, result);
     files.Commit();
+    result.warnings.insert(result.warnings.end(), files.warnings().begin(), files.warnings().end());
   } catch (...) {
     if (result.created_output_folder) {
       std::error_code ignored;

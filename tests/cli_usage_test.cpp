@@ -114,5 +114,36 @@ TEST(CliUsage, OneRuleForEveryCommand) {
   EXPECT_EQ(ReadBytes(dir / "first.prj"), BuildPrjFile(prj));
 }
 
+// Where the output goes: a picture on standard output with "-o -"; output that cannot be
+// written (a full disk behind stdout, a file size limit) is a failure with one message and
+// leaves no file behind.
+TEST(CliUsage, OutputThatCannotBeWrittenFailsWithOneMessage) {
+  TempDir dir;
+  WriteBytes(dir / "sample.opt", SampleModel().bytes);
+  const std::string durvane = kDurvane, opt = (dir / "sample.opt").string();
+  struct Case {
+    const char* name;
+    std::string shell;  // run by /bin/sh
+    int exit_status;
+    std::string out_start, error;
+  };
+  const Case cases[] = {
+      {"picture to standard output", durvane + " render -o - " + opt, 0, "\x89PNG", ""},
+      {"standard output on a full disk", durvane + " info " + opt + " > /dev/full", 1, "",
+       "durvane: error: cannot write to standard output: No space left on device\n"},
+      {"a file size limit",
+       "ulimit -f 1; " + durvane + " render -o " + dir.path().string() + "/big.png " + opt, 1, "",
+       "File too large"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult r = RunProcess("/bin/sh", {"-c", c.shell});
+    EXPECT_EQ(r.exit_status, c.exit_status) << r.err;
+    EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start);
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    EXPECT_EQ(ListTree(dir.path()), std::vector<std::string>{"sample.opt"});
+  }
+}
+
 }  // namespace
 }  // namespace durvane

@@ -58,7 +58,7 @@ TEST(KilledConversion, OldFilesStayWholeAndTheNextRunRemovesTheLeftover) {
     } else {
       ASSERT_EQ(left.size(), 3u);
       EXPECT_EQ(left[0].rfind(kRunLogPrefix, 0), 0u) << left[0];
-      EXPECT_EQ(left[1].rfind(".sample.prj" + std::string(kTemporarySuffix), 0), 0u) << left[1];
+      EXPECT_EQ(left[1].rfind(kTemporaryPrefix, 0), 0u) << left[1];
       EXPECT_EQ(std::filesystem::file_size(tmp / "qel" / "sample" / left[1]), kKilledAfter);
     }
 
@@ -73,7 +73,7 @@ TEST(KilledConversion, OldFilesStayWholeAndTheNextRunRemovesTheLeftover) {
 
 TEST(StaleTemporaries, MissingFolderIsNoError) {
   TempDir tmp;
-  EXPECT_EQ(RemoveStaleTemporaries(tmp / "missing"), 0u);
+  EXPECT_EQ(RemoveStaleTemporaries(tmp / "missing").removed, 0u);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "core/error.h"
 #include "core/file_io.h"
@@ -101,13 +103,39 @@ TEST_F(MergeFault, KilledWhileWritingKeepsTheOldFileAndTheNextMergeRemovesTheLef
   const std::vector<std::string> left = ListTree(dir_.path());
   ASSERT_EQ(left.size(), 4u);
   EXPECT_EQ(left[0].rfind(kRunLogPrefix, 0), 0u) << left[0];
-  EXPECT_EQ(left[1].rfind(".first.prj" + std::string(kTemporarySuffix), 0), 0u) << left[1];
+  EXPECT_EQ(left[1].rfind(kTemporaryPrefix, 0), 0u) << left[1];
   EXPECT_LE(std::filesystem::file_size(dir_ / left[1]), kSmallFileLimit);
 
   EXPECT_EQ(Merge(), "ok");
   EXPECT_EQ(ListTree(dir_.path()), (std::vector<std::string>{"first.prj", "second.prj"}));
   EXPECT_EQ(ReadBytes(first_), Merged());
   EXPECT_EQ(ReadBytes(second_), second_bytes_);
+}
+
+// Another program changes a file while the merge reads it: the merge is refused, and the
+// file keeps what the other program wrote.
+TEST_F(MergeFault, AFileChangedDuringTheMergeIsRefused) {
+  struct ObserverReset {
+    ~ObserverReset() { SetCommitStepObserver({}); }
+  } reset;
+  for (const bool change_first : {true, false}) {
+    SCOPED_TRACE(change_first ? "FIRST changed" : "SECOND changed");
+    const auto changed = change_first ? first_ : second_;
+    std::vector<std::byte> edited = ReadBytes(changed);
+    edited.back() = std::byte{0x5a};
+    SetCommitStepObserver([&](CommitStep at, std::size_t) {
+      if (at != CommitStep::kOpened) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later modification time
+      WriteBytes(changed, edited);
+    });
+    const std::string outcome = Merge();
+    SetCommitStepObserver({});
+    EXPECT_NE(outcome.find("changed"), std::string::npos) << outcome;
+    EXPECT_EQ(ReadBytes(changed), edited);
+    EXPECT_EQ(ReadBytes(change_first ? second_ : first_),
+              change_first ? second_bytes_ : first_bytes_);
+    WriteBytes(changed, change_first ? first_bytes_ : second_bytes_);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The rules for file names that come from input files, on this system and on Windows.
 #include "core/file_names.h"
 
+#include "core/run_log.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace durvane {
 namespace {
@@ -27,6 +30,22 @@ TEST(FileNames, WindowsRefusesDeviceNamesAndNamesEndingInADotOrASpace) {
     EXPECT_EQ(WindowsRefusesName(c.name), c.refused);
     // Here the rules hold only on Windows; the bytes themselves are fine everywhere.
     EXPECT_EQ(IsSafeFileName(c.name), !(kWindowsNames && c.refused));
+  }
+}
+
+// Names that would leave the output folder or name no file at all, from a texture's name or
+// from a run log.
+TEST(FileNames, NamesThatAreNotOneFileOfTheFolderAreRefused) {
+  for (const std::string& name :
+       std::vector<std::string>{"", ".", "..", "a/b", "/abs", std::string("a\0b", 3)}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(IsSafeFileName(name));
+    EXPECT_FALSE(IsSingleName(name));
+  }
+  for (const std::string name : {"...", ".hidden", "a..b", "sample.prj"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(IsSafeFileName(name));
+    EXPECT_TRUE(IsSingleName(name));
   }
 }
 

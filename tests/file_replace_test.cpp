@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <stdexcept>
@@ -112,7 +113,7 @@ TEST(ReplaceKillPoints, AFailedRenameLeavesNoTemporaryFile) {
     if (at != CommitStep::kReplace || n != 1) return;
     for (const auto& e : std::filesystem::directory_iterator(folder.output)) {
       const std::string name = e.path().filename().string();
-      if (name.find(kTemporarySuffix) != std::string::npos && name.ends_with("-1")) {
+      if (name.find(kTemporaryPrefix) != std::string::npos && name.ends_with("-1")) {
         std::filesystem::remove(e.path());
       }
     }
@@ -206,6 +207,72 @@ TEST(Interrupts, RemoveTheRunsTemporaryFilesAndExitWithTheSignalsStatus) {
     EXPECT_EQ(outcome.exit_code, c.status);
     EXPECT_EQ(ReadTree(folder.output), before);
   }
+}
+
+// An interrupt that comes once the merge has replaced FIRST reports the merge as done (status
+// 0), since running it again would merge SECOND twice.
+TEST(Interrupts, AfterTheReplacementTheRunSaysItIsCompleteAndSucceeds) {
+  const ObserverReset reset;
+  const ConversionFolder folder;
+  const auto prj = folder.output / "sample.prj";
+  const auto second = folder.tmp / "second.prj";
+  const auto said = folder.tmp / "said";
+  WriteBytes(prj, ConvertToPrj(SampleModel()));
+  WriteBytes(second, ConvertToPrj(SampleModel()));
+  const auto outcome = RunInChild({}, [&] {
+    InstallInterruptCleanup();
+    CompleteAfterReplacedSets(1, [&] { WriteBytes(said, TextBytes("complete")); });
+    SetCommitStepObserver([&](CommitStep at, std::size_t n) {
+      if (at == CommitStep::kReplace && n == 2) ::kill(::getpid(), SIGINT);
+    });
+    merge::MergePrj(prj, second);
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    return std::string("not interrupted");
+  });
+  EXPECT_TRUE(outcome.exited) << outcome.report;
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(ReadBytes(said), TextBytes("complete"));
+  EXPECT_GT(ReadBytes(prj).size(), ConvertToPrj(SampleModel()).size());
+}
+
+// One destination staged twice in a set: a failure after both renames puts back the file it
+// had before the set, not the set's first version of it.
+TEST(ReplaceKillPoints, AFailureUndoesADestinationNamedTwiceNewestFirst) {
+  const ObserverReset reset;
+  TempDir tmp;
+  const auto file = tmp / "twice.prj";
+  WriteBytes(file, TextBytes("before"));
+  SetCommitStepObserver([](CommitStep at, std::size_t n) {
+    if (at == CommitStep::kReplace && n == 2) throw Error("planted failure");
+  });
+  StagedFiles files;
+  for (const char* text : {"one", "two"}) {
+    const std::vector<std::byte> bytes = TextBytes(text);
+    const std::span<const std::byte> pieces[] = {bytes};
+    files.Stage(file, pieces);
+  }
+  EXPECT_THROW(files.Commit(), Error);
+  EXPECT_EQ(ReadBytes(file), TextBytes("before"));
+}
+
+// Every staged file reaches the disk before the first of them replaces its destination.
+TEST(ReplaceOrder, EveryFileIsFlushedBeforeAnyRename) {
+  struct OperationsReset {
+    ~OperationsReset() { platform::SetOperationObserver({}); }
+  } reset;
+  const ConversionFolder folder;
+  std::vector<platform::Operation> seen;
+  platform::SetOperationObserver([&](platform::Operation operation, const std::filesystem::path&) {
+    seen.push_back(operation);
+  });
+  folder.Convert();
+  platform::SetOperationObserver({});
+  const auto first_rename = std::find(seen.begin(), seen.end(), platform::Operation::kRename);
+  ASSERT_NE(first_rename, seen.end());
+  EXPECT_EQ(static_cast<std::size_t>(
+                std::count(seen.begin(), first_rename, platform::Operation::kFlushFile)),
+            folder.FileCount());
+  EXPECT_EQ(std::find(first_rename, seen.end(), platform::Operation::kFlushFile), seen.end());
 }
 
 // Every file a run writes follows a symbolic link at its name: the link stays and the file it

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -43,6 +45,37 @@ TEST(WriterLock, ASecondLockerWaitsOrIsRefusedAndTheLockedFileCanBeReplaced) {
     locked = true;
   }).join();
   EXPECT_TRUE(locked);
+}
+
+// A run that waited while the holder replaced the file locks the new file, not the one it
+// waited on: a third run must then be refused, or two runs would write the file at once.
+TEST(WriterLock, AWaiterLocksTheFileThatReplacedTheOneItWaitedFor) {
+  const fixture::TempDir dir;
+  const auto file = dir / "base.prj";
+  fixture::WriteBytes(file, fixture::TextBytes("old"));
+  std::optional<WriterLock> first(std::in_place, file, LockWait{.wait = false});
+  std::promise<void> waiting, locked, release;
+  std::thread second([&] {
+    const WriterLock waiter(
+        file, LockWait{.wait = true, .on_wait = [&](const auto&) { waiting.set_value(); }});
+    locked.set_value();
+    release.get_future().wait();
+  });
+  waiting.get_future().wait();
+  const std::vector<std::byte> fresh = fixture::TextBytes("new");
+  const std::span<const std::byte> pieces[] = {fresh};
+  WriteFileAtomically(file, pieces);
+  first.reset();
+  locked.get_future().wait();
+  std::string refused;
+  try {
+    const WriterLock third(file, LockWait{.wait = false});
+  } catch (const Error& e) {
+    refused = e.what();
+  }
+  release.set_value();
+  second.join();
+  EXPECT_NE(refused.find("another durvane run is writing it"), std::string::npos) << refused;
 }
 
 }  // namespace

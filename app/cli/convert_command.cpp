@@ -5,6 +5,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
 #include "prj/batch_conversion.h"
@@ -119,6 +120,14 @@ int RunConvertCommand(const std::vector<std::string>& args, Streams io) {
   }
   // Said at once, not held back with the file's other messages.
   settings.options.lock_wait = WaitSayingSo(settings.wait, io);
+  // Once every file's output is in place the run is done: an interrupt after that must not
+  // report a failure.
+  std::vector<std::filesystem::path> distinct = settings.files;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  CompleteAfterReplacedSets(distinct.size(), [&err = io.err] {
+    err << "durvane: interrupted, but every file was already converted\n" << std::flush;
+  });
   PrintingObserver printer(settings.files, io);
   return ConvertFiles(settings.files, settings.options, printer) ? kExitOk : kExitFailed;
 }

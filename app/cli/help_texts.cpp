@@ -34,7 +34,9 @@ constexpr OptionHelp kRenderOptions[] = {
     {"--pitch D", "raise the camera D degrees"},
     {"--size WxH", "the picture's size in pixels (default 512x512)"},
     {"--flat", "draw every polygon in one colour, without its bitmap"},
-    {"-o OUT.png", "where to write the picture (default: <name>.png in the current folder)"}};
+    {"-o OUT.png",
+     "where to write the picture (default: <name>.png in the current folder); - writes it to "
+     "standard output"}};
 
 constexpr CommandHelp kCommands[] = {
     {.name = "convert",

@@ -1,7 +1,9 @@
 // durvane: converts OPT models to PRJ files, merges PRJ files and explains both.
+#include <cerrno>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "app/cli/commands.h"
@@ -52,12 +54,9 @@ int RunHelp(const std::vector<std::string>& args, Streams io) {
   return kExitOk;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Runs the command line; main then checks that what it printed reached its streams.
+int Run(int argc, char** argv) {
   using namespace durvane::cli;
-  // Ctrl-C and SIGTERM remove this run's temporary files before it ends (status 130, 143).
-  durvane::InstallInterruptCleanup();
   const Streams io{std::cout, std::cerr};
   std::vector<std::string> args = durvane::platform::Arguments(argc, argv);
   if (args.empty()) {
@@ -87,4 +86,25 @@ int main(int argc, char** argv) {
   PrintUsageError(io, "unknown command '" + name + "'");
   std::cerr << MainUsage();
   return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace durvane::cli;
+  // Ctrl-C and SIGTERM remove this run's temporary files before it ends (status 130, 143).
+  durvane::InstallInterruptCleanup();
+  int status = Run(argc, argv);
+  // Output that did not reach its reader (a full disk, a closed pipe) is a failure, as it is
+  // for every standard tool: exit 1 with one message, where a message can still go.
+  errno = 0;
+  if (!std::cout.flush()) {
+    const int error = errno;
+    std::cerr << "durvane: error: cannot write to standard output"
+              << (error != 0 ? ": " + std::generic_category().message(error) : std::string())
+              << "\n";
+    status = kExitFailed;
+  }
+  if (!std::cerr.flush()) status = kExitFailed;
+  return status;
 }

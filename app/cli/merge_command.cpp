@@ -8,6 +8,7 @@
 #include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
 #include "core/error.h"
+#include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
 #include "merge/merge_run.h"
@@ -49,6 +50,13 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
       return kExitFailed;
     }
   }
+  // Once FIRST is replaced the merge is done: an interrupt after that must not report a
+  // failure, which would invite merging the same files again.
+  CompleteAfterReplacedSets(1, [&err = io.err, &first] {
+    err << ("durvane: interrupted, but the merge into '" + PrintableText(first) +
+            "' was already complete\n")
+        << std::flush;
+  });
   try {
     const merge::MergeResult result = merge::MergePrjFiles(platform::PathFromBytes(first), others,
                                                            durability, WaitSayingSo(wait, io));

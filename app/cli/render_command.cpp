@@ -10,6 +10,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
 #include "core/file_io.h"
+#include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
 #include "render/model_files.h"
@@ -111,8 +112,22 @@ int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
     const render::Rendering rendering = render::Render(model, options);
     for (const std::string& w : rendering.warnings) PrintFileWarning(io, file, w);
     const std::vector<std::byte> png = render::EncodePng(rendering.image);
+    CompleteAfterReplacedSets(1, [&err = io.err, destination] {
+      err << ("durvane: interrupted, but '" + PrintableText(platform::PathBytes(destination)) +
+              "' was already written\n")
+          << std::flush;
+    });
+    if (output && *output == "-") {
+      platform::MakeStandardOutputBinary();
+      // The picture itself on standard output, as image tools do; nothing else goes there.
+      io.out.write(reinterpret_cast<const char*>(png.data()),
+                   static_cast<std::streamsize>(png.size()));
+      return kExitOk;
+    }
     const std::span<const std::byte> pieces[] = {png};
-    WriteFileAtomically(destination, pieces);
+    for (const std::string& w : WriteFileAtomically(destination, pieces)) {
+      PrintFileWarning(io, file, w);
+    }
     io.out << "wrote " << PrintableText(platform::PathBytes(destination)) << "\n";
     return kExitOk;
   } catch (const std::bad_alloc&) {
