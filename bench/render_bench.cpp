@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "prj/conversion_run.h"
-#include "render/model_files.h"
+#include "usecases/conversion_run.h"
+#include "usecases/model_files.h"
 #include "render/renderer.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"

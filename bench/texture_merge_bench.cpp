@@ -10,7 +10,7 @@
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
 #include "opt/texture_export.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/workload_model.h"
 

@@ -15,7 +15,7 @@
 #include "core/error.h"
 #include "core/little_endian.h"
 #include "opt/opt_image.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "prj/prj_builder.h"
 #include "prj/prj_layout.h"
 

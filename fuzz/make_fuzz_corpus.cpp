@@ -8,7 +8,7 @@
 
 #include "core/file_io.h"
 #include "core/little_endian.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/sample_model.h"

@@ -20,7 +20,7 @@
 #include "core/error.h"
 #include "core/file_io.h"
 #include "core/little_endian.h"
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/in_memory_merge.h"
 

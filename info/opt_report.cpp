@@ -4,7 +4,7 @@
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
 #include "opt/polygon_walk.h"
-#include "prj/conversion_run.h"
+#include "prj/opt_conversion.h"
 #include "prj/prj_layout.h"
 
 namespace durvane::info {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "prj/batch_conversion.h"
+#include "usecases/batch_conversion.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"

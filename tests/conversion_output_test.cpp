@@ -8,7 +8,7 @@
 #include "core/error.h"
 #include "core/file_io.h"
 #include "opt/opt_image.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "prj/prj_builder.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"

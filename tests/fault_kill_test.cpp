@@ -12,7 +12,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/child_process.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"

@@ -11,7 +11,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/in_memory_merge.h"

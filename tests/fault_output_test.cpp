@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/error.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/child_process.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"

@@ -2,7 +2,7 @@
 // it: an OPT file given to merge or to info as a PRJ file.
 #include <gtest/gtest.h>
 
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 #include "opt/opt_signature.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"

@@ -16,8 +16,8 @@
 
 #include "core/file_io.h"
 #include "core/interrupt_cleanup.h"
-#include "merge/merge_run.h"
-#include "prj/conversion_run.h"
+#include "usecases/merge_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/child_process.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 #include "tests/support/prj_fixture.h"
 #ifndef _WIN32
 #include "tests/support/run_process.h"

@@ -15,7 +15,7 @@
 #include "core/file_io.h"
 #include "core/file_window.h"
 #include "core/input_file.h"
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 #include "prj/prj_layout_reader.h"
 #ifndef _WIN32
 #include "tests/support/child_process.h"

@@ -5,7 +5,7 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/sample_model.h"

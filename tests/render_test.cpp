@@ -17,10 +17,10 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "merge/merge_run.h"
-#include "prj/conversion_run.h"
+#include "usecases/merge_run.h"
+#include "usecases/conversion_run.h"
 #include "render/bitmap.h"
-#include "render/model_files.h"
+#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "render/prj_records.h"
 #include "render/renderer.h"

@@ -11,7 +11,7 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/opt_builder.h"

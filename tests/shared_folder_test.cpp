@@ -17,7 +17,7 @@
 #include "core/error.h"
 #include "core/file_io.h"
 #include "core/run_log.h"
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"

@@ -9,7 +9,7 @@
 #include "core/error.h"
 #include "core/file_names.h"
 #include "core/little_endian.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #ifndef _WIN32
 #include "tests/support/run_process.h"

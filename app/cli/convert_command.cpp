@@ -8,7 +8,7 @@
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
-#include "prj/batch_conversion.h"
+#include "usecases/batch_conversion.h"
 
 namespace durvane::cli {
 namespace {

@@ -32,7 +32,7 @@ constexpr OptionHelp kRenderOptions[] = {
      "(default)"},
     {"--yaw D", "turn the camera D degrees about the z axis"},
     {"--pitch D", "raise the camera D degrees"},
-    {"--size WxH", "the picture's size in pixels (default 512x512)"},
+    {"--size WxH", "the picture's size in pixels, each side 1 to 8192 (default 512x512)"},
     {"--flat", "draw every polygon in one colour, without its bitmap"},
     {"-o OUT.png",
      "where to write the picture (default: <name>.png in the current folder); - writes it to "
@@ -84,11 +84,11 @@ constexpr OptionHelp kCommonOptions[] = {
 
 constexpr std::string_view kFileKinds =
     "A file's kind is told by its extension, in any letter case: convert takes .opt files, "
-    "merge .prj files and info either. A file of another extension is not read: it fails like "
+    "merge .prj files, info and render either. A file of another extension is not read: it fails like "
     "a file that cannot be read. Every file written is written whole or not at all.";
 
 constexpr OptionHelp kExitStatus[] = {
-    {"0", "every file was converted, merged, or explained and found valid"},
+    {"0", "every file was converted, merged, drawn, or explained and found valid"},
     {"1",
      "a file failed: it cannot be read or written, its content is not valid, or its extension "
      "does not fit the command; convert and info go on with the other files"},
@@ -175,7 +175,7 @@ std::string MainHelp() {
   std::string text = SynopsisLines();
   text += Wrapped("",
                   "Converts OPT model files into PRJ files plus one 8-bit BMP per texture, merges "
-                  "one PRJ file into another, and explains both kinds of file.",
+                  "one PRJ file into another, and explains and draws both kinds of file.",
                   0);
   text += "\nCommands:\n";
   for (const CommandHelp& c : kCommands) text += Entry(c.name, c.description, kCommandColumn);

@@ -11,7 +11,7 @@
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 
 namespace durvane::cli {
 int RunMergeCommand(const std::vector<std::string>& args, Streams io) {

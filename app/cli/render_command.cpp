@@ -13,7 +13,7 @@
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
-#include "render/model_files.h"
+#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "render/renderer.h"
 

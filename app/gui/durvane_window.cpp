@@ -48,7 +48,9 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   if (!feedback_) feedback_ = std::make_unique<DialogFeedback>(this);
 
   setObjectName(QStringLiteral("Durvane"));
-  setWindowTitle(QStringLiteral("DURVANE v1.3"));
+  // "DURVANE v" and the version's first two numbers.
+  const QString version = QStringLiteral(DURVANE_VERSION);
+  setWindowTitle(QStringLiteral("DURVANE v") + version.section(QLatin1Char('.'), 0, 1));
   setWindowIcon(QIcon(QPixmap(durvane_icon_xpm)));
 
   label1_.setObjectName(QStringLiteral("Label1"));

@@ -6,7 +6,7 @@
 
 #include "app/gui/local_path.h"
 #include "core/error.h"
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 
 namespace durvane::gui {
 namespace {

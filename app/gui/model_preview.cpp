@@ -10,7 +10,7 @@
 #include <exception>
 #include <new>
 
-#include "render/model_files.h"
+#include "usecases/model_files.h"
 
 namespace durvane::gui {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "merge/merge_run.h"
-#include "prj/batch_conversion.h"
+#include "usecases/merge_run.h"
+#include "usecases/batch_conversion.h"
 
 namespace durvane::gui {
 

@@ -9,7 +9,7 @@
 
 #include "core/little_endian.h"
 #include "opt/texture_export.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"

@@ -26,8 +26,8 @@
 #include "app/gui/durvane_window.h"
 #include "app/gui/operations.h"
 #include "app/gui/user_feedback.h"
-#include "prj/batch_conversion.h"
-#include "prj/conversion_run.h"
+#include "usecases/batch_conversion.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/sample_model.h"
 
 namespace durvane::gui::testing {

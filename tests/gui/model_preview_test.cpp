@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/gui/model_preview.h"
-#include "render/model_files.h"
+#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "tests/gui/gui_test_support.h"
 

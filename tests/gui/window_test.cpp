@@ -18,8 +18,8 @@
 #include "app/gui/durvane_window.h"
 #include "app/gui/error_headline.h"
 #include "core/error.h"
-#include "merge/merge_run.h"
-#include "prj/conversion_run.h"
+#include "usecases/merge_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace durvane::gui {

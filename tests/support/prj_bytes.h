@@ -10,7 +10,7 @@
 
 #include "core/byte_sink.h"
 #include "core/little_endian.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 #include "tests/support/opt_builder.h"
 
 namespace durvane::fixture {

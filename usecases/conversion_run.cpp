@@ -1,4 +1,4 @@
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 
 #include <map>
 #include <optional>
@@ -18,8 +18,8 @@ namespace durvane {
 namespace {
 
 // From this many bytes of leading block and section FF01 on, the PRJ file is written on a thread
-// of its own: measured, a 198 MB file converts in 80 ms with it and 115 ms without, a 25 MB one
-// the same either way, and 9 MB ones 10% faster without.
+// of its own: large files gain from it, small ones lose the thread's start (see
+// docs/performance.md).
 constexpr std::uint64_t kWriteBehindBytes = std::uint64_t{32} << 20;
 
 std::string Quoted(const std::filesystem::path& path) {
@@ -81,31 +81,7 @@ void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& 
   }
 }
 
-// The texture scan, with a warning for each texture that cannot get a file.
-std::vector<opt::TextureBitmap> ScanTextures(const opt::OptImage& image,
-                                             std::vector<std::string>& warnings) {
-  std::vector<opt::TextureBitmap> textures = opt::ScanOpt(image, warnings);
-  for (const opt::TextureBitmap& t : textures) {
-    if (!t.HasSafeFileName()) {
-      warnings.push_back("texture \"" + t.PrintableName() +
-                         "\" gets no bitmap: its name cannot be a file name");
-    }
-  }
-  return textures;
-}
-
 }  // namespace
-
-ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
-                          const ConversionProgress& progress) {
-  ConvertedModel model;
-  const opt::OptImage image(opt_bytes);
-  model.textures = ScanTextures(image, model.warnings);
-  if (progress) progress(ConversionStage::kScanned);
-  model.prj = prj::BuildPrj(image, model.warnings);
-  if (progress) progress(ConversionStage::kBuilt);
-  return model;
-}
 
 std::string OutputBaseName(const std::string& opt_file_name) {
   constexpr std::string_view kExtension = ".opt";

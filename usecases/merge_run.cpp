@@ -1,4 +1,4 @@
-#include "merge/merge_run.h"
+#include "usecases/merge_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,13 +28,13 @@ using prj::ReadPrjLayout;
 
 // Runs `step`, turning any Error it throws into a MergeFileError about `file`.
 template <typename Step>
-auto AboutFile(const std::filesystem::path& file, const std::string& context, Step step) {
+auto AboutFile(const std::filesystem::path& file, Step step) {
   try {
     return step();
   } catch (const MergeFileError&) {
     throw;
   } catch (const Error& e) {
-    throw MergeFileError(file, context + e.what());
+    throw MergeFileError(file, e.what());
   }
 }
 
@@ -56,7 +56,7 @@ void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind
     const auto size =
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), block.end - at));
     const std::span<std::byte> piece = buffer.first(size);
-    AboutFile(file.path(), "", [&] { file.ReadExactly(at, piece); });
+    AboutFile(file.path(), [&] { file.ReadExactly(at, piece); });
     std::uint64_t used = size;
     if (shift) {
       try {
@@ -65,7 +65,7 @@ void CopyRecords(const InputFile& file, const PrjBlock& block, PrjBlockKind kind
         used = 0;
       }
     }
-    if (used == 0) AboutFile(file.path(), "", [&] { file.ThrowChanged(); });
+    if (used == 0) AboutFile(file.path(), [&] { file.ThrowChanged(); });
     out.WriteAt(out_at, piece.first(used));
     at += used;
     out_at += used;
@@ -143,10 +143,10 @@ MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::
 MergeResult MergePrjFiles(const std::filesystem::path& first,
                           std::span<const std::filesystem::path> others, Durability durability,
                           const LockWait& lock_wait) {
-  const WriterLock lock = AboutFile(first, "", [&] { return WriterLock(first, lock_wait); });
+  const WriterLock lock = AboutFile(first, [&] { return WriterLock(first, lock_wait); });
   // A killed merge into `first` is undone before `first` is read, not after.
   std::vector<std::string> sweep_warnings;
-  AboutFile(first, "", [&] {
+  AboutFile(first, [&] {
     sweep_warnings = RemoveStaleTemporaries(OutputTarget(first).parent_path()).warnings;
   });
   // Every file is read piece by piece through small buffers, so that no file is ever held
@@ -159,7 +159,7 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   std::vector<std::optional<InputFile>> inputs(paths.size());
   std::uint64_t total_bytes = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    AboutFile(paths[i], "", [&] { inputs[i].emplace(paths[i]); });
+    AboutFile(paths[i], [&] { inputs[i].emplace(paths[i]); });
     total_bytes += inputs[i]->size();
   }
   const bool side_by_side = total_bytes >= kSideBySideBytes;
@@ -178,7 +178,7 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
 
   // The validating walks read the indices only where the plan needs them; the copy checks
   // every other index of the later files as it shifts them, before anything replaces `first`.
-  AboutFile(first, "", [&] {
+  AboutFile(first, [&] {
     StagedFiles files(durability);
     StagedFile& out = files.Open(first);
     out.Reserve(plan.merged_size);
@@ -203,7 +203,7 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
       }
     });
     for (std::size_t i = 0; i < paths.size(); ++i) {
-      AboutFile(paths[i], "", [&] { inputs[i]->CheckUnchanged(); });
+      AboutFile(paths[i], [&] { inputs[i]->CheckUnchanged(); });
     }
     // Closed before `first` is replaced: Windows renames nothing over a file held open.
     inputs.clear();

@@ -1,4 +1,4 @@
-#include "render/model_files.h"
+#include "usecases/model_files.h"
 
 #include <map>
 #include <string>

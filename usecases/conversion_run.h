@@ -12,30 +12,9 @@
 
 #include "core/file_io.h"
 #include "core/file_lock.h"
-#include "opt/texture_bitmap.h"
-#include "prj/prj_image.h"
+#include "prj/opt_conversion.h"
 
 namespace durvane {
-
-// Everything a conversion produces, in memory.
-struct ConvertedModel {
-  prj::PrjImage prj;
-  std::vector<opt::TextureBitmap> textures;  // in scan order; a name may occur twice
-  std::vector<std::string> warnings;
-};
-
-// The stages of a conversion, in order: the OPT file is read, its textures scanned, the PRJ
-// file built, and every output file written.
-enum class ConversionStage : std::uint8_t { kRead, kScanned, kBuilt, kWritten };
-inline constexpr int kConversionStages = 4;
-// Called as a conversion passes each stage.
-using ConversionProgress = std::function<void(ConversionStage)>;
-
-// Converts an OPT file's bytes without touching the disk. The textures' pixels point into
-// `opt_bytes`, which must outlive the result. Throws Error or FormatError on invalid input.
-// `progress`, when given, hears kScanned and kBuilt.
-ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
-                          const ConversionProgress& progress = {});
 
 struct ConversionResult {
   std::filesystem::path output_folder;

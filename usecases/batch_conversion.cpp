@@ -1,4 +1,4 @@
-#include "prj/batch_conversion.h"
+#include "usecases/batch_conversion.h"
 
 #include <algorithm>
 #include <atomic>

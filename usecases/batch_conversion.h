@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/file_io.h"
-#include "prj/conversion_run.h"
+#include "usecases/conversion_run.h"
 
 namespace durvane {
 

@@ -1,0 +1,2 @@
+// Reaches into another floor's own headers.
+#include "render/detail/rasterizer.h"
