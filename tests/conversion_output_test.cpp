@@ -126,5 +126,19 @@ TEST(ConversionOutput, FailureKeepsAnEarlierOutputAsItWas) {
   EXPECT_EQ(kept[0], std::byte{42});
 }
 
+// A file large enough to be written by a thread of its own while it is built gives the bytes
+// the in-memory conversion gives.
+TEST(ConversionOutput, AFileWrittenBehindItsBuildingIsTheInMemoryConversion) {
+  using namespace fixture;
+  const std::vector<std::byte> opt = SharedNodesModel(12);
+  TempDir dir;
+  WriteBytes(dir / "shared.opt", opt);
+  const ConversionResult result =
+      RunConversion(dir.path(), dir.path(), "shared.opt", Durability::kNoSync);
+  const std::vector<std::byte> written = ReadBytes(result.prj_path);
+  EXPECT_GT(written.size(), std::size_t{40} << 20);
+  EXPECT_TRUE(written == ConvertOpt(opt).prj.Flatten());
+}
+
 }  // namespace
 }  // namespace durvane

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/printable_text.h"
+#include "info/json_writer.h"
 #ifndef _WIN32
 #include "tests/support/run_process.h"
 #endif
@@ -30,12 +31,36 @@ TEST(PrintableText, EscapesWhatWouldNotPrintAsItselfAndNothingElse) {
       {"latin1 \xE9t\xE9", "latin1 \\xe9t\\xe9", false},  // not UTF-8
       {"cut \xE2\x82", "cut \\xe2\\x82", false},          // a truncated sequence
       {"overlong \xC0\xAF", "overlong \\xc0\\xaf", false},
+      {"overlong3 \xE0\x80\xAF", "overlong3 \\xe0\\x80\\xaf", false},
+      {"overlong4 \xF0\x80\x80\xAF", "overlong4 \\xf0\\x80\\x80\\xaf", false},
       {"surrogate \xED\xA0\x80", "surrogate \\xed\\xa0\\x80", false},
       {"back\\slash", "back\\slash", true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PrintableText(c.in), c.out) << c.out;
     EXPECT_EQ(IsValidUtf8(c.in), c.utf8) << c.out;
+  }
+}
+
+// JSON strings: every C1 control (U+0080 to U+009F) escaped, the first character past them
+// and other text as it is, bytes that are not UTF-8 as U+FFFD.
+TEST(JsonText, EscapesControlsAndReplacesWhatIsNotUtf8) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"\xC2\x80", "\\u0080"},
+      {"\xC2\x85", "\\u0085"},
+      {"\xC2\x9F", "\\u009f"},
+      {"\xC2\xA0", "\xC2\xA0"},
+      {"q\"b\\\n\t\x01", "q\\\"b\\\\\\n\\t\\u0001"},
+      {"\xE0\x80\xAF", "\\ufffd\\ufffd\\ufffd"},
+      {"\xE9t\xE9", "\\ufffdt\\ufffd"},
+  };
+  for (const Case& c : cases) {
+    info::JsonWriter json;
+    json.String(c.in);
+    EXPECT_EQ(json.str(), "\"" + c.out + "\"") << PrintableText(c.in);
   }
 }
 

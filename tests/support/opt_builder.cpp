@@ -210,7 +210,7 @@ int TextureGroup(OptBuilder& b, const std::vector<Ref>& children, std::int32_t d
                 payload);
 }
 
-std::vector<std::byte> SharedNodesModel() {
+std::vector<std::byte> SharedNodesModel(int top_level) {
   OptBuilder b;
   const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
@@ -224,7 +224,8 @@ std::vector<std::byte> SharedNodesModel() {
   const int group = b.Node({.type = 0, .child_count = 1}, group_payload);
   std::vector<Ref> top_children = {Ref::To(vertices), Ref::To(pairs)};
   top_children.insert(top_children.end(), 8, Ref::To(group));
-  b.TopLevel(std::vector<Ref>(48, Ref::To(TopLevelNode(b, top_children))));
+  b.TopLevel(std::vector<Ref>(static_cast<std::size_t>(top_level),
+                               Ref::To(TopLevelNode(b, top_children))));
   return b.Build().bytes;
 }
 

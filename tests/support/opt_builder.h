@@ -128,10 +128,10 @@ int SelectedNode(OptBuilder& b, Ref p);
 // `p_children` (polygon lists, textures, texture references and groups).
 int Group(OptBuilder& b, const std::vector<Ref>& p_children);
 
-// A file of a few kilobytes whose shared nodes make a huge model: 48 top-level entries name one
-// node whose 8 group children lead to one node whose 64 children are one list of 40 triangles,
-// 983040 polygons in all, a PRJ file of some 188 MB.
-std::vector<std::byte> SharedNodesModel();
+// A file of a few kilobytes whose shared nodes make a huge model: `top_level` entries (48 by
+// default) name one node whose 8 group children lead to one node whose 64 children are one list
+// of 40 triangles, 20480 polygons per entry: 983040 polygons in all, a PRJ file of some 188 MB.
+std::vector<std::byte> SharedNodesModel(int top_level = 48);
 
 enum class TextureLayout { A, B };
 
