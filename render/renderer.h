@@ -71,14 +71,6 @@ struct Rendering {
 // Throws std::invalid_argument when the size is outside 1 to kMaxImageSide.
 Rendering Render(const Model& model, const RenderOptions& options);
 
-// The same rendering drawn the slow way: every triangle over every pixel of its box, none
-// turned away by the depths drawn before it. For checking Render's shortcuts.
-Rendering RenderExhaustively(const Model& model, const RenderOptions& options);
-
-// The same rendering without the vector instructions some processors have: as drawn on those
-// without them. For checking Render's vector code.
-Rendering RenderPortably(const Model& model, const RenderOptions& options);
-
 // The colour of polygons without a usable bitmap, before lighting.
 inline constexpr Rgb kFlatColour{200, 200, 200};
 

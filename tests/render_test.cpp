@@ -24,6 +24,7 @@
 #include "render/png_codec.h"
 #include "render/prj_records.h"
 #include "render/renderer.h"
+#include "render/renderer_testing.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_fixture.h"
 #ifndef _WIN32
