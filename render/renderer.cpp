@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
+#include "core/error.h"
 #include "render/camera.h"
 #include "render/depth_floors.h"
 #include "render/rasterizer.h"
@@ -52,7 +52,7 @@ namespace {
 Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts shortcuts) {
   if (options.width < 1 || options.width > kMaxImageSide || options.height < 1 ||
       options.height > kMaxImageSide) {
-    throw std::invalid_argument("the picture's width and height must be 1 to " + std::to_string(kMaxImageSide) +
+    throw Error("the picture's width and height must be 1 to " + std::to_string(kMaxImageSide) +
                 " pixels");
   }
   Rendering rendering;
@@ -70,7 +70,7 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
   // A pixel holds the number of the triangle drawn there, two per polygon, in 32 bits; the
   // drawing order holds polygon indices in 31.
   if (model.size() >= std::numeric_limits<std::uint32_t>::max() / 2) {
-    throw std::invalid_argument("the model has too many polygons to draw");
+    throw Error("the model has too many polygons to draw");
   }
   LargeVector<Entry> order;
   order.reserve(model.size());

@@ -68,7 +68,8 @@ struct Rendering {
   std::size_t polygons_drawn = 0;
 };
 
-// Throws std::invalid_argument when the size is outside 1 to kMaxImageSide.
+// Throws Error when the size is outside 1 to kMaxImageSide or the model has more polygons than
+// a drawing can number.
 Rendering Render(const Model& model, const RenderOptions& options);
 
 // The colour of polygons without a usable bitmap, before lighting.

@@ -534,6 +534,24 @@ TEST(Render, ACancelledDrawingStops) {
   EXPECT_EQ(render::Render(model, options).polygons_drawn, 6u);
 }
 
+TEST(Render, APictureSizeOutsideTheLimitsIsAnErrorTheUserCanActOn) {
+  TempDir dir;
+  const render::Model model = ModelOf(dir, "cube.opt", ColourCube());
+  const std::pair<int, int> sizes[] = {
+      {0, 16}, {16, 0}, {render::kMaxImageSide + 1, 16}, {16, render::kMaxImageSide + 1}, {-5, -5}};
+  for (const auto& [width, height] : sizes) {
+    RenderOptions options;
+    options.width = width;
+    options.height = height;
+    try {
+      render::Render(model, options);
+      ADD_FAILURE() << width << "x" << height << " was drawn";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "the picture's width and height must be 1 to 8192 pixels");
+    }
+  }
+}
+
 // Six one-pixel bitmaps of the colours of ColourCube's faces.
 std::vector<TextureDesc> SixColours() {
   std::vector<TextureDesc> bitmaps;
