@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <set>
@@ -41,6 +43,28 @@ namespace {
 using namespace fixture;
 using render::RenderOptions;
 using render::View;
+
+// Says, once per run of the program, which code Render draws with in these tests.
+class RenderPathReport : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::cout << "render tests: Render draws with the " << render::RenderPath() << " code\n";
+  }
+};
+[[maybe_unused]] ::testing::Environment* const kRenderPathReport =
+    ::testing::AddGlobalTestEnvironment(std::make_unique<RenderPathReport>().release());
+
+TEST(RenderPath, IsTheVectorCodeWhereTheBuildAndTheProcessorHaveIt) {
+  const std::string path(render::RenderPath());
+  RecordProperty("render_path", path);
+#if DURVANE_VECTOR_PATHS_BUILT && defined(__x86_64__) && !defined(_WIN32) && \
+    (defined(__GNUC__) || defined(__clang__))
+  const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  EXPECT_EQ(path, avx2 ? "avx2" : "portable");
+#else
+  EXPECT_EQ(path, "portable");
+#endif
+}
 
 // 5-6-5 colours of the one-pixel bitmaps that tell faces apart.
 constexpr std::uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F;
