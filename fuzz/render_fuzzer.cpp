@@ -13,6 +13,7 @@
 #include "render/model.h"
 #include "render/prj_records.h"
 #include "render/renderer.h"
+#include "render/renderer_testing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace durvane::render;

@@ -68,16 +68,9 @@ struct Rendering {
   std::size_t polygons_drawn = 0;
 };
 
-// Throws std::invalid_argument when the size is outside 1 to kMaxImageSide.
+// Throws Error when the size is outside 1 to kMaxImageSide or the model has more polygons than
+// a drawing can number.
 Rendering Render(const Model& model, const RenderOptions& options);
-
-// The same rendering drawn the slow way: every triangle over every pixel of its box, none
-// turned away by the depths drawn before it. For checking Render's shortcuts.
-Rendering RenderExhaustively(const Model& model, const RenderOptions& options);
-
-// The same rendering without the vector instructions some processors have: as drawn on those
-// without them. For checking Render's vector code.
-Rendering RenderPortably(const Model& model, const RenderOptions& options);
 
 // The colour of polygons without a usable bitmap, before lighting.
 inline constexpr Rgb kFlatColour{200, 200, 200};

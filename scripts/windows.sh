@@ -72,6 +72,7 @@ echo "windows: the library's tests under Wine" >&2
 echo "windows: left out there, needing POSIX:" \
   "$(grep -v '^#' tests/posix_only_tests.txt | tr '\n' ' ')" >&2
 wine_run build-windows/bin/durvane_tests.exe --gtest_brief=1
+wine_run build-windows/bin/durvane_render_tests.exe --gtest_brief=1
 
 linux=${LINUX_DURVANE:-build/bin/durvane}
 if [ ! -x "$linux" ]; then

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 #include <limits>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <set>
@@ -24,6 +26,7 @@
 #include "render/png_codec.h"
 #include "render/prj_records.h"
 #include "render/renderer.h"
+#include "render/renderer_testing.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_fixture.h"
 #ifndef _WIN32
@@ -40,6 +43,28 @@ namespace {
 using namespace fixture;
 using render::RenderOptions;
 using render::View;
+
+// Says, once per run of the program, which code Render draws with in these tests.
+class RenderPathReport : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::cout << "render tests: Render draws with the " << render::RenderPath() << " code\n";
+  }
+};
+[[maybe_unused]] ::testing::Environment* const kRenderPathReport =
+    ::testing::AddGlobalTestEnvironment(std::make_unique<RenderPathReport>().release());
+
+TEST(RenderPath, IsTheVectorCodeWhereTheBuildAndTheProcessorHaveIt) {
+  const std::string path(render::RenderPath());
+  RecordProperty("render_path", path);
+#if DURVANE_VECTOR_PATHS_BUILT && defined(__x86_64__) && !defined(_WIN32) && \
+    (defined(__GNUC__) || defined(__clang__))
+  const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  EXPECT_EQ(path, avx2 ? "avx2" : "portable");
+#else
+  EXPECT_EQ(path, "portable");
+#endif
+}
 
 // 5-6-5 colours of the one-pixel bitmaps that tell faces apart.
 constexpr std::uint16_t kRed = 0xF800, kGreen = 0x07E0, kBlue = 0x001F;
@@ -184,6 +209,100 @@ TEST(Render, ACubeFromEachAxisFillsItsSquareInTheFacingFaceColour) {
   }
 }
 
+TEST(Render, YawAndPitchTurnTheCameraFromTheNamedView) {
+  // Pitch raises the camera towards +z and yaw turns it about z towards +y, from the view's
+  // own angles: a turn that reaches another view draws exactly its picture.
+  struct Case {
+    View view;
+    double yaw, pitch;
+    View same_as;
+    double same_yaw;
+    int channels;  // of the face the camera looks at
+  };
+  const Case cases[] = {{View::kPlusX, 0, 90, View::kPlusZ, 0, kRedBits | kBlueBits},
+                        {View::kPlusX, 0, -90, View::kMinusZ, 0, kGreenBits | kBlueBits},
+                        {View::kPlusX, 90, 0, View::kPlusY, 0, kBlueBits},
+                        {View::kPlusX, -90, 0, View::kMinusY, 0, kRedBits | kGreenBits},
+                        {View::kMinusY, 180, 0, View::kPlusY, 0, kBlueBits},
+                        // From +y raised to the top: +z's view turned a quarter.
+                        {View::kPlusY, 0, 90, View::kPlusZ, 90, kRedBits | kBlueBits}};
+  // ColourCube's faces, and a red square just above the top face, off its centre, so that
+  // the pictures from above differ when turned.
+  std::vector<Face> faces;
+  std::vector<TextureDesc> bitmaps;
+  const std::uint16_t colours[] = {kRed, kGreen, kBlue, kYellow, kMagenta, kCyan};
+  for (int n = 0; n < 6; ++n) {
+    faces.push_back(Square(n / 2, n % 2 == 0 ? 1.0f : -1.0f, 1.0f, n));
+    bitmaps.push_back(ColourBitmap("FACE___" + std::to_string(n), {colours[n]}, 1, 1));
+  }
+  faces.push_back(Square(2, 1.01f, 0.2f, 0));
+  for (auto& p : faces.back().points) p = {p[0] + 0.5f, p[1] + 0.3f, p[2]};
+  TempDir dir;
+  const render::Model model = ModelOf(dir, "cube.opt", FacesModel(faces, bitmaps));
+  for (const Case& c : cases) {
+    RenderOptions turned;
+    turned.view = c.view;
+    turned.yaw = c.yaw;
+    turned.pitch = c.pitch;
+    turned.width = turned.height = 64;
+    RenderOptions named = turned;
+    named.view = c.same_as;
+    named.yaw = c.same_yaw;
+    named.pitch = 0;
+    const render::Image image = render::Render(model, turned).image;
+    const std::string what = std::to_string(static_cast<int>(c.view)) + " " +
+                             std::to_string(c.yaw) + " " + std::to_string(c.pitch);
+    EXPECT_EQ(Channels(image, 32, 32), c.channels) << what;
+    EXPECT_EQ(image.rgba, render::Render(model, named).image.rgba) << what;
+  }
+}
+
+TEST(Render, ASquareWhoseEdgesLieOnPixelCentresCoversTheRowsAndColumnsFromItsTopLeft) {
+  // A square of side 2 in the plane z = 0, seen from +z, with a triangle hidden behind it at
+  // z = -depth that deepens the bounding box so that the square's half side spans `half`
+  // pixels: its edges fall on pixel centres (within the corners' fixed point). A centre on the
+  // left or top edge is inside, one on the right or bottom edge outside, as for any triangle:
+  // two squares side by side would share the centres on their common edge, not draw them twice.
+  struct Case {
+    int width, height;
+    double half;  // pixels
+  };
+  const Case cases[] = {{64, 64, 19.5}, {65, 65, 20}, {80, 64, 19.5}, {63, 81, 18}};
+  for (const Case& c : cases) {
+    const int side = std::min(c.width, c.height);
+    // The sphere's radius is half the box's diagonal, sqrt(8 + depth^2) / 2 units.
+    const double fitted = render::kSphereFit * side / c.half;
+    const auto depth = static_cast<float>(std::sqrt(fitted * fitted - 8));
+    Face behind;
+    behind.points = {{-0.5f, -0.5f, -depth}, {0.5f, -0.5f, -depth}, {0, 0.5f, -depth}};
+    behind.pairs = {{0, 0}, {0, 0}, {0, 0}};
+    behind.bitmap = 1;
+    TempDir dir;
+    const render::Model model = ModelOf(
+        dir, "square.opt",
+        FacesModel({Square(2, 0, 1, 0), behind}, {ColourBitmap("RED_____", {kRed}, 1, 1),
+                                                  ColourBitmap("BLUE____", {kBlue}, 1, 1)}));
+    RenderOptions options;
+    options.view = View::kPlusZ;
+    options.width = c.width;
+    options.height = c.height;
+    // Pixel centres lie at whole numbers plus a half.
+    const auto first = [&](int extent) { return static_cast<int>(extent / 2.0 - c.half - 0.5); };
+    const auto end = [&](int extent) { return static_cast<int>(extent / 2.0 + c.half - 0.5); };
+    for (const render::Image& image :
+         {render::Render(model, options).image, render::RenderExhaustively(model, options).image}) {
+      for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) {
+          const bool inside =
+              x >= first(c.width) && x < end(c.width) && y >= first(c.height) && y < end(c.height);
+          ASSERT_EQ(Channels(image, x, y), inside ? kRedBits : -1)
+              << c.width << "x" << c.height << " pixel " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 TEST(Render, ATwoColourBitmapShowsEachColourWhereThePairsPutIt) {
   // One square in the plane z = 0 seen from +z: the picture's right is +y, its top -x.
   struct Case {
@@ -288,6 +407,42 @@ TEST(Render, TheNearerOfTwoOverlappingFacesWins) {
     const render::Model model = ModelOf(dir, "two.opt", FacesModel(faces, bitmaps));
     EXPECT_EQ(Channels(Draw(model, c.view).image, 32, 32), c.centre)
         << c.red_first << " " << static_cast<int>(c.view) << " " << c.scale;
+  }
+}
+
+TEST(Render, OfTwoCoincidentFacesTheFirstInTheFileShows) {
+  // The same square twice, red and blue, at equal depths everywhere: whichever comes first in
+  // the file shows, from either side, with or without the drawing's shortcuts.
+  const std::vector<TextureDesc> bitmaps = {ColourBitmap("RED_____", {kRed}, 1, 1),
+                                            ColourBitmap("BLUE____", {kBlue}, 1, 1)};
+  Face red = Square(0, 0.25f, 1, 0);
+  for (auto& p : red.points) p[0] += 0.3f * p[1];  // sloping, so depths vary over the pixels
+  Face blue = red;
+  blue.bitmap = 1;
+  for (const bool red_first : {true, false}) {
+    TempDir dir;
+    const auto faces = red_first ? std::vector<Face>{red, blue} : std::vector<Face>{blue, red};
+    const render::Model model = ModelOf(dir, "two.opt", FacesModel(faces, bitmaps));
+    for (const View view : {View::kPlusX, View::kMinusX, View::kIso}) {
+      RenderOptions options;
+      options.view = view;
+      options.width = options.height = 96;
+      for (const render::Image& image :
+           {render::Render(model, options).image, render::RenderPortably(model, options).image,
+            render::RenderExhaustively(model, options).image}) {
+        std::size_t shown = 0;
+        for (int y = 0; y < image.height; ++y) {
+          for (int x = 0; x < image.width; ++x) {
+            const int channels = Channels(image, x, y);
+            if (channels == -1) continue;
+            ++shown;
+            ASSERT_EQ(channels, red_first ? kRedBits : kBlueBits)
+                << red_first << " view " << static_cast<int>(view) << " " << x << "," << y;
+          }
+        }
+        EXPECT_GT(shown, 1000u) << static_cast<int>(view);
+      }
+    }
   }
 }
 
@@ -533,6 +688,24 @@ TEST(Render, ACancelledDrawingStops) {
   EXPECT_EQ(render::Render(model, options).polygons_drawn, 6u);
 }
 
+TEST(Render, APictureSizeOutsideTheLimitsIsAnErrorTheUserCanActOn) {
+  TempDir dir;
+  const render::Model model = ModelOf(dir, "cube.opt", ColourCube());
+  const std::pair<int, int> sizes[] = {
+      {0, 16}, {16, 0}, {render::kMaxImageSide + 1, 16}, {16, render::kMaxImageSide + 1}, {-5, -5}};
+  for (const auto& [width, height] : sizes) {
+    RenderOptions options;
+    options.width = width;
+    options.height = height;
+    try {
+      render::Render(model, options);
+      ADD_FAILURE() << width << "x" << height << " was drawn";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "the picture's width and height must be 1 to 8192 pixels");
+    }
+  }
+}
+
 // Six one-pixel bitmaps of the colours of ColourCube's faces.
 std::vector<TextureDesc> SixColours() {
   std::vector<TextureDesc> bitmaps;
@@ -706,6 +879,39 @@ TEST(Render, AFarFaceDrawnAfterANearerSlopeShowsWhereTheSlopeFallsAwayBehindIt) 
       EXPECT_EQ(Channels(image, across_first - 3, y), kRedBits) << c.centre << ": " << y;
       EXPECT_EQ(Channels(image, across_last + 3, y), kRedBits) << c.centre << ": " << y;
     }
+  }
+}
+
+TEST(Render, AFaceInFrontOfAFloorByLessThanTheMarginIsDrawnAsWithoutFloors) {
+  // Seen from +x (the picture's right is +y, its top +z): a red square sloping from x = -0.3
+  // at y = -1 to x = 0.3 at y = 1, drawn first as its nearest corner is nearer; then a blue
+  // square over part of it, `gap` in front, drawn over the tiles the red one made floors of.
+  // The gap is far less than the margin the floors keep, but far more than single precision's
+  // step at those depths, so the blue square shows wherever it lies.
+  for (const float gap : {2e-6f, 1e-5f}) {
+    Face slope = Square(0, 0, 1, 0);
+    for (auto& p : slope.points) p[0] = 0.3f * p[1];
+    Face near = Square(0, 0, 0.4f, 1);
+    for (auto& p : near.points) {
+      p[1] -= 0.45f;
+      p[0] = 0.3f * p[1] + gap;
+    }
+    TempDir dir;
+    const render::Model model =
+        ModelOf(dir, "gap.opt",
+                FacesModel({slope, near}, {ColourBitmap("RED_____", {kRed}, 1, 1),
+                                           ColourBitmap("BLUE____", {kBlue}, 1, 1)}));
+    RenderOptions options;
+    options.view = View::kPlusX;
+    options.width = options.height = 200;
+    const render::Image whole = render::RenderExhaustively(model, options).image;
+    std::size_t blue = 0;
+    for (int y = 0; y < whole.height; ++y) {
+      for (int x = 0; x < whole.width; ++x) blue += Channels(whole, x, y) == kBlueBits;
+    }
+    EXPECT_GT(blue, 2000u) << gap;
+    EXPECT_EQ(render::Render(model, options).image.rgba, whole.rgba) << gap;
+    EXPECT_EQ(render::RenderPortably(model, options).image.rgba, whole.rgba) << gap;
   }
 }
 
