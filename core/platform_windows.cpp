@@ -334,7 +334,7 @@ std::error_code Folder::FlushFile(const std::filesystem::path& name) const {
       ::CreateFileW((path_ / name).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
   if (!file.is_open()) return LastError();
-  return Flush(file);
+  return platform::Flush(file);
 }
 
 void Folder::Flush() const {
