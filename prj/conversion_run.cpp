@@ -107,6 +107,14 @@ ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
   return model;
 }
 
+ConversionCounts CountConversion(std::span<const std::byte> opt_bytes) {
+  ConversionCounts counts;
+  const opt::OptImage image(opt_bytes);
+  ScanTextures(image, counts.warnings);
+  counts.prj = prj::CountPrjSections(image, prj::CountPrjPolygons(image), counts.warnings);
+  return counts;
+}
+
 std::string OutputBaseName(const std::string& opt_file_name) {
   constexpr std::string_view kExtension = ".opt";
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };

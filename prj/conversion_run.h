@@ -13,6 +13,7 @@
 #include "core/file_io.h"
 #include "core/file_lock.h"
 #include "opt/texture_bitmap.h"
+#include "prj/prj_builder.h"
 #include "prj/prj_image.h"
 
 namespace durvane {
@@ -36,6 +37,18 @@ using ConversionProgress = std::function<void(ConversionStage)>;
 // `progress`, when given, hears kScanned and kBuilt.
 ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
                           const ConversionProgress& progress = {});
+
+// What a conversion makes of an OPT file besides its output files.
+struct ConversionCounts {
+  prj::PrjSectionCounts prj;
+  std::vector<std::string> warnings;  // those ConvertOpt gives, in its order
+};
+
+// Checks and builds as RunConversion does (the texture scan, the counting walk, the streamed
+// build) but writes nothing and keeps nothing of the PRJ file except the counts its writers
+// report, so that memory stays small however large the PRJ file would be. Throws Error or
+// FormatError where ConvertOpt does.
+ConversionCounts CountConversion(std::span<const std::byte> opt_bytes);
 
 struct ConversionResult {
   std::filesystem::path output_folder;
