@@ -70,18 +70,18 @@ OptReport DescribeOpt(std::span<const std::byte> bytes) {
   OptReport report;
   report.file_bytes = bytes.size();
   try {
-    const ConvertedModel model = ConvertOpt(bytes);
+    // The conversion's own checks and build, with the counts its writers report: nothing of
+    // the PRJ file is held, however large it would be.
+    const ConversionCounts conversion = CountConversion(bytes);
     PrjCounts counts;
-    counts.polygon_count = model.prj.polygon_count;
-    counts.ff03_count = model.prj.ff03_count;
-    counts.ff04_records = static_cast<std::int32_t>(
-        (model.prj.ff04.size() - prj::kSectionHeaderBytes) / prj::kFF04RecordBytes);
-    counts.ff05_records = static_cast<std::int32_t>(
-        (model.prj.ff05.size() - prj::kSectionHeaderBytes) / prj::kFF05RecordBytes);
-    counts.ff08_count = model.prj.ff08_count;
-    counts.prj_bytes = model.prj.size();
+    counts.polygon_count = conversion.prj.polygons;
+    counts.ff03_count = conversion.prj.ff03;
+    counts.ff04_records = conversion.prj.ff04;
+    counts.ff05_records = conversion.prj.ff05;
+    counts.ff08_count = conversion.prj.ff08;
+    counts.prj_bytes = conversion.prj.bytes;
     report.counts = counts;
-    report.warnings = model.warnings;
+    report.warnings = conversion.warnings;
   } catch (const Error& e) {
     report.error = e.what();
   }

@@ -1,20 +1,47 @@
 #include "info/prj_report.h"
 
+#include <algorithm>
+
 #include "core/error.h"
+#include "core/file_window.h"
+#include "core/little_endian.h"
 #include "info/json_writer.h"
 #include "info/report_common.h"
+#include "opt/opt_layout.h"
 #include "opt/opt_signature.h"
 #include "prj/prj_layout_reader.h"
 
 namespace durvane::info {
 
-PrjReport DescribePrj(std::span<const std::byte> bytes) {
+namespace {
+
+// Whether a file that is not a PRJ file looks like an OPT file, reading no more of it than
+// that check looks at: the OPT header and the top-level table it announces.
+bool FileLooksLikeOpt(const InputFile& file) {
+  const std::uint64_t size = file.size();
+  std::vector<std::byte> head(
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, opt::kTopLevelTableOffset + 4)));
+  head.resize(file.ReadSome(0, head));
+  if (head.size() == opt::kTopLevelTableOffset + 4) {
+    const std::int32_t node_count = LoadI32(head.data() + opt::kNodeCountOffset);
+    // A count the check refuses needs no table; any other, its table as far as the file goes.
+    const std::uint64_t entries =
+        node_count >= 1 && node_count <= (1 << 20) ? static_cast<std::uint64_t>(node_count) : 1;
+    head.resize(static_cast<std::size_t>(
+        std::min<std::uint64_t>(size, opt::kTopLevelTableOffset + 4 * entries)));
+    head.resize(file.ReadSome(0, head));
+  }
+  return opt::LooksLikeOpt(head, size);
+}
+
+// The report of a layout scan of a file of `file_bytes` bytes; `looks_like_opt` says whether a
+// file whose layout is broken looks like an OPT file.
+PrjReport Describe(const prj::PrjLayoutScan& scan, std::uint64_t file_bytes, bool looks_like_opt) {
   using prj::PrjBlockKind;
   PrjReport report;
-  report.file_bytes = bytes.size();
-  const prj::PrjLayoutScan scan = prj::ScanPrjLayout(bytes);
+  report.file_bytes = file_bytes;
   report.error = scan.error;
-  if (report.error && opt::LooksLikeOpt(bytes, bytes.size())) {
+  if (report.error && looks_like_opt) {
     report.error = "not a PRJ file: it looks like an OPT file; " + *report.error;
   }
   const std::int32_t polygons = scan.layout.polygon_count();
@@ -41,6 +68,22 @@ PrjReport DescribePrj(std::span<const std::byte> bytes) {
     if (!b.complete && b.present) break;  // the walk stopped in this block
     if (!b.present && !prj::BlockIsOptional(kind)) break;
   }
+  return report;
+}
+
+}  // namespace
+
+PrjReport DescribePrj(std::span<const std::byte> bytes) {
+  const prj::PrjLayoutScan scan = prj::ScanPrjLayout(bytes);
+  return Describe(scan, bytes.size(), scan.error && opt::LooksLikeOpt(bytes, bytes.size()));
+}
+
+PrjReport DescribePrj(const InputFile& file) {
+  const FileWindow window(file);
+  const prj::PrjLayoutScan scan = prj::ScanPrjLayout(window);
+  PrjReport report = Describe(scan, file.size(), scan.error && FileLooksLikeOpt(file));
+  // A report of bytes from two versions of the file would describe neither.
+  file.CheckUnchanged();
   return report;
 }
 

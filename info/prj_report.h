@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/input_file.h"
+
 namespace durvane::info {
 
 struct PrjBlockSummary {
@@ -36,6 +38,11 @@ struct PrjReport {
 
 // Never throws for a bad file: what breaks the layout is reported in `error`.
 PrjReport DescribePrj(std::span<const std::byte> bytes);
+// The same report of a file read through a small window as the walk goes, as the merge reads
+// it: the file is never held whole, and one whose first blocks break the layout is refused
+// having read little more than them. Throws Error when the file cannot be read or another
+// program changes it meanwhile.
+PrjReport DescribePrj(const InputFile& file);
 
 std::string PrjReportText(const std::string& file, const PrjReport& report);
 std::string PrjReportJson(const std::string& file, const PrjReport& report);

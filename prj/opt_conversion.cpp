@@ -28,4 +28,12 @@ ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
   return model;
 }
 
+ConversionCounts CountConversion(std::span<const std::byte> opt_bytes) {
+  ConversionCounts counts;
+  const opt::OptImage image(opt_bytes);
+  ScanTextures(image, counts.warnings);
+  counts.prj = prj::CountPrjSections(image, prj::CountPrjPolygons(image), counts.warnings);
+  return counts;
+}
+
 }  // namespace durvane

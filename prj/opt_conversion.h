@@ -10,6 +10,7 @@
 
 #include "opt/opt_image.h"
 #include "opt/texture_bitmap.h"
+#include "prj/prj_builder.h"
 #include "prj/prj_image.h"
 
 namespace durvane {
@@ -33,6 +34,18 @@ using ConversionProgress = std::function<void(ConversionStage)>;
 // `progress`, when given, hears kScanned and kBuilt.
 ConvertedModel ConvertOpt(std::span<const std::byte> opt_bytes,
                           const ConversionProgress& progress = {});
+
+// What a conversion makes of an OPT file besides its output files.
+struct ConversionCounts {
+  prj::PrjSectionCounts prj;
+  std::vector<std::string> warnings;  // those ConvertOpt gives, in its order
+};
+
+// Checks and builds as the conversion does (the texture scan, the counting walk, the streamed
+// build) but writes nothing and keeps nothing of the PRJ file except the counts its writers
+// report, so that memory stays small however large the PRJ file would be. Throws Error or
+// FormatError where ConvertOpt does.
+ConversionCounts CountConversion(std::span<const std::byte> opt_bytes);
 
 // The texture scan, with a warning for each texture that cannot get a file.
 std::vector<opt::TextureBitmap> ScanTextures(const opt::OptImage& image,

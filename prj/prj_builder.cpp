@@ -43,19 +43,14 @@ std::uint64_t FF01Bytes(std::int32_t polygons) {
   return kSectionHeaderBytes + static_cast<std::uint64_t>(polygons) * kFF01RecordBytes;
 }
 
-// Counts of the node record sections, which only their writers know.
-struct SectionCounts {
-  std::int32_t ff03 = 0;
-  std::int32_t ff08 = 0;
-};
-
 // The one sequence of writers both kinds of output share. The leading block, FF01 and FF02 are
 // built side by side in one walk, so that record p of each describes the same polygon; FF07
 // comes after FF03 to FF05 in the file, so a second walk builds it, keeping a streamed file's
 // bytes in file order. `blocks` gives a sink per block (Open) and takes it back (Close).
+// Returns the record counts the writers report; the size is the caller's to fill in.
 template <typename Blocks>
-SectionCounts BuildBlocks(const opt::OptImage& image, std::int32_t polygon_count, Blocks& blocks,
-                          std::vector<std::string>& warnings) {
+PrjSectionCounts BuildBlocks(const opt::OptImage& image, std::int32_t polygon_count, Blocks& blocks,
+                             std::vector<std::string>& warnings) {
   {
     CornerBlockWriter leading(image, kLeadingBlock, blocks.Open(kLeading));
     CornerBlockWriter ff01(image, kSectionFF01, blocks.Open(kFF01));
@@ -69,12 +64,13 @@ SectionCounts BuildBlocks(const opt::OptImage& image, std::int32_t polygon_count
   blocks.Close(kFF01);
   blocks.Close(kFF02);
 
-  SectionCounts counts;
+  PrjSectionCounts counts;
+  counts.polygons = polygon_count;
   counts.ff03 = WriteNodeRecordSection(image, kSectionFF03, blocks.Open(kFF03), warnings);
   blocks.Close(kFF03);
-  WriteNodeRecordSection(image, kSectionFF04, blocks.Open(kFF04), warnings);
+  counts.ff04 = WriteNodeRecordSection(image, kSectionFF04, blocks.Open(kFF04), warnings);
   blocks.Close(kFF04);
-  WriteNodeRecordSection(image, kSectionFF05, blocks.Open(kFF05), warnings);
+  counts.ff05 = WriteNodeRecordSection(image, kSectionFF05, blocks.Open(kFF05), warnings);
   blocks.Close(kFF05);
   {
     SectionFF07Writer ff07(blocks.Open(kFF07));
@@ -175,7 +171,7 @@ PrjImage BuildPrj(const opt::OptImage& image, std::vector<std::string>& warnings
   PrjImage prj;
   prj.polygon_count = CountPrjPolygons(image);
   BlocksInMemory blocks(prj, prj.polygon_count);
-  const SectionCounts counts = BuildBlocks(image, prj.polygon_count, blocks, warnings);
+  const PrjSectionCounts counts = BuildBlocks(image, prj.polygon_count, blocks, warnings);
   prj.ff03_count = counts.ff03;
   prj.ff08_count = counts.ff08;
   return prj;
@@ -187,6 +183,18 @@ std::uint64_t StreamPrj(const opt::OptImage& image, std::int32_t polygon_count,
   StreamedBlocks blocks(write, polygon_count, chunk_bytes);
   BuildBlocks(image, polygon_count, blocks, warnings);
   return blocks.end();
+}
+
+PrjSectionCounts CountPrjSections(const opt::OptImage& image, std::int32_t polygon_count,
+                                  std::vector<std::string>& warnings) {
+  // Small chunks: nothing is written, so a chunk only has to be large enough that handing it
+  // on costs little next to filling it.
+  constexpr std::size_t kCountingChunkBytes = std::size_t{64} << 10;
+  const PrjWrite let_go = [](std::uint64_t, ByteBuffer bytes) { return bytes; };
+  StreamedBlocks blocks(let_go, polygon_count, kCountingChunkBytes);
+  PrjSectionCounts counts = BuildBlocks(image, polygon_count, blocks, warnings);
+  counts.bytes = blocks.end();
+  return counts;
 }
 
 }  // namespace durvane::prj

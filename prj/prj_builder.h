@@ -40,6 +40,23 @@ std::uint64_t StreamPrj(const opt::OptImage& image, std::int32_t polygon_count,
                         const PrjWrite& write, std::vector<std::string>& warnings,
                         std::size_t chunk_bytes = kStreamChunkBytes);
 
+// What the builder's writers report of the PRJ file they made: each block's record count and
+// the file's size. These are the counts themselves, not worked out again from the bytes.
+struct PrjSectionCounts {
+  std::int32_t polygons = 0;  // records of the leading block and of FF01, FF02 and FF07
+  std::int32_t ff03 = 0;
+  std::int32_t ff04 = 0;
+  std::int32_t ff05 = 0;
+  std::int32_t ff08 = 0;
+  std::uint64_t bytes = 0;
+};
+
+// Runs StreamPrj's build and lets every chunk go as soon as it is made, keeping one small chunk
+// per open block: the counts of a PRJ file of any size, in little memory. Throws and warns
+// exactly as StreamPrj does.
+PrjSectionCounts CountPrjSections(const opt::OptImage& image, std::int32_t polygon_count,
+                                  std::vector<std::string>& warnings);
+
 // The largest PRJ file a conversion produces for an OPT file of `input_bytes` bytes; nodes
 // shared many times over could otherwise make a small file demand an enormous output.
 std::uint64_t MaxPrjBytes(std::uint64_t input_bytes);

@@ -201,6 +201,20 @@ class LayoutWalk {
   std::int32_t polygon_count_ = 0;
 };
 
+// The blocks as far as the walk got, and the FormatError that stopped it.
+template <typename View>
+PrjLayoutScan Scan(const View& view) {
+  PrjLayoutScan scan;
+  LayoutWalk<View> walk(view, IndexReads::kAll);
+  try {
+    scan.layout = walk.Run();
+  } catch (const FormatError& e) {
+    scan.layout = walk.layout();
+    scan.error = e.what();
+  }
+  return scan;
+}
+
 }  // namespace
 
 std::string_view BlockName(PrjBlockKind kind) {
@@ -230,16 +244,12 @@ PrjLayout ReadPrjLayout(const FileWindow& file, IndexReads reads,
 }
 
 PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes) {
-  PrjLayoutScan scan;
   const ByteView view(bytes);
-  LayoutWalk<ByteView> walk(view, IndexReads::kAll);
-  try {
-    scan.layout = walk.Run();
-  } catch (const FormatError& e) {
-    scan.layout = walk.layout();
-    scan.error = e.what();
-  }
-  return scan;
+  return Scan(view);
+}
+
+PrjLayoutScan ScanPrjLayout(const FileWindow& file) {
+  return Scan(file);
 }
 
 template <typename View>

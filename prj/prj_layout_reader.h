@@ -114,6 +114,10 @@ struct PrjLayoutScan {
   std::optional<std::string> error;  // the first thing that breaks the layout, with its offset
 };
 PrjLayoutScan ScanPrjLayout(std::span<const std::byte> bytes);
+// The same scan of a file read piece by piece as the walk goes: a file whose first blocks
+// break the layout is refused having read little more than them. Reads that fail, or find the
+// file shortened, throw Error.
+PrjLayoutScan ScanPrjLayout(const FileWindow& file);
 
 // The length of the FF02 record at `offset`: the top-level index, a flag byte, a string (a
 // length byte and that many bytes), three more strings when the flag is 1, and a 40-byte

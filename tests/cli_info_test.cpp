@@ -1,6 +1,12 @@
 // durvane info: plain text for people, JSON for scripts, the same facts in both.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
+
+#include "core/file_window.h"
+#include "core/input_file.h"
+#include "prj/prj_layout_reader.h"
 #include "tests/support/prj_bytes.h"
 #include "tests/support/prj_fixture.h"
 #include "tests/support/run_process.h"
@@ -146,6 +152,103 @@ TEST(CliInfo, PrjCountsThatDisagreeWithTheRecords) {
                       "docs[0]['valid'], docs[0]['blocks'][4]['records'], "
                       "'section FF05: expected the tag 0xff05' in docs[0]['error']"),
             "False 3 True\n");
+}
+
+// A model of shared nodes whose blocks each run to hundreds of kilobytes: one top-level node,
+// named by every entry of the table, with 8 polygons and as children two nodes of type 22, one
+// of 25, one of 23 and three of 28.
+std::vector<std::byte> ManyRecordsModel() {
+  OptBuilder b;
+  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
+  const int polygons = PolygonList(b, std::vector<PolygonRow>(8, {{0, 1, 2, -1}, {0, 1, 2, -1}}));
+  std::vector<Ref> children = {Ref::To(vertices), Ref::To(pairs),
+                               Ref::To(Group(b, {Ref::To(polygons)}))};
+  struct Kind {
+    std::int32_t type;
+    std::size_t values;  // from node offset 24, as many as the section copies
+    std::size_t copies;
+  };
+  for (const Kind& k : {Kind{22, 4, 2}, Kind{25, 18, 1}, Kind{23, 12, 1}, Kind{28, 18, 3}}) {
+    const int node = RecordNode(b, k.type, std::vector<std::int32_t>(k.values, k.type));
+    children.insert(children.end(), k.copies, Ref::To(node));
+  }
+  b.TopLevel(std::vector<Ref>(3000, Ref::To(TopLevelNode(b, children))));
+  return b.Build().bytes;
+}
+
+// A texture whose name cannot be a file name, which the texture scan warns of.
+std::vector<std::byte> UnsafeTextureNameModel() {
+  OptBuilder b;
+  TextureDesc bad;
+  bad.name = std::string("a/b\0\0\0\0\0", 8);
+  const int polygons = PolygonList(b, {{{0, 1, 2, -1}, {0, 1, 2, -1}}});
+  const int group = Group(b, {Ref::To(Texture(b, bad)), Ref::To(polygons)});
+  const int vertices = VertexList(b, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+  const int pairs = PairList(b, {{0, 0}, {1, 0}, {0, 1}});
+  const int n25 = RecordNode(b, 25, std::vector<std::int32_t>(18, 1));
+  const int n23 = RecordNode(b, 23, std::vector<std::int32_t>(12, 2));
+  b.TopLevel({Ref::To(TopLevelNode(
+      b, {Ref::To(vertices), Ref::To(pairs), Ref::To(group), Ref::To(n25), Ref::To(n23)}))});
+  return b.Build().bytes;
+}
+
+TEST(CliInfo, CountsAndWarningsOfAnOptFileAreThoseOfItsConversion) {
+  struct Case {
+    const char* name;
+    std::function<std::vector<std::byte>()> model;
+  };
+  const Case cases[] = {
+      {"sample", [] { return SampleModel().bytes; }},
+      {"many records", ManyRecordsModel},
+      {"unsafe texture name", UnsafeTextureNameModel},
+      // No polygon, and no record of FF03 or FF08.
+      {"no polygons",
+       [] {
+         OptBuilder b;
+         const int n25 = RecordNode(b, 25, std::vector<std::int32_t>(18, 1));
+         const int n23 = RecordNode(b, 23, std::vector<std::int32_t>(12, 2));
+         b.TopLevel({Ref::To(TopLevelNode(b, {Ref::To(n25), Ref::To(n23)}))});
+         return b.Build().bytes;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteBytes(dir / "model.opt", c.model());
+    const ProcessResult converted = RunProcess(
+        kDurvane,
+        {"convert", "--no-sync", "-o", dir.path().string(), (dir / "model.opt").string()});
+    ASSERT_EQ(converted.exit_status, 0) << converted.err;
+
+    // What the conversion wrote, read back by the merge's layout walk.
+    const InputFile prj(dir / "model" / "model.prj");
+    const prj::PrjLayout layout = prj::ReadPrjLayout(FileWindow(prj));
+    auto records = [&](prj::PrjBlockKind kind) {
+      return std::to_string(layout[kind].record_count);
+    };
+    const std::string expected_counts =
+        records(prj::PrjBlockKind::kLeading) + " " + records(prj::PrjBlockKind::kFF03) + " " +
+        records(prj::PrjBlockKind::kFF04) + " " + records(prj::PrjBlockKind::kFF05) + " " +
+        records(prj::PrjBlockKind::kFF08) + " " + std::to_string(prj.size()) + "\n";
+    std::string expected_warnings;
+    std::istringstream err(converted.err);
+    const std::string prefix = "durvane: warning: '" + (dir / "model.opt").string() + "': ";
+    for (std::string line; std::getline(err, line);) {
+      if (line.starts_with(prefix)) expected_warnings += line.substr(prefix.size()) + "|";
+    }
+    expected_warnings += "\n";
+
+    const ProcessResult info =
+        RunProcess(kDurvane, {"info", "--json", (dir / "model.opt").string()});
+    EXPECT_EQ(info.exit_status, 0) << info.err;
+    EXPECT_EQ(QueryJson(info.out,
+                        "*(docs[0]['prj'][k] for k in ['PolygonCount', 'FF03Count', 'FF04Records', "
+                        "'FF05Records', 'FF08Count', 'bytes'])"),
+              expected_counts);
+    EXPECT_EQ(QueryJson(info.out, "''.join(w + '|' for w in docs[0]['warnings'])"),
+              expected_warnings);
+  }
 }
 
 TEST(CliInfo, UsageErrors) {

@@ -2,6 +2,9 @@
 // it: an OPT file given to merge or to info as a PRJ file.
 #include <gtest/gtest.h>
 
+#include "core/input_file.h"
+#include "core/little_endian.h"
+#include "info/prj_report.h"
 #include "usecases/merge_run.h"
 #include "opt/opt_signature.h"
 #include "tests/support/prj_bytes.h"
@@ -58,6 +61,41 @@ TEST(FileKind, MergeSaysAnOptFileIsOneFirst) {
     }
   }
   EXPECT_EQ(ReadBytes(first), ConvertToPrj(SampleModel()));
+}
+
+TEST(FileKind, InfoReadingAPrjFileFromDiskSaysWhatItSaysOfItsBytes) {
+  // An OPT file whose top-level table runs past the first 64 KiB, whose last entry points
+  // outside the file: looking at the head alone would call it an OPT file.
+  OptBuilder b;
+  b.TopLevel(std::vector<Ref>(20000, Ref::To(TopLevelNode(b, {}))));
+  std::vector<std::byte> far_entry = b.Build().bytes;
+  StoreI32(far_entry.data() + 22 + 4 * 19999, 0x7FFFFF00);
+  std::vector<std::byte> far_entry_kept = far_entry;
+  StoreI32(far_entry_kept.data() + 22 + 4 * 19999, 0);
+  const std::vector<std::byte> prj = ConvertToPrj(SampleModel());
+  struct Case {
+    const char* name;
+    std::vector<std::byte> bytes;
+  };
+  const Case cases[] = {
+      {"valid", prj},
+      {"cut in FF02", std::vector<std::byte>(prj.begin(), prj.begin() + 700)},
+      {"empty", {}},
+      {"sample OPT", SampleModel().bytes},
+      {"OPT with a far entry outside the file", far_entry},
+      {"OPT with a far entry empty", far_entry_kept},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(dir / "file.prj", c.bytes);
+    const info::PrjReport from_disk = info::DescribePrj(InputFile(dir / "file.prj"));
+    const info::PrjReport from_bytes = info::DescribePrj(c.bytes);
+    EXPECT_EQ(info::PrjReportJson("file.prj", from_disk),
+              info::PrjReportJson("file.prj", from_bytes));
+  }
+  EXPECT_TRUE(opt::LooksLikeOpt(far_entry_kept, far_entry_kept.size()));
+  EXPECT_FALSE(opt::LooksLikeOpt(far_entry, far_entry.size()));
 }
 
 }  // namespace

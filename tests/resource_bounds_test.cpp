@@ -4,18 +4,26 @@
 
 #include <sys/resource.h>
 
+#include <array>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "core/error.h"
 #include "core/little_endian.h"
+#include "prj/prj_layout.h"
 #include "usecases/conversion_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/opt_builder.h"
+#include "tests/support/prj_bytes.h"
 #include "tests/support/prj_fixture.h"
+#include "tests/support/run_process.h"
+#include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
 
 namespace durvane {
@@ -174,6 +182,99 @@ TEST(ResourceBounds, SharedNodesThatMakeAHugePrjFileNeedLittleMemory) {
   std::istringstream(outcome.report) >> prj_bytes >> grown_mib;
   EXPECT_GT(prj_bytes, std::uint64_t{160} << 20) << outcome.report;
   EXPECT_LT(grown_mib, 64u) << "peak memory grew by " << grown_mib << " MiB";
+}
+
+// A valid PRJ file of `polygons` polygons and no node records whose records are all zero bytes
+// (an FF02 record then names one empty string), written sparsely: only the headers take room.
+void WriteSparsePrj(const std::filesystem::path& path, std::int32_t polygons) {
+  const auto t = static_cast<std::uint64_t>(polygons);
+  constexpr std::uint64_t kEmptyNameFF02RecordBytes = 4 + 1 + 1 + prj::kFF02TailBytes;
+  std::vector<std::pair<std::uint64_t, std::int32_t>> longs = {{0, polygons}};
+  std::uint64_t at = 4 + t * prj::kPolygonRecordBytes;
+  const std::pair<std::int32_t, std::uint64_t> sections[] = {
+      {prj::kTagFF01, prj::kFF01RecordBytes},
+      {prj::kTagFF02, kEmptyNameFF02RecordBytes},
+      {prj::kTagFF04, 0},
+      {prj::kTagFF05, 0},
+      {prj::kTagFF07, prj::kFF07RecordBytes}};
+  for (const auto& [tag, record_bytes] : sections) {
+    const std::int32_t count = record_bytes == 0 ? 0 : polygons;
+    longs.push_back({at, tag});
+    longs.push_back({at + 4, count});
+    at += prj::kSectionHeaderBytes + record_bytes * static_cast<std::uint64_t>(count);
+  }
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (const auto& [offset, value] : longs) {
+      std::array<std::byte, 4> bytes;
+      StoreI32(bytes.data(), value);
+      out.seekp(static_cast<std::streamoff>(offset));
+      out.write(reinterpret_cast<const char*>(bytes.data()), 4);
+    }
+    ASSERT_TRUE(out.good());
+  }
+  std::filesystem::resize_file(path, at);
+}
+
+struct InfoRun {
+  int exit_status = -1;
+  std::uint64_t peak_kib = 0;  // the largest resident set the run reached
+  std::string out;
+};
+
+// Runs `durvane info FILE` from a child of its own, so that the child's record of its largest
+// finished child is that run's peak memory.
+InfoRun RunInfo(const std::filesystem::path& file) {
+  const ChildOutcome outcome = RunInChild({}, [&] {
+    const ProcessResult r = RunProcess(DURVANE_BIN_DIR "/durvane", {"info", file.string()});
+    rusage children{};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    return std::to_string(r.exit_status) + " " + std::to_string(children.ru_maxrss) + "\n" + r.out;
+  });
+  EXPECT_TRUE(outcome.exited && outcome.exit_code == 0) << outcome.report;
+  InfoRun run;
+  std::istringstream report(outcome.report);
+  report >> run.exit_status >> run.peak_kib;
+  std::getline(report, run.out);  // the end of the first line
+  run.out.assign(std::istreambuf_iterator<char>(report), {});
+  return run;
+}
+
+TEST(ResourceBounds, InfoMemoryFollowsTheWorkNotWhatTheFileClaims) {
+  TempDir dir;
+  WriteBytes(dir / "small.prj", ConvertToPrj(SampleModel()));
+  WriteBytes(dir / "shared.opt", SharedNodesModel());
+  // Zero bytes: no polygon, then no FF01 tag at offset 4.
+  { std::ofstream touch(dir / "zeros.prj"); }
+  std::filesystem::resize_file(dir / "zeros.prj", std::uint64_t{512} << 20);
+  WriteSparsePrj(dir / "sparse.prj", 1'000'000);  // about 174 MB
+
+  struct Case {
+    const char* file;
+    int exit_status;
+    const char* says;
+    std::uint64_t growth_mib;  // over the run describing the small file
+  };
+  const Case cases[] = {
+      // The OPT file is held whole, but none of the 180 MB PRJ file its shared nodes make.
+      {"shared.opt", 0, "983040 polygon(s) in the leading block", 64},
+      // Refused at its first blocks: the rest of the file is never read.
+      {"zeros.prj", 1, "not valid merge input: offset 0x4: section FF01", 8},
+      // Valid, and walked to its end through a small window.
+      {"sparse.prj", 0, "valid merge input: yes", 8},
+  };
+  const InfoRun baseline = RunInfo(dir / "small.prj");
+  ASSERT_EQ(baseline.exit_status, 0) << baseline.out;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const InfoRun run = RunInfo(dir / c.file);
+    EXPECT_EQ(run.exit_status, c.exit_status) << run.out;
+    EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+    const std::uint64_t growth_kib =
+        run.peak_kib > baseline.peak_kib ? run.peak_kib - baseline.peak_kib : 0;
+    EXPECT_LT(growth_kib, c.growth_mib << 10)
+        << "peak " << run.peak_kib << " KiB, " << baseline.peak_kib << " KiB for a small file";
+  }
 }
 
 TEST(ResourceBounds, HugePrjCountFieldsAreRefusedBeforeTheRecordsAreWalked) {

@@ -7,6 +7,7 @@
 #include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
 #include "core/file_io.h"
+#include "core/input_file.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
 #include "info/opt_report.h"
@@ -18,23 +19,24 @@ namespace {
 
 // Prints the report of one file; returns true when the file is valid.
 bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
-  std::vector<std::byte> bytes;
+  const std::filesystem::path path = platform::PathFromBytes(file);
   try {
-    bytes = ReadFile(platform::PathFromBytes(file));
+    if (kind == FileKind::kOpt) {
+      // An OPT file is read whole, as the conversion reads it.
+      const info::OptReport report = info::DescribeOpt(ReadFile(path));
+      io.out << (json ? info::OptReportJson(file, report)
+                      : info::OptReportText(PrintableText(file), report));
+      return report.valid();
+    }
+    // A PRJ file is read piece by piece, as the merge reads it.
+    const info::PrjReport report = info::DescribePrj(InputFile(path));
+    io.out << (json ? info::PrjReportJson(file, report)
+                    : info::PrjReportText(PrintableText(file), report));
+    return report.valid();
   } catch (const std::exception& e) {
     PrintFileError(io, file, e.what());
     return false;
   }
-  if (kind == FileKind::kOpt) {
-    const info::OptReport report = info::DescribeOpt(bytes);
-    io.out << (json ? info::OptReportJson(file, report)
-                    : info::OptReportText(PrintableText(file), report));
-    return report.valid();
-  }
-  const info::PrjReport report = info::DescribePrj(bytes);
-  io.out << (json ? info::PrjReportJson(file, report)
-                  : info::PrjReportText(PrintableText(file), report));
-  return report.valid();
 }
 
 }  // namespace
