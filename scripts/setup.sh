@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need.
+# Installs the Debian packages the build, the tests and the tools need: with "build", only
+# those that building the command-line tool needs (scripts/sample.sh); without, all of them.
 # Idempotent: packages already installed are left alone, and apt is not
 # touched at all when nothing is missing.
 set -euo pipefail
 
+build_packages=(cmake ninja-build g++ pkg-config libpng-dev)
 packages=(
-  cmake ninja-build g++ pkg-config libpng-dev
+  "${build_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools fonts-dejavu-core
   clang libclang-rt-14-dev
@@ -21,6 +23,8 @@ if [ "${DURVANE_NO_GUI:-0}" = 1 ]; then
   packages=("${packages[@]/qt6-base-dev/}")
   packages=("${packages[@]/fonts-dejavu-core/}")
 fi
+
+if [ "${1:-}" = build ]; then packages=("${build_packages[@]}"); fi
 
 missing=()
 for p in "${packages[@]}"; do
