@@ -12,20 +12,12 @@
 
 #include "core/byte_buffer.h"
 #include "core/platform.h"
+#include "core/whole_file.h"
 
 namespace durvane {
 
 // The pieces of one output file, written back to back.
 using ByteSpans = std::span<const std::span<const std::byte>>;
-
-// Reads the whole of a regular file. Throws Error naming the path when it is missing, not a
-// regular file or unreadable.
-std::vector<std::byte> ReadFile(const std::filesystem::path& path);
-
-// Reads the whole of a regular file into a buffer that is not zeroed first: for large inputs
-// the library reads. A copy of the file's bytes, so another program changing the file while it
-// is in use cannot affect the run.
-ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
 
 // Whether writing a file waits for its bytes to reach the disk before it replaces the old one.
 // kSync, the default, keeps either the old file or the new one whole through a power cut or a
