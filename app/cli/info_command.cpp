@@ -1,14 +1,16 @@
 // durvane info [--json] FILE...: explains OPT and PRJ files.
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "app/cli/commands.h"
 #include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
-#include "core/file_io.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
+#include "core/whole_file.h"
 #include "info/opt_report.h"
 #include "info/opt_report_format.h"
 #include "info/prj_report.h"
@@ -18,23 +20,36 @@ namespace {
 
 // Prints the report of one file; returns true when the file is valid.
 bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
-  std::vector<std::byte> bytes;
+  std::optional<InputBytes> bytes;
   try {
-    bytes = ReadFile(platform::PathFromBytes(file));
+    bytes.emplace(platform::PathFromBytes(file));
   } catch (const std::exception& e) {
     PrintFileError(io, file, e.what());
     return false;
   }
+  // The report is made in full before it is printed, so that one about a file cut short or
+  // changed meanwhile is not printed at all.
+  std::string text;
+  bool valid = false;
   if (kind == FileKind::kOpt) {
-    const info::OptReport report = info::DescribeOpt(bytes);
-    io.out << (json ? info::OptReportJson(file, report)
-                    : info::OptReportText(PrintableText(file), report));
-    return report.valid();
+    const info::OptReport report = info::DescribeOpt(*bytes);
+    text =
+        json ? info::OptReportJson(file, report) : info::OptReportText(PrintableText(file), report);
+    valid = report.valid();
+  } else {
+    const info::PrjReport report = info::DescribePrj(*bytes);
+    text =
+        json ? info::PrjReportJson(file, report) : info::PrjReportText(PrintableText(file), report);
+    valid = report.valid();
   }
-  const info::PrjReport report = info::DescribePrj(bytes);
-  io.out << (json ? info::PrjReportJson(file, report)
-                  : info::PrjReportText(PrintableText(file), report));
-  return report.valid();
+  try {
+    bytes->CheckUnchanged();
+  } catch (const std::exception& e) {
+    PrintFileError(io, file, e.what());
+    return false;
+  }
+  io.out << text;
+  return valid;
 }
 
 }  // namespace
