@@ -53,6 +53,12 @@ class MappedFile {
 // Also fails, with std::errc::too_many_files_open, while kMappingSlots mappings are live.
 MappedFile Map(const File& file, std::uint64_t size, std::error_code& error);
 
+#ifdef _WIN32
+// Test seam: raises EXCEPTION_IN_PAGE_ERROR at `address` as the system does when a read of a
+// view fails. Windows refuses to shorten a mapped file, so a test cannot cut one short there.
+void RaiseInPageError(const std::byte* address);
+#endif
+
 // The table of live mappings, shared by both systems' fault handlers (platform_map.cpp). Its
 // slots are lock-free atomics, so a signal handler may read it.
 namespace mapping_table {

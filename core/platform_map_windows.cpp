@@ -97,6 +97,13 @@ MappedFile Map(const File& file, std::uint64_t size, std::error_code& error) {
   return mapped;
 }
 
+void RaiseInPageError(const std::byte* address) {
+  // Read access, the address, and the status of a device that went away.
+  constexpr ULONG_PTR kDeviceNotConnected = 0xC000009D;
+  const ULONG_PTR information[3] = {0, reinterpret_cast<ULONG_PTR>(address), kDeviceNotConnected};
+  ::RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 3, information);
+}
+
 void MappedFile::Unmap() noexcept {
   if (slot_ < 0) return;
   const bool replaced = mapping_table::IsCut(slot_);
