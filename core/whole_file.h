@@ -18,9 +18,9 @@ namespace durvane {
 // regular file or unreadable.
 std::vector<std::byte> ReadFile(const std::filesystem::path& path);
 
-// Reads the whole of a regular file into a buffer that is not zeroed first: for large inputs
-// the library reads. A copy of the file's bytes, so another program changing the file while it
-// is in use cannot affect the run.
+// Reads the whole of a regular file into a buffer that is not zeroed first, from 16 MiB on in two
+// halves side by side: a copy of the file's bytes, so another program changing the file while it
+// is in use cannot affect the run. InputBytes reads files it does not map this way.
 ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
 
 class InputFile;
