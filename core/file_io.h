@@ -1,28 +1,6 @@
-// Reading input files whole; writing output files whole and atomically (staged_files.h).
+// Reading input files whole (whole_file.h) and writing output files whole and atomically
+// (staged_files.h), for callers that do both.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <span>
-#include <string>
-#include <vector>
-
-#include "core/byte_buffer.h"
-#include "core/platform.h"
 #include "core/staged_files.h"
-
-namespace durvane {
-
-// Reads the whole of a regular file. Throws Error naming the path when it is missing, not a
-// regular file or unreadable.
-std::vector<std::byte> ReadFile(const std::filesystem::path& path);
-
-// Reads the whole of a regular file into a buffer that is not zeroed first: for large inputs
-// the library reads. A copy of the file's bytes, so another program changing the file while it
-// is in use cannot affect the run.
-ByteBuffer ReadFileBuffer(const std::filesystem::path& path);
-
-}  // namespace durvane
+#include "core/whole_file.h"

@@ -23,6 +23,7 @@ class InputFile {
   const std::filesystem::path& path() const { return path_; }
   // The size when the file was opened.
   std::uint64_t size() const { return size_; }
+  const platform::File& file() const { return file_; }
 
   // Reads up to `buffer.size()` bytes at `offset` and returns how many it read: fewer only
   // at the end of the file.

@@ -2,8 +2,8 @@
 // folder of this process, over earlier files, with an optional failure planted in the replace.
 // Byte 0 chooses the command (bit 0) and the replace step at which the planted failure stops
 // the run (bits 1 to 7; 0 plants none). Convert: the rest is the OPT file, converted over an
-// earlier output and a file of the user's. Merge: bytes 1 to 4 give where FIRST ends, the rest
-// is FIRST and SECOND.
+// earlier output and a file of the user's; it is mapped into memory, as large OPT files are.
+// Merge: bytes 1 to 4 give where FIRST ends, the rest is FIRST and SECOND.
 //
 // Every input must leave the folder all old or all new: a run that fails does so with
 // durvane::Error and leaves every file as it was; a run that succeeds leaves exactly the files
@@ -188,6 +188,12 @@ void FuzzMerge(std::span<const std::byte> data, unsigned failure_step) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Every OPT file is mapped, as large ones are, so that the conversion walks mapped bytes.
+  static const bool map_every_input = [] {
+    durvane::SetMapFromBytes(1);
+    return true;
+  }();
+  static_cast<void>(map_every_input);
   if (size < 1) return 0;
   const auto bytes = std::as_bytes(std::span(data, size));
   const unsigned failure_step = static_cast<unsigned>(data[0]) >> 1;

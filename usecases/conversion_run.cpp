@@ -8,6 +8,7 @@
 #include "core/file_io.h"
 #include "core/file_names.h"
 #include "core/platform.h"
+#include "core/whole_file.h"
 #include "core/write_behind.h"
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
@@ -109,14 +110,12 @@ std::string OutputBaseName(const std::string& opt_file_name) {
   return lowered;
 }
 
-ConversionResult RunConversion(const std::filesystem::path& qel_directory,
-                               const std::filesystem::path& opt_folder,
-                               const std::string& opt_file_name, Durability durability,
-                               const LockWait& lock_wait, const ConversionProgress& progress) {
-  if (opt_file_name.empty()) throw Error("no OPT file was chosen");
-  const std::string base = OutputBaseName(opt_file_name);
-  const ByteBuffer opt_bytes = ReadFileBuffer(opt_folder / platform::PathFromBytes(opt_file_name));
-  if (progress) progress(ConversionStage::kRead);
+namespace {
+
+// Converts the OPT file's bytes into the output folder: everything after the read.
+ConversionResult ConvertRead(const InputBytes& opt_bytes, const std::string& base,
+                             const std::filesystem::path& qel_directory, Durability durability,
+                             const LockWait& lock_wait, const ConversionProgress& progress) {
   // Everything that can refuse the file without building its PRJ file runs before anything
   // is created: the header, the texture scan and the counting walk of the polygons.
   const opt::OptImage image(opt_bytes);
@@ -156,6 +155,8 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
     prj_file.Close();
     if (progress) progress(ConversionStage::kBuilt);
     StageBitmaps(textures, files, result);
+    // Nothing replaces the old output unless every byte read was the file's, one version of it.
+    opt_bytes.CheckUnchanged();
     files.Commit();
     result.warnings.insert(result.warnings.end(), files.warnings().begin(), files.warnings().end());
   } catch (...) {
@@ -167,6 +168,26 @@ ConversionResult RunConversion(const std::filesystem::path& qel_directory,
   }
   if (progress) progress(ConversionStage::kWritten);
   return result;
+}
+
+}  // namespace
+
+ConversionResult RunConversion(const std::filesystem::path& qel_directory,
+                               const std::filesystem::path& opt_folder,
+                               const std::string& opt_file_name, Durability durability,
+                               const LockWait& lock_wait, const ConversionProgress& progress) {
+  if (opt_file_name.empty()) throw Error("no OPT file was chosen");
+  const std::string base = OutputBaseName(opt_file_name);
+  const InputBytes opt_bytes(opt_folder / platform::PathFromBytes(opt_file_name));
+  if (progress) progress(ConversionStage::kRead);
+  try {
+    return ConvertRead(opt_bytes, base, qel_directory, durability, lock_wait, progress);
+  } catch (...) {
+    // A file cut short or changed meanwhile may have failed the walk or a write in a way of its
+    // own: the change is what the user must hear of.
+    opt_bytes.CheckUnchanged();
+    throw;
+  }
 }
 
 }  // namespace durvane

@@ -8,6 +8,7 @@
 #include "core/file_io.h"
 #include "core/file_names.h"
 #include "core/platform.h"
+#include "core/whole_file.h"
 #include "opt/opt_image.h"
 #include "opt/opt_scan.h"
 #include "opt/texture_bitmap.h"
@@ -49,7 +50,8 @@ Model LoadPrj(const std::filesystem::path& path) {
 // The OPT file's bytes and its textures, whose pixels point into those bytes, as are the
 // polygons' corners.
 struct OptFile {
-  ByteBuffer opt;
+  explicit OptFile(const std::filesystem::path& path) : opt(path) {}
+  InputBytes opt;
   std::vector<opt::TextureBitmap> textures;  // in scan order; a name may occur twice
 };
 
@@ -59,9 +61,7 @@ constexpr std::size_t kOptStreamChunkBytes = std::size_t{256} << 10;
 // The polygons are drawn from the OPT file's own bytes. Its PRJ file is streamed, not held:
 // that refuses the file just as a conversion would, with the same messages, and section FF02
 // gives the bitmap names; nothing else of it is kept.
-Model LoadOpt(const std::filesystem::path& path) {
-  auto file = std::make_shared<OptFile>();
-  file->opt = ReadFileBuffer(path);
+Model LoadOptFile(const std::shared_ptr<OptFile>& file) {
   const opt::OptImage image(file->opt);
   std::vector<std::string> warnings;  // the conversion's; a render reports only bitmap warnings
   file->textures = opt::ScanOpt(image, warnings);
@@ -94,6 +94,20 @@ Model LoadOpt(const std::filesystem::path& path) {
                          throw Error(std::string("the texture is ") + e.what());
                        }
                      });
+}
+
+Model LoadOpt(const std::filesystem::path& path) {
+  auto file = std::make_shared<OptFile>(path);
+  try {
+    Model model = LoadOptFile(file);
+    file->opt.CheckUnchanged();
+    return model;
+  } catch (...) {
+    // A file cut short or changed while it was walked is refused as such, whatever the walk
+    // made of its bytes.
+    file->opt.CheckUnchanged();
+    throw;
+  }
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
 // durvane info [--json] FILE...: explains OPT and PRJ files.
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "app/cli/commands.h"
 #include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
-#include "core/file_io.h"
 #include "core/input_file.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
+#include "core/whole_file.h"
 #include "info/opt_report.h"
 #include "info/opt_report_format.h"
 #include "info/prj_report.h"
@@ -17,26 +19,35 @@
 namespace durvane::cli {
 namespace {
 
-// Prints the report of one file; returns true when the file is valid.
+// Prints the report of one file; returns true when the file is valid. The report is made in
+// full before it is printed, so that one about a file cut short or changed meanwhile is not
+// printed at all.
 bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
   const std::filesystem::path path = platform::PathFromBytes(file);
+  std::string text;
+  bool valid = false;
   try {
     if (kind == FileKind::kOpt) {
-      // An OPT file is read whole, as the conversion reads it.
-      const info::OptReport report = info::DescribeOpt(ReadFile(path));
-      io.out << (json ? info::OptReportJson(file, report)
-                      : info::OptReportText(PrintableText(file), report));
-      return report.valid();
+      // An OPT file is taken whole, as the conversion takes it: mapped when large.
+      const InputBytes bytes(path);
+      const info::OptReport report = info::DescribeOpt(bytes);
+      bytes.CheckUnchanged();
+      text = json ? info::OptReportJson(file, report)
+                  : info::OptReportText(PrintableText(file), report);
+      valid = report.valid();
+    } else {
+      // A PRJ file is read piece by piece, as the merge reads it.
+      const info::PrjReport report = info::DescribePrj(InputFile(path));
+      text = json ? info::PrjReportJson(file, report)
+                  : info::PrjReportText(PrintableText(file), report);
+      valid = report.valid();
     }
-    // A PRJ file is read piece by piece, as the merge reads it.
-    const info::PrjReport report = info::DescribePrj(InputFile(path));
-    io.out << (json ? info::PrjReportJson(file, report)
-                    : info::PrjReportText(PrintableText(file), report));
-    return report.valid();
   } catch (const std::exception& e) {
     PrintFileError(io, file, e.what());
     return false;
   }
+  io.out << text;
+  return valid;
 }
 
 }  // namespace
