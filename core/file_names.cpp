@@ -92,4 +92,17 @@ std::string PrintableName(std::string_view name) {
   return out;
 }
 
+std::string AsciiLower(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = Lower(c);
+  return lowered;
+}
+
+ModelFileKind ModelFileKindOf(const std::filesystem::path& path) {
+  const std::string extension = AsciiLower(path.extension().string());
+  if (extension == ".opt") return ModelFileKind::kOpt;
+  if (extension == ".prj") return ModelFileKind::kPrj;
+  return ModelFileKind::kOther;
+}
+
 }  // namespace durvane

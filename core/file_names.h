@@ -1,6 +1,8 @@
 // File names taken from input files: whether one may be used here, and how to show it.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -27,6 +29,13 @@ bool WindowsRefusesName(std::string_view name);
 // The name two file names share when they name one file here: on Windows, whose folders
 // compare names without regard to letter case, the name in lower case; elsewhere the name.
 std::string FileNameKey(std::string_view name);
+
+// The text with ASCII letters in lower case and every other byte as it is.
+std::string AsciiLower(std::string_view text);
+
+// What a model file is, told by its extension in any letter case.
+enum class ModelFileKind : std::uint8_t { kOpt, kPrj, kOther };
+ModelFileKind ModelFileKindOf(const std::filesystem::path& path);
 
 // The name for messages, with unprintable bytes and the backslash escaped as \xNN.
 std::string PrintableName(std::string_view name);

@@ -17,15 +17,32 @@ TEST(FileNames, WindowsRefusesDeviceNamesAndNamesEndingInADotOrASpace) {
     bool refused;
   };
   for (const Case& c : {
-           Case{"CON", true},           Case{"con.bmp", true},       Case{"Nul.TXT", true},
-           Case{"aux", true},           Case{"PRN.a.b", true},       Case{"COM1", true},
-           Case{"com9.bmp", true},      Case{"LPT5.bmp", true},      Case{"CON .bmp", true},
-           Case{"HULL.", true},         Case{"HULL ", true},         Case{"\xff.bmp", true},
-           Case{"\xc3(.bmp", true},     Case{"\xc0\xaf.bmp", true},  Case{"\xe0\x80\xaf.bmp", true},
-           Case{"\xf0\x80\x80\xaf.bmp", true},  Case{"\xed\xa0\x80.bmp", true},
-           Case{"CONSOLE.bmp", false},  Case{"COM10.bmp", false},    Case{"COM0.bmp", false},
-           Case{"LPT.bmp", false},      Case{"x.CON", false},        Case{"NULL.bmp", false},
-           Case{"HULL0001.BMP", false}, Case{"é-модель.bmp", false}, Case{".hidden", false},
+           Case{"CON", true},
+           Case{"con.bmp", true},
+           Case{"Nul.TXT", true},
+           Case{"aux", true},
+           Case{"PRN.a.b", true},
+           Case{"COM1", true},
+           Case{"com9.bmp", true},
+           Case{"LPT5.bmp", true},
+           Case{"CON .bmp", true},
+           Case{"HULL.", true},
+           Case{"HULL ", true},
+           Case{"\xff.bmp", true},
+           Case{"\xc3(.bmp", true},
+           Case{"\xc0\xaf.bmp", true},
+           Case{"\xe0\x80\xaf.bmp", true},
+           Case{"\xf0\x80\x80\xaf.bmp", true},
+           Case{"\xed\xa0\x80.bmp", true},
+           Case{"CONSOLE.bmp", false},
+           Case{"COM10.bmp", false},
+           Case{"COM0.bmp", false},
+           Case{"LPT.bmp", false},
+           Case{"x.CON", false},
+           Case{"NULL.bmp", false},
+           Case{"HULL0001.BMP", false},
+           Case{"é-модель.bmp", false},
+           Case{".hidden", false},
        }) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(WindowsRefusesName(c.name), c.refused);
@@ -48,6 +65,22 @@ TEST(FileNames, NamesThatAreNotOneFileOfTheFolderAreRefused) {
     EXPECT_TRUE(IsSafeFileName(name));
     EXPECT_TRUE(IsSingleName(name));
   }
+}
+
+// A model file's kind comes from its extension alone, in any letter case.
+TEST(FileNames, AModelFilesKindIsToldByItsExtension) {
+  struct Case {
+    const char* path;
+    ModelFileKind kind;
+  };
+  for (const Case& c :
+       {Case{"ship.opt", ModelFileKind::kOpt}, Case{"dir.prj/Ship.OPT", ModelFileKind::kOpt},
+        Case{"base.Prj", ModelFileKind::kPrj}, Case{"ship.opt.bak", ModelFileKind::kOther},
+        Case{"ship", ModelFileKind::kOther}, Case{".opt", ModelFileKind::kOther},
+        Case{"ship.op", ModelFileKind::kOther}}) {
+    EXPECT_EQ(ModelFileKindOf(c.path), c.kind) << c.path;
+  }
+  EXPECT_EQ(AsciiLower("Ship\xC3\x89.OPT"), "ship\xC3\x89.opt");
 }
 
 TEST(FileNames, NamesThatDifferInLetterCaseShareAFileOnlyOnWindows) {

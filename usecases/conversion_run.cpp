@@ -86,9 +86,7 @@ void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& 
 
 std::string OutputBaseName(const std::string& opt_file_name) {
   constexpr std::string_view kExtension = ".opt";
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  std::string lowered;
-  for (char c : opt_file_name) lowered.push_back(lower(c));
+  std::string lowered = AsciiLower(opt_file_name);
   if (lowered.size() < kExtension.size() ||
       lowered.compare(lowered.size() - kExtension.size(), kExtension.size(), kExtension) != 0) {
     throw Error("the file name " + Quoted(opt_file_name) + " does not end in \".opt\"");

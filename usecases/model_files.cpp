@@ -19,11 +19,6 @@
 namespace durvane::render {
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return text;
-}
-
 void RequireFileName(const std::string& name) {
   if (!IsSafeFileName(name)) throw Error("the name cannot be a file name");
 }
@@ -112,19 +107,12 @@ Model LoadOpt(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::optional<ModelFileKind> ModelFileKindOf(const std::filesystem::path& path) {
-  const std::string ext = Lower(path.extension().string());
-  if (ext == ".opt") return ModelFileKind::kOpt;
-  if (ext == ".prj") return ModelFileKind::kPrj;
-  return std::nullopt;
-}
-
 Model LoadModelFile(const std::filesystem::path& path) {
-  const auto kind = ModelFileKindOf(path);
-  if (!kind)
+  const ModelFileKind kind = ModelFileKindOf(path);
+  if (kind == ModelFileKind::kOther)
     throw Error("cannot tell what kind of file '" + platform::PathBytes(path) +
                 "' is: name it .opt or .prj");
-  return *kind == ModelFileKind::kOpt ? LoadOpt(path) : LoadPrj(path);
+  return kind == ModelFileKind::kOpt ? LoadOpt(path) : LoadPrj(path);
 }
 
 }  // namespace durvane::render

@@ -2,16 +2,10 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 
 #include "render/model.h"
 
 namespace durvane::render {
-
-enum class ModelFileKind { kOpt, kPrj };
-
-// Told by the extension, in any case; none for another extension.
-std::optional<ModelFileKind> ModelFileKindOf(const std::filesystem::path& path);
 
 // Reads the model of an OPT or PRJ file (by its extension). A PRJ file is read through the PRJ
 // layout walk and its bitmaps from the files beside it; an OPT file's polygons are read from

@@ -84,7 +84,8 @@ constexpr OptionHelp kCommonOptions[] = {
 
 constexpr std::string_view kFileKinds =
     "A file's kind is told by its extension, in any letter case: convert takes .opt files, "
-    "merge .prj files, info and render either. A file of another extension is not read: it fails like "
+    "merge .prj files, info and render either. A file of another extension is not read: it fails "
+    "like "
     "a file that cannot be read. Every file written is written whole or not at all.";
 
 constexpr OptionHelp kExitStatus[] = {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/cli/commands.h"
-#include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
+#include "core/file_names.h"
 #include "core/input_file.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
@@ -22,12 +22,12 @@ namespace {
 // Prints the report of one file; returns true when the file is valid. The report is made in
 // full before it is printed, so that one about a file cut short or changed meanwhile is not
 // printed at all.
-bool DescribeOne(const std::string& file, FileKind kind, bool json, Streams io) {
+bool DescribeOne(const std::string& file, ModelFileKind kind, bool json, Streams io) {
   const std::filesystem::path path = platform::PathFromBytes(file);
   std::string text;
   bool valid = false;
   try {
-    if (kind == FileKind::kOpt) {
+    if (kind == ModelFileKind::kOpt) {
       // An OPT file is taken whole, as the conversion takes it: mapped when large.
       const InputBytes bytes(path);
       const info::OptReport report = info::DescribeOpt(bytes);
@@ -76,8 +76,8 @@ int RunInfoCommand(const std::vector<std::string>& args, Streams io) {
   }
   bool all_valid = true;
   for (const std::string& f : files) {
-    const FileKind kind = KindOf(f);
-    if (kind == FileKind::kOther) {
+    const ModelFileKind kind = ModelFileKindOf(platform::PathFromBytes(f));
+    if (kind == ModelFileKind::kOther) {
       PrintFileError(io, f,
                      "not explained: the file name ends neither in \".opt\" nor in \".prj\"");
       all_valid = false;

@@ -5,9 +5,9 @@
 #include <ostream>
 
 #include "app/cli/commands.h"
-#include "app/cli/file_kind.h"
 #include "app/cli/help_texts.h"
 #include "core/error.h"
+#include "core/file_names.h"
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
@@ -45,7 +45,7 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   for (std::size_t i = 1; i < files.size(); ++i)
     others.push_back(platform::PathFromBytes(files[i]));
   for (const std::string& f : files) {
-    if (KindOf(f) != FileKind::kPrj) {
+    if (ModelFileKindOf(platform::PathFromBytes(f)) != ModelFileKind::kPrj) {
       PrintFileError(io, f, "not merged: the file name does not end in \".prj\"");
       return kExitFailed;
     }

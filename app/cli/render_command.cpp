@@ -10,12 +10,13 @@
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
 #include "core/file_io.h"
+#include "core/file_names.h"
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
-#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "render/renderer.h"
+#include "usecases/model_files.h"
 
 namespace durvane::cli {
 namespace {
@@ -99,7 +100,7 @@ int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
     return UsageError(io, files.empty() ? "no file given" : "render takes one file");
   }
   const std::string& file = files[0];
-  if (!render::ModelFileKindOf(platform::PathFromBytes(file))) {
+  if (ModelFileKindOf(platform::PathFromBytes(file)) == ModelFileKind::kOther) {
     PrintFileError(io, file, "not drawn: the file name does not end in \".opt\" or \".prj\"");
     return kExitFailed;
   }

@@ -17,7 +17,7 @@ namespace {
 
 using namespace fixture;
 
-TEST(FileKind, OptFilesLookLikeOptFilesAndPrjFilesDoNot) {
+TEST(WrongKind, OptFilesLookLikeOptFilesAndPrjFilesDoNot) {
   const auto sample = SampleModel().bytes;
   const auto workload = WorkloadModel(MediumModelShape(7)).bytes;
   EXPECT_TRUE(opt::LooksLikeOpt(sample, sample.size()));
@@ -35,7 +35,7 @@ TEST(FileKind, OptFilesLookLikeOptFilesAndPrjFilesDoNot) {
   EXPECT_FALSE(opt::LooksLikeOpt({}, 0));
 }
 
-TEST(FileKind, MergeSaysAnOptFileIsOneFirst) {
+TEST(WrongKind, MergeSaysAnOptFileIsOneFirst) {
   TempDir dir;
   const auto first = dir / "first.prj";
   const auto opt_as_prj = dir / "model.prj";
@@ -63,7 +63,7 @@ TEST(FileKind, MergeSaysAnOptFileIsOneFirst) {
   EXPECT_EQ(ReadBytes(first), ConvertToPrj(SampleModel()));
 }
 
-TEST(FileKind, InfoReadingAPrjFileFromDiskSaysWhatItSaysOfItsBytes) {
+TEST(WrongKind, InfoReadingAPrjFileFromDiskSaysWhatItSaysOfItsBytes) {
   // An OPT file whose top-level table runs past the first 64 KiB, whose last entry points
   // outside the file: looking at the head alone would call it an OPT file.
   OptBuilder b;
