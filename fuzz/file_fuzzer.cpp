@@ -26,6 +26,7 @@
 #include "core/error.h"
 #include "core/file_io.h"
 #include "core/little_endian.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "usecases/conversion_run.h"
 #include "prj/prj_layout_reader.h"

@@ -10,6 +10,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "usecases/conversion_run.h"
 #include "tests/support/child_process.h"

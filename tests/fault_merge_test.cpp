@@ -11,6 +11,7 @@
 
 #include "core/error.h"
 #include "core/file_io.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/child_process.h"

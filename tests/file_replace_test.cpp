@@ -16,6 +16,7 @@
 
 #include "core/file_io.h"
 #include "core/interrupt_cleanup.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "usecases/conversion_run.h"
 #include "tests/support/child_process.h"

@@ -12,6 +12,7 @@
 
 #include "core/file_io.h"
 #include "core/little_endian.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "prj/prj_layout_reader.h"
 #include "tests/support/in_memory_merge.h"
@@ -68,7 +69,7 @@ TEST(MergeRun, ReplacesTheFirstFileAndLeavesTheSecond) {
   EXPECT_EQ(merged, Expected(first, second));
   EXPECT_EQ(ReadFile(b), second);
   EXPECT_EQ(result.polygon_count, 3);
-  EXPECT_EQ(result.index_shift, 2);
+  EXPECT_EQ(result.index_shifts.front(), 2);
   EXPECT_EQ(result.bytes_written, merged.size());
   EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));
 }

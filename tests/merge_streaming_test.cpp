@@ -15,6 +15,7 @@
 #include "core/file_io.h"
 #include "core/file_window.h"
 #include "core/input_file.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "prj/prj_layout_reader.h"
 #ifndef _WIN32
@@ -74,7 +75,7 @@ TEST(StreamingMerge, FilesLargerThanThePiecesMergeAsInMemory) {
     fixture::WriteBytes(dir / "a.prj", first);
     fixture::WriteBytes(dir / "b.prj", second);
     const MergeResult result = MergePrj(dir / "a.prj", dir / "b.prj", durability);
-    EXPECT_EQ(result.index_shift, 50);  // 1 + the index of polygon 8999, 8999 % 50
+    EXPECT_EQ(result.index_shifts.front(), 50);  // 1 + the index of polygon 8999, 8999 % 50
     EXPECT_EQ(fixture::ReadBytes(dir / "a.prj"), Expected(first, second));
     EXPECT_EQ(fixture::ListTree(dir.path()), (std::vector<std::string>{"a.prj", "b.prj"}));
   }

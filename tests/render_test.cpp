@@ -19,6 +19,7 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "usecases/conversion_run.h"
 #include "render/bitmap.h"

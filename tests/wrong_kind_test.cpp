@@ -5,6 +5,7 @@
 #include "core/input_file.h"
 #include "core/little_endian.h"
 #include "info/prj_report.h"
+#include "tests/support/merge_pair.h"
 #include "usecases/merge_run.h"
 #include "opt/opt_signature.h"
 #include "tests/support/prj_bytes.h"

@@ -135,11 +135,6 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
       file_(std::move(file)),
       detail_(detail) {}
 
-MergeResult MergePrj(const std::filesystem::path& first, const std::filesystem::path& second,
-                     Durability durability, const LockWait& lock_wait) {
-  return MergePrjFiles(first, std::span(&second, 1), durability, lock_wait);
-}
-
 MergeResult MergePrjFiles(const std::filesystem::path& first,
                           std::span<const std::filesystem::path> others, Durability durability,
                           const LockWait& lock_wait) {
@@ -214,7 +209,6 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   result.warnings = std::move(sweep_warnings);
   result.warnings.insert(result.warnings.end(), plan.warnings.begin(), plan.warnings.end());
   result.index_shifts.assign(plan.shifts.begin() + 1, plan.shifts.end());
-  result.index_shift = result.index_shifts.empty() ? 0 : result.index_shifts.front();
   result.polygon_count = plan.polygon_count;
   result.first_polygon_count = layouts.front().polygon_count();
   result.bytes_written = plan.merged_size;

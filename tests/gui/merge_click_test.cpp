@@ -5,6 +5,7 @@
 #include "app/gui/durvane_window.h"
 #include "app/gui/operations.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/support/merge_pair.h"
 
 namespace durvane::gui {
 namespace {

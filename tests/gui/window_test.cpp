@@ -443,7 +443,7 @@ class WindowTest : public QObject {
                      [&] { cursor_during_run = QApplication::overrideCursor()->shape(); });
                  merge::MergeResult result;
                  result.first_polygon_count = 12;
-                 result.index_shift = 3;  // the first file's last top-level index + 1
+                 result.index_shifts = {3};  // the first file's last top-level index + 1
                  result.polygon_count = 18;
                  return result;
                }});
