@@ -50,11 +50,11 @@ std::uint64_t FF01Bytes(std::int32_t polygons) {
 // Returns the record counts the writers report; the size is the caller's to fill in.
 template <typename Blocks>
 PrjSectionCounts BuildBlocks(const opt::OptImage& image, std::int32_t polygon_count, Blocks& blocks,
-                             std::vector<std::string>& warnings) {
+                             std::vector<std::string>& warnings, PrjRecords* records = nullptr) {
   {
     CornerBlockWriter leading(image, kLeadingBlock, blocks.Open(kLeading));
     CornerBlockWriter ff01(image, kSectionFF01, blocks.Open(kFF01));
-    SectionFF02Writer ff02(image, blocks.Open(kFF02));
+    SectionFF02Writer ff02(image, blocks.Open(kFF02), records);
     opt::WalkPolygons(image, leading, ff01, ff02);
     leading.Finish(polygon_count);
     ff01.Finish(polygon_count);
@@ -186,13 +186,13 @@ std::uint64_t StreamPrj(const opt::OptImage& image, std::int32_t polygon_count,
 }
 
 PrjSectionCounts CountPrjSections(const opt::OptImage& image, std::int32_t polygon_count,
-                                  std::vector<std::string>& warnings) {
+                                  std::vector<std::string>& warnings, PrjRecords* records) {
   // Small chunks: nothing is written, so a chunk only has to be large enough that handing it
   // on costs little next to filling it.
   constexpr std::size_t kCountingChunkBytes = std::size_t{64} << 10;
   const PrjWrite let_go = [](std::uint64_t, ByteBuffer bytes) { return bytes; };
   StreamedBlocks blocks(let_go, polygon_count, kCountingChunkBytes);
-  PrjSectionCounts counts = BuildBlocks(image, polygon_count, blocks, warnings);
+  PrjSectionCounts counts = BuildBlocks(image, polygon_count, blocks, warnings, records);
   counts.bytes = blocks.end();
   return counts;
 }

@@ -12,6 +12,7 @@
 #include "core/byte_buffer.h"
 #include "opt/opt_image.h"
 #include "prj/prj_image.h"
+#include "prj/prj_records.h"
 
 namespace durvane::prj {
 
@@ -52,10 +53,11 @@ struct PrjSectionCounts {
 };
 
 // Runs StreamPrj's build and lets every chunk go as soon as it is made, keeping one small chunk
-// per open block: the counts of a PRJ file of any size, in little memory. Throws and warns
-// exactly as StreamPrj does.
+// per open block: the counts of a PRJ file of any size, in little memory, and (to `records`,
+// when given) its typed records. Throws and warns exactly as StreamPrj does.
 PrjSectionCounts CountPrjSections(const opt::OptImage& image, std::int32_t polygon_count,
-                                  std::vector<std::string>& warnings);
+                                  std::vector<std::string>& warnings,
+                                  PrjRecords* records = nullptr);
 
 // The largest PRJ file a conversion produces for an OPT file of `input_bytes` bytes; nodes
 // shared many times over could otherwise make a small file demand an enormous output.

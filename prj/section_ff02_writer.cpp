@@ -7,8 +7,8 @@
 
 namespace durvane::prj {
 
-SectionFF02Writer::SectionFF02Writer(const opt::OptImage& image, ByteSink& out)
-    : image_(image), out_(out) {
+SectionFF02Writer::SectionFF02Writer(const opt::OptImage& image, ByteSink& out, PrjRecords* records)
+    : image_(image), out_(out), records_(records) {
   out_.Long(kTagFF02);
   count_at_ = out_.size();
   out_.Long(0);
@@ -67,6 +67,10 @@ void SectionFF02Writer::PolygonRows(std::int32_t index, const opt::PolygonListNo
     p += 12;
   }
   std::memset(p, 0, kFF02TailBytes);
+  if (records_) {
+    records_->FirstBitmapNames(
+        node.rows, std::string_view(reinterpret_cast<const char*>(first + 6), kFF02NameLength));
+  }
   // With the record length a constant, each copy is a few fixed-size moves.
   const auto repeat = [&](auto constant_bytes) {
     constexpr std::size_t kBytes = decltype(constant_bytes)::value;

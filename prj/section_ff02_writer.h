@@ -9,6 +9,7 @@
 
 #include "core/byte_sink.h"
 #include "opt/polygon_walk.h"
+#include "prj/prj_records.h"
 
 namespace durvane::prj {
 
@@ -16,7 +17,8 @@ namespace durvane::prj {
 // writes the polygon count over the count field.
 class SectionFF02Writer {
  public:
-  SectionFF02Writer(const opt::OptImage& image, ByteSink& out);
+  // `records`, when given, hears each run of records' first bitmap name.
+  SectionFF02Writer(const opt::OptImage& image, ByteSink& out, PrjRecords* records = nullptr);
 
   void TopLevelChild(std::int32_t, std::int32_t, std::int32_t) {}
   void ListChild(std::int32_t index, std::int32_t address, std::int32_t type);
@@ -30,6 +32,7 @@ class SectionFF02Writer {
 
   const opt::OptImage& image_;
   ByteSink& out_;
+  PrjRecords* records_;
   std::uint64_t count_at_;
   // The current texture. It starts as one texture with all names eight 0 bytes, so that a
   // polygon met before any texture still gets a well-formed record.

@@ -78,7 +78,11 @@ class NameIndex {
     const ByteView view(record);
     const std::uint8_t name_length = view.Byte(5, "the length of string 1");
     const std::span<const std::byte> bytes = view.Bytes(6, name_length, "string 1");
-    const std::string_view name(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    AddName(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), 1);
+  }
+
+  // The next `count` polygons, which name `name` first.
+  void AddName(std::string_view name, std::size_t count) {
     // Neighbouring polygons mostly share a bitmap: compare with the last name before hashing.
     if (last_index_ == kNoBitmap || name != last_name_) {
       auto [it, inserted] =
@@ -87,7 +91,7 @@ class NameIndex {
       last_name_.assign(name);
       last_index_ = it->second;
     }
-    out_.of_polygon.push_back(last_index_);
+    for (std::size_t i = 0; i < count; ++i) out_.of_polygon.push_back(last_index_);
   }
 
   std::size_t size() const { return out_.of_polygon.size(); }
@@ -141,48 +145,27 @@ PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path) {
   return out;
 }
 
-struct StreamedBitmapNames::State {
+struct BitmapNameIndex::State {
   explicit State(std::size_t count) : index(count) {}
   NameIndex index;
-  std::vector<std::byte> pending;  // bytes from `next` on not yet walked
 };
 
-StreamedBitmapNames::StreamedBitmapNames(std::size_t polygon_count)
-    : count_(polygon_count), state_(std::make_unique<State>(polygon_count)) {
-  const auto p = static_cast<std::uint64_t>(polygon_count);
-  next_ = 4 + p * prj::kPolygonRecordBytes + prj::kSectionHeaderBytes + p * prj::kFF01RecordBytes +
-          prj::kSectionHeaderBytes;
-}
+BitmapNameIndex::BitmapNameIndex(std::size_t polygon_count)
+    : count_(polygon_count), state_(std::make_unique<State>(polygon_count)) {}
 
-StreamedBitmapNames::~StreamedBitmapNames() = default;
+BitmapNameIndex::~BitmapNameIndex() = default;
 
-void StreamedBitmapNames::Take(std::uint64_t offset, std::span<const std::byte> bytes) {
-  if (state_->index.size() == count_) return;
-  const std::uint64_t end = offset + bytes.size();
-  // The blocks before FF02, FF02's header, and count fields written again are passed over.
-  if (end <= next_) return;
-  if (offset > next_) throw std::logic_error("the PRJ stream skipped bytes of section FF02");
-  std::vector<std::byte>& pending = state_->pending;
-  const auto skip = static_cast<std::size_t>(next_ - offset);
-  pending.insert(pending.end(), bytes.begin() + static_cast<std::ptrdiff_t>(skip), bytes.end());
-  next_ = end;
-  Walk(false);
-}
-
-void StreamedBitmapNames::Walk(bool all) {
-  std::vector<std::byte>& pending = state_->pending;
-  const ByteView view(pending);
-  std::uint64_t at = 0;
-  // A record is walked once the longest record could fit, or at the end, whatever is left.
-  while (state_->index.size() < count_ &&
-         (all || pending.size() - at >= prj::kMaxFF02RecordBytes)) {
-    at += state_->index.Add(view, at);
+void BitmapNameIndex::FirstBitmapNames(std::int32_t count, std::string_view bitmap) {
+  if (count < 0 || static_cast<std::size_t>(count) > count_ - state_->index.size()) {
+    throw std::logic_error("section FF02 named more polygons than the model has");
   }
-  pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(at));
+  state_->index.AddName(bitmap, static_cast<std::size_t>(count));
 }
 
-BitmapNames StreamedBitmapNames::Finish() {
-  Walk(true);
+BitmapNames BitmapNameIndex::Finish() {
+  if (state_->index.size() != count_) {
+    throw std::logic_error("section FF02 named fewer polygons than the model has");
+  }
   return state_->index.Take();
 }
 

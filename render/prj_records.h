@@ -11,6 +11,7 @@
 
 #include "core/byte_buffer.h"
 #include "prj/prj_image.h"
+#include "prj/prj_records.h"
 #include "render/model.h"
 
 namespace durvane::render {
@@ -37,23 +38,19 @@ struct PrjFileRecords {
 // while it was read.
 PrjFileRecords ReadPrjFileRecords(const std::filesystem::path& path);
 
-// The bitmap names of a PRJ file of `polygon_count` polygons read from its bytes as they are
-// streamed (prj::StreamPrj): Take is handed every write, in order; only section FF02's records
-// are kept, and only until each is walked. Finish walks what is left; it throws FormatError
-// when the records stop short.
-class StreamedBitmapNames {
+// The bitmap names of a model's polygons as the PRJ builder hands them on (prj::PrjRecords),
+// indexed as the names read from a PRJ file's bytes are.
+class BitmapNameIndex : public prj::PrjRecords {
  public:
-  explicit StreamedBitmapNames(std::size_t polygon_count);
-  ~StreamedBitmapNames();
-  void Take(std::uint64_t offset, std::span<const std::byte> bytes);
+  explicit BitmapNameIndex(std::size_t polygon_count);
+  ~BitmapNameIndex() override;
+  void FirstBitmapNames(std::int32_t count, std::string_view bitmap) override;
+  // Throws std::logic_error when the builder named fewer or more polygons than the model has.
   BitmapNames Finish();
 
  private:
   struct State;
-  void Walk(bool all);
-
   std::size_t count_;
-  std::uint64_t next_;  // the file offset of the first byte not yet taken
   std::unique_ptr<State> state_;
 };
 

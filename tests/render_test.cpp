@@ -19,17 +19,17 @@
 
 #include "core/error.h"
 #include "core/little_endian.h"
-#include "tests/support/merge_pair.h"
-#include "usecases/merge_run.h"
-#include "usecases/conversion_run.h"
 #include "render/bitmap.h"
-#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "render/prj_records.h"
 #include "render/renderer.h"
 #include "render/renderer_testing.h"
+#include "tests/support/merge_pair.h"
 #include "tests/support/opt_builder.h"
 #include "tests/support/prj_fixture.h"
+#include "usecases/conversion_run.h"
+#include "usecases/merge_run.h"
+#include "usecases/model_files.h"
 #ifndef _WIN32
 #include "tests/support/child_process.h"
 #include "tests/support/run_process.h"
@@ -471,7 +471,7 @@ TEST(Render, EveryPolygonOfAnOptFileReadsAsItsConvertedRecords) {
   EXPECT_EQ(differing, 0u);
 }
 
-TEST(BitmapNames, AreReadAlikeFromTheFileFromItsBytesAndAsTheyAreStreamed) {
+TEST(BitmapNames, AreReadAlikeFromTheFileFromItsBytesAndAsTheBuilderHandsThemOn) {
   // Names of 0 to 255 bytes, in runs of the same name and changing, over more than the
   // file window's 256 KiB; the first string names the bitmap, the other three are passed over.
   fixture::PrjLayoutDesc desc;
@@ -502,13 +502,17 @@ TEST(BitmapNames, AreReadAlikeFromTheFileFromItsBytesAndAsTheyAreStreamed) {
   const std::vector<std::byte> bytes = fixture::BuildPrjFile(desc);
   ASSERT_GT(bytes.size(), std::size_t{300} << 10);
   WriteBytes(dir / "names.prj", bytes);
-  render::StreamedBitmapNames streamed(first_names.size());
-  for (std::size_t at = 0; at < bytes.size(); at += 999) {
-    streamed.Take(at, std::span(bytes).subspan(at, std::min<std::size_t>(999, bytes.size() - at)));
+  // As a builder hands them on: runs of one name, as polygon list nodes give them.
+  render::BitmapNameIndex handed(first_names.size());
+  for (std::size_t p = 0; p < first_names.size();) {
+    std::size_t run = 1;
+    while (p + run < first_names.size() && first_names[p + run] == first_names[p]) ++run;
+    handed.FirstBitmapNames(static_cast<std::int32_t>(run), first_names[p]);
+    p += run;
   }
   const render::BitmapNames read[] = {render::ReadPrjFileRecords(dir / "names.prj").names,
                                       render::ReadBitmapNames(render::FindPolygonRecords(bytes)),
-                                      streamed.Finish()};
+                                      handed.Finish()};
   for (const render::BitmapNames& names : read) {
     EXPECT_EQ(names.names, expected.names);
     EXPECT_EQ(names.of_polygon, expected.of_polygon);

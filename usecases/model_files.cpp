@@ -50,26 +50,17 @@ struct OptFile {
   std::vector<opt::TextureBitmap> textures;  // in scan order; a name may occur twice
 };
 
-// Bytes the PRJ file is streamed in: small, as they are only walked for bitmap names.
-constexpr std::size_t kOptStreamChunkBytes = std::size_t{256} << 10;
-
-// The polygons are drawn from the OPT file's own bytes. Its PRJ file is streamed, not held:
-// that refuses the file just as a conversion would, with the same messages, and section FF02
-// gives the bitmap names; nothing else of it is kept.
+// The polygons are drawn from the OPT file's own bytes. Its PRJ file is built, not held: that
+// refuses the file just as a conversion would, with the same messages, and the builder hands on
+// each polygon's bitmap name as it makes section FF02; nothing else of it is kept.
 Model LoadOptFile(const std::shared_ptr<OptFile>& file) {
   const opt::OptImage image(file->opt);
   std::vector<std::string> warnings;  // the conversion's; a render reports only bitmap warnings
   file->textures = opt::ScanOpt(image, warnings);
   const std::int32_t polygon_count = prj::CountPrjPolygons(image);
-  StreamedBitmapNames streamed(static_cast<std::size_t>(polygon_count));
-  prj::StreamPrj(
-      image, polygon_count,
-      [&streamed](std::uint64_t offset, ByteBuffer bytes) {
-        streamed.Take(offset, bytes);
-        return bytes;
-      },
-      warnings, kOptStreamChunkBytes);
-  BitmapNames names = streamed.Finish();
+  BitmapNameIndex bitmaps(static_cast<std::size_t>(polygon_count));
+  prj::CountPrjSections(image, polygon_count, warnings, &bitmaps);
+  BitmapNames names = bitmaps.Finish();
   auto polygons = std::make_shared<const OptPolygons>(image);
   // The bitmaps a conversion writes: those whose names can be file names, the last of a name.
   std::map<std::string, const opt::TextureBitmap*> textures;
