@@ -18,9 +18,9 @@
 #include "app/gui/durvane_window.h"
 #include "app/gui/error_headline.h"
 #include "core/error.h"
-#include "usecases/merge_run.h"
-#include "usecases/conversion_run.h"
 #include "tests/gui/gui_test_support.h"
+#include "usecases/conversion_run.h"
+#include "usecases/merge_run.h"
 
 namespace durvane::gui {
 namespace {
@@ -110,18 +110,21 @@ class WindowTest : public QObject {
   void controlGeometry_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("pixels");
-    // Design twips divided by 15.
-    QTest::newRow("Label1") << "Label1" << QRect(24, 24, 121, 17);
-    QTest::newRow("prjdrive") << "prjdrive" << QRect(24, 40, 161, 21);
-    QTest::newRow("prjdirectory") << "prjdirectory" << QRect(24, 64, 161, 81);
-    QTest::newRow("prjfile1") << "prjfile1" << QRect(192, 40, 145, 110);
-    QTest::newRow("opcreate") << "opcreate" << QRect(360, 128, 89, 25);
-    QTest::newRow("opmerge") << "opmerge" << QRect(360, 160, 89, 25);
-    QTest::newRow("Label2") << "Label2" << QRect(24, 160, 121, 17);
-    QTest::newRow("optdrive") << "optdrive" << QRect(24, 176, 161, 21);
-    QTest::newRow("optdirectory") << "optdirectory" << QRect(24, 200, 161, 81);
-    QTest::newRow("optfile") << "optfile" << QRect(192, 176, 145, 110);
-    QTest::newRow("prjwriter") << "prjwriter" << QRect(160, 320, 129, 49);
+    // The design's positions in twips (left, top, width, height), 15 to the pixel.
+    const auto twips = [](int left, int top, int width, int height) {
+      return QRect(left / 15, top / 15, width / 15, height / 15);
+    };
+    QTest::newRow("Label1") << "Label1" << twips(360, 360, 1815, 255);
+    QTest::newRow("prjdrive") << "prjdrive" << twips(360, 600, 2415, 315);
+    QTest::newRow("prjdirectory") << "prjdirectory" << twips(360, 960, 2415, 1215);
+    QTest::newRow("prjfile1") << "prjfile1" << twips(2880, 600, 2175, 1650);
+    QTest::newRow("opcreate") << "opcreate" << twips(5400, 1920, 1335, 375);
+    QTest::newRow("opmerge") << "opmerge" << twips(5400, 2400, 1335, 375);
+    QTest::newRow("Label2") << "Label2" << twips(360, 2400, 1815, 255);
+    QTest::newRow("optdrive") << "optdrive" << twips(360, 2640, 2415, 315);
+    QTest::newRow("optdirectory") << "optdirectory" << twips(360, 3000, 2415, 1215);
+    QTest::newRow("optfile") << "optfile" << twips(2880, 2640, 2175, 1650);
+    QTest::newRow("prjwriter") << "prjwriter" << twips(2400, 4800, 1935, 735);
   }
   void controlGeometry() {
     QFETCH(QString, name);
@@ -751,6 +754,37 @@ class WindowTest : public QObject {
     QCOMPARE(at("preview").right(), 1233 - 1 - 8);
     h.window->resize(465 + 368, 388);
     QTRY_COMPARE(h.optfile().geometry(), files);
+  }
+
+  // No two controls a user works with cover one another, at the smallest size or a large one
+  // (the labels sit a pixel into the lists below them, as the design has them).
+  void controlsDoNotOverlap() {
+    Harness h;
+    QVERIFY(h.Show());
+    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);  // every list shown
+    const QStringList names{"prjdrive",  "prjdirectory", "prjfile1",     "opcreate",
+                            "opmerge",   "optdrive",     "optdirectory", "optfile",
+                            "prjwriter", "status",       "preview"};
+    int compared = 0;
+    for (const QSize size : {h.window->minimumSize(), QSize(1600, 1000)}) {
+      h.window->resize(size);
+      QTRY_COMPARE(h.window->size(), size);
+      for (int i = 0; i < names.size(); ++i) {
+        for (int j = i + 1; j < names.size(); ++j) {
+          const QWidget& a = h.Get<QWidget>(names[i].toUtf8().constData());
+          const QWidget& b = h.Get<QWidget>(names[j].toUtf8().constData());
+          if (!a.isVisible() || !b.isVisible()) continue;
+          ++compared;
+          const auto in_window = [&](const QWidget& w) {
+            return QRect(w.mapTo(h.window.get(), QPoint(0, 0)), w.size());
+          };
+          QVERIFY2(
+              !in_window(a).intersects(in_window(b)),
+              qPrintable(names[i] + " and " + names[j] + " overlap at " +
+                         QString::number(size.width()) + "x" + QString::number(size.height())));
+        }
+      }
+    }
   }
 
   // Another program's new file shows up without leaving the folder; F5 lists again at once.
