@@ -1,5 +1,6 @@
-// The subcommands of the command-line tool. Each parses its own arguments, calls the library
-// and returns the process exit status: 0 success, 1 a file failed, 2 a usage error.
+// The subcommands of the command-line tool. Each reads its arguments by the option table its
+// help prints (option_parser.h), calls the library and returns the process exit status:
+// 0 success, 1 a file failed, 2 a usage error.
 #pragma once
 
 #include <iosfwd>

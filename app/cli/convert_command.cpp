@@ -5,6 +5,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "app/cli/option_parser.h"
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 #include "core/printable_text.h"
@@ -33,44 +34,27 @@ bool ParseJobs(const std::string& text, unsigned& jobs) {
 
 // Returns false after printing a usage error.
 bool ParseConvertArgs(const std::vector<std::string>& args, ConvertSettings& settings, Streams io) {
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (!options_done && a == "--") {
-      options_done = true;
-    } else if (!options_done && (a == "-o" || a == "--output")) {
-      if (i + 1 >= args.size()) {
-        PrintUsageError(io, "option " + a + " needs a folder");
+  const ParsedArgs parsed = ParseArgs(FindCommandHelp("convert")->options, args);
+  for (const GivenOption& o : parsed.options) {
+    if (o.Is("--output")) {
+      settings.options.qel_directory = platform::PathFromBytes(o.value);
+    } else if (o.Is("--jobs")) {
+      if (!ParseJobs(o.value, settings.options.jobs)) {
+        PrintUsageError(
+            io, "the number of jobs '" + o.value + "' is not a whole number from 1 to 1024");
         return false;
       }
-      settings.options.qel_directory = platform::PathFromBytes(args[++i]);
-    } else if (!options_done && (a == "-j" || a == "--jobs" || a.starts_with("-j"))) {
-      std::string value;
-      if (a == "-j" || a == "--jobs") {
-        if (i + 1 >= args.size()) {
-          PrintUsageError(io, "option " + a + " needs a number of jobs");
-          return false;
-        }
-        value = args[++i];
-      } else {
-        value = a.substr(2);
-      }
-      if (!ParseJobs(value, settings.options.jobs)) {
-        PrintUsageError(io,
-                        "the number of jobs '" + value + "' is not a whole number from 1 to 1024");
-        return false;
-      }
-    } else if (!options_done && a == kNoSyncOption) {
+    } else if (o.Is(kNoSyncOption)) {
       settings.options.durability = Durability::kNoSync;
-    } else if (!options_done && a == kNoWaitOption) {
+    } else if (o.Is(kNoWaitOption)) {
       settings.wait = false;
-    } else if (!options_done && a.size() > 1 && a[0] == '-') {
-      PrintUsageError(io, "unknown option '" + a + "'");
-      return false;
-    } else {
-      settings.files.push_back(platform::PathFromBytes(a));
     }
   }
+  if (!parsed.error.empty()) {
+    PrintUsageError(io, parsed.error);
+    return false;
+  }
+  for (const std::string& f : parsed.files) settings.files.push_back(platform::PathFromBytes(f));
   if (settings.files.empty()) {
     PrintUsageError(io, "no OPT file given");
     return false;

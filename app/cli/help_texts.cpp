@@ -17,10 +17,14 @@ constexpr OptionHelp kNoWait = {
     "for it to finish"};
 
 constexpr OptionHelp kConvertOptions[] = {
-    {"-o, --output QEL_DIR", "write into QEL_DIR (default: the current directory)"},
-    {"-j, --jobs N",
-     "convert up to N files at once, 1 to 1024 (default: one per core); the files written and "
-     "the messages printed are the same as with -j 1"},
+    {.flags = "-o, --output QEL_DIR",
+     .text = "write into QEL_DIR (default: the current directory)",
+     .missing_value = "option {} needs a folder"},
+    {.flags = "-j, --jobs N",
+     .text = "convert up to N files at once, 1 to 1024 (default: one per core); the files "
+             "written and the messages printed are the same as with -j 1",
+     .missing_value = "option {} needs a number of jobs",
+     .attached_value = true},
     kNoSync,
     kNoWait};
 constexpr OptionHelp kInfoOptions[] = {

@@ -9,9 +9,16 @@
 
 namespace durvane::cli {
 
+// One option of a command. The same entry prints its help and drives the parsing of the
+// command line (app/cli/option_parser.h), so that the two cannot tell different stories.
 struct OptionHelp {
-  std::string_view flags;  // "-o, --output QEL_DIR"
+  std::string_view flags;  // "-o, --output QEL_DIR": its names, then its value if it takes one
   std::string_view text;   // what it does, one paragraph
+  // The usage error when an option that takes a value comes last, "{}" standing for the
+  // name as given.
+  std::string_view missing_value = "{} needs a value";
+  // Whether the value may follow its short name in the same argument, as in -j4.
+  bool attached_value = false;
 };
 
 struct CommandHelp {

@@ -1,4 +1,5 @@
 // durvane info [--json] FILE...: explains OPT and PRJ files.
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -7,6 +8,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "app/cli/option_parser.h"
 #include "core/file_names.h"
 #include "core/input_file.h"
 #include "core/platform.h"
@@ -53,22 +55,15 @@ bool DescribeOne(const std::string& file, ModelFileKind kind, bool json, Streams
 }  // namespace
 
 int RunInfoCommand(const std::vector<std::string>& args, Streams io) {
-  bool json = false;
-  bool options_done = false;
-  std::vector<std::string> files;
-  for (const std::string& a : args) {
-    if (!options_done && a == "--") {
-      options_done = true;
-    } else if (!options_done && a == "--json") {
-      json = true;
-    } else if (!options_done && a.size() > 1 && a[0] == '-') {
-      PrintUsageError(io, "unknown option '" + a + "'");
-      io.err << CommandUsage("info");
-      return kExitUsage;
-    } else {
-      files.push_back(a);
-    }
+  const ParsedArgs parsed = ParseArgs(FindCommandHelp("info")->options, args);
+  if (!parsed.error.empty()) {
+    PrintUsageError(io, parsed.error);
+    io.err << CommandUsage("info");
+    return kExitUsage;
   }
+  const bool json = std::any_of(parsed.options.begin(), parsed.options.end(),
+                                [](const GivenOption& o) { return o.Is("--json"); });
+  const std::vector<std::string>& files = parsed.files;
   if (files.empty()) {
     PrintUsageError(io, "no file given");
     io.err << CommandUsage("info");

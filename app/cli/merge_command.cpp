@@ -6,6 +6,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "app/cli/option_parser.h"
 #include "core/error.h"
 #include "core/file_names.h"
 #include "core/interrupt_cleanup.h"
@@ -15,25 +16,19 @@
 
 namespace durvane::cli {
 int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
-  std::vector<std::string> files;
-  bool options_done = false;
+  const ParsedArgs parsed = ParseArgs(FindCommandHelp("merge")->options, args);
+  if (!parsed.error.empty()) {
+    PrintUsageError(io, parsed.error);
+    io.err << CommandUsage("merge");
+    return kExitUsage;
+  }
   Durability durability = Durability::kSync;
   bool wait = true;
-  for (const std::string& a : args) {
-    if (!options_done && a == "--") {
-      options_done = true;
-    } else if (!options_done && a == kNoSyncOption) {
-      durability = Durability::kNoSync;
-    } else if (!options_done && a == kNoWaitOption) {
-      wait = false;
-    } else if (!options_done && a.size() > 1 && a[0] == '-') {
-      PrintUsageError(io, "unknown option '" + a + "'");
-      io.err << CommandUsage("merge");
-      return kExitUsage;
-    } else {
-      files.push_back(a);
-    }
+  for (const GivenOption& o : parsed.options) {
+    if (o.Is(kNoSyncOption)) durability = Durability::kNoSync;
+    if (o.Is(kNoWaitOption)) wait = false;
   }
+  const std::vector<std::string>& files = parsed.files;
   if (files.size() < 2) {
     PrintUsageError(io, "merge needs two PRJ files");
     io.err << CommandUsage("merge");

@@ -9,6 +9,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "app/cli/option_parser.h"
 #include "core/file_io.h"
 #include "core/file_names.h"
 #include "core/interrupt_cleanup.h"
@@ -61,41 +62,32 @@ int UsageError(Streams io, const std::string& message) {
 int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
   render::RenderOptions options;
   std::optional<std::string> output;
-  std::vector<std::string> files;
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options_done || a.size() < 2 || a[0] != '-') {
-      files.push_back(a);
-      continue;
-    }
-    const bool takes_value =
-        a == "--view" || a == "--yaw" || a == "--pitch" || a == "--size" || a == "-o";
-    if (takes_value && i + 1 == args.size()) return UsageError(io, a + " needs a value");
-    if (a == "--") {
-      options_done = true;
-    } else if (a == "--view") {
-      const auto view = render::ParseView(args[++i]);
-      if (!view) return UsageError(io, "unknown view '" + args[i] + "'");
+  const ParsedArgs parsed = ParseArgs(FindCommandHelp("render")->options, args);
+  for (const GivenOption& o : parsed.options) {
+    if (o.Is("--view")) {
+      const auto view = render::ParseView(o.value);
+      if (!view) return UsageError(io, "unknown view '" + o.value + "'");
       options.view = *view;
-    } else if (a == "--yaw" || a == "--pitch") {
-      const auto degrees = ParseDegrees(args[++i]);
-      if (!degrees) return UsageError(io, a + " needs a number of degrees, not '" + args[i] + "'");
-      (a == "--yaw" ? options.yaw : options.pitch) = *degrees;
-    } else if (a == "--size") {
-      if (!ParseSize(args[++i], options)) {
+    } else if (o.Is("--yaw") || o.Is("--pitch")) {
+      const auto degrees = ParseDegrees(o.value);
+      if (!degrees) {
+        return UsageError(io, o.name + " needs a number of degrees, not '" + o.value + "'");
+      }
+      (o.Is("--yaw") ? options.yaw : options.pitch) = *degrees;
+    } else if (o.Is("--size")) {
+      if (!ParseSize(o.value, options)) {
         return UsageError(io, "--size needs WIDTHxHEIGHT, each 1 to " +
-                                  std::to_string(render::kMaxImageSide) + ", not '" + args[i] +
+                                  std::to_string(render::kMaxImageSide) + ", not '" + o.value +
                                   "'");
       }
-    } else if (a == "-o") {
-      output = args[++i];
-    } else if (a == "--flat") {
+    } else if (o.Is("-o")) {
+      output = o.value;
+    } else if (o.Is("--flat")) {
       options.flat = true;
-    } else {
-      return UsageError(io, "unknown option '" + a + "'");
     }
   }
+  if (!parsed.error.empty()) return UsageError(io, parsed.error);
+  const std::vector<std::string>& files = parsed.files;
   if (files.size() != 1) {
     return UsageError(io, files.empty() ? "no file given" : "render takes one file");
   }
