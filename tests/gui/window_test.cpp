@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <atomic>
 #include <filesystem>
 #include <initializer_list>
@@ -600,6 +601,56 @@ class WindowTest : public QObject {
     QVERIFY(!QApplication::overrideCursor());
   }
 
+  // Input that is queued behind the run's end, before the window has seen the end, is dropped
+  // as well: the controls take input again only after it has been delivered.
+  void inputQueuedAsRunEndsIsDropped_data() {
+    QTest::addColumn<QString>("input");
+    QTest::newRow("click on the button") << "click button";
+    QTest::newRow("Space on the button") << "space button";
+    QTest::newRow("Return on the button") << "return button";
+    QTest::newRow("click on Merge PRJ") << "click merge";
+  }
+  void inputQueuedAsRunEndsIsDropped() {
+    QFETCH(QString, input);
+    WriteFile(top_ + "/two/m.opt");
+    std::atomic<int> runs = 0;
+    Harness* harness = nullptr;
+    Harness h({EachFile([&](auto&&...) -> ConversionResult {
+                 ++runs;
+                 harness->gate.Pass();
+                 return {};
+               }),
+               {}});
+    harness = &h;
+    QVERIFY(h.Show());
+    QVERIFY(h.optdirectory().SetPath(top_ + "/two"));
+    Harness::ClickName(h.optfile(), "m.opt");
+    QSignalSpy finished(h.window.get(), &Durvane::RunFinished);
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    h.WaitAtGate(1);
+    // Past the double click's interval: a press now would be a press of its own.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+
+    // The run ends while the window's thread is busy, so its end waits in the queue; the
+    // input comes after it.
+    h.gate.Open();
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+    if (input == "click button") PostClick(h.prjwriter());
+    if (input == "space button") PostKey(h.prjwriter(), Qt::Key_Space);
+    if (input == "return button") PostKey(h.prjwriter(), Qt::Key_Return);
+    if (input == "click merge") PostClick(h.opmerge());
+    QVERIFY(h.window->IsRunning());  // the end is not seen yet
+
+    QVERIFY(finished.wait(10000));
+    QTest::qWait(100);  // anything still queued is delivered
+    QVERIFY(!h.window->IsRunning());
+    QCOMPARE(runs.load(), 1);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(h.opcreate().isChecked());
+    QCOMPARE(h.feedback->events, QStringList{"beep"});
+    QVERIFY(h.prjwriter().isEnabled());
+  }
+
   // A run of several files: the window keeps painting, the bar counts the files, Cancel
   // stops between files, and every file is written whole or not at all.
   void slowRunShowsProgressAndCancelStopsBetweenFiles() {
@@ -644,8 +695,11 @@ class WindowTest : public QObject {
 
     QTest::mouseClick(&h.cancel(), Qt::LeftButton);  // while b.opt is being converted
     h.gate.Open();
-    h.WaitForRun();
+    // A run that begins c.opt after all is held at the gate for good: that ends the wait too,
+    // so a Cancel that does not stop fails here at once rather than at the timeout.
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window->IsRunning() || h.gate.Arrived() > 2, 60000);
     QCOMPARE(h.gate.Arrived(), 2);  // c.opt was not begun
+    QVERIFY(!h.window->IsRunning());
     QCOMPARE(QDir(qel).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList({"a", "b"}));
     for (const char* folder : {"a", "b"}) {
