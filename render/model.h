@@ -72,6 +72,15 @@ class Model {
   // What loading noticed: missing or unusable bitmaps, one warning each.
   const std::vector<std::string>& warnings() const { return warnings_; }
 
+  // Throws Error naming the file when the bytes the polygons are read from were cut short or
+  // changed since the model was made; call it after reading polygons and before anything made
+  // from them is shown or written. A model read from a file mapped into memory reads zeros past
+  // a cut rather than failing, so only this tells. Does nothing when no check was set.
+  void CheckSourceUnchanged() const {
+    if (check_source_) check_source_();
+  }
+  void SetSourceCheck(std::function<void()> check) { check_source_ = std::move(check); }
+
   // Builds a model over `records`, whose bytes `storage` keeps alive. The bitmap names are
   // read from the FF02 records; `find_bitmap` is asked once per distinct name, in order of
   // first use, and returns the bitmap or throws Error saying why it cannot be had; such a
@@ -96,6 +105,7 @@ class Model {
   std::vector<std::string> bitmap_names_;
   std::vector<std::optional<Bitmap>> bitmaps_;
   std::vector<std::string> warnings_;
+  std::function<void()> check_source_;
 };
 
 }  // namespace durvane::render

@@ -10,8 +10,8 @@
 #include "render/detail/camera.h"
 #include "render/detail/depth_floors.h"
 #include "render/detail/rasterizer.h"
-#include "render/renderer_testing.h"
 #include "render/detail/shading.h"
+#include "render/renderer_testing.h"
 
 namespace durvane::render {
 namespace {
@@ -107,6 +107,7 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
     rendering.image.height = options.height;
     rendering.image.rgba.assign(
         static_cast<std::size_t>(options.width) * static_cast<std::size_t>(options.height) * 4, 0);
+    model.CheckSourceUnchanged();  // zeros read past a cut have no area
     return rendering;
   }
 
@@ -130,6 +131,7 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
   }
   rendering.image = Shade(rasterizer.Take(), model, camera, options.flat,
                           [&order](std::uint32_t number) { return order[number].index; });
+  model.CheckSourceUnchanged();
   return rendering;
 }
 

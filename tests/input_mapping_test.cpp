@@ -15,6 +15,7 @@
 #include "core/whole_file.h"
 #include "usecases/batch_conversion.h"
 #include "usecases/conversion_run.h"
+#include "render/renderer.h"
 #include "usecases/model_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/workload_model.h"
@@ -169,6 +170,18 @@ TEST(InputMapping, AFileCutShortWhileLoadedIsNotDrawn) {
   const std::string error = ErrorOf([&] { render::LoadModelFile(dir / "model.opt"); });
   EXPECT_NE(error.find(kCut), std::string::npos) << error;
   EXPECT_TRUE(mapped.all_mapped());
+}
+
+TEST(InputMapping, AFileCutShortAfterLoadingIsNotDrawn) {
+  TempDir dir;
+  fixture::WriteBytes(dir / "model.opt", Model());
+  const InputBytes* input = nullptr;
+  const MappedInputs mapped([&input](const InputBytes& bytes) { input = &bytes; });
+  const render::Model model = render::LoadModelFile(dir / "model.opt");
+  ASSERT_NE(input, nullptr);
+  Cut(*input, 100);
+  const std::string error = ErrorOf([&] { render::Render(model, render::RenderOptions{}); });
+  EXPECT_NE(error.find(kCut), std::string::npos) << error;
 }
 
 TEST(InputMapping, AFileRewrittenInPlaceWhileConvertedIsRefusedAndTheOldOutputKept) {

@@ -87,6 +87,10 @@ Model LoadOpt(const std::filesystem::path& path) {
   try {
     Model model = LoadOptFile(file);
     file->opt.CheckUnchanged();
+    // The polygons stay in the file's bytes, mapped for a large file: drawing them later must
+    // end in this check too.
+    model.SetSourceCheck(
+        [opt = std::shared_ptr<const OptFile>(file)] { opt->opt.CheckUnchanged(); });
     return model;
   } catch (...) {
     // A file cut short or changed while it was walked is refused as such, whatever the walk
