@@ -69,48 +69,28 @@ std::uint32_t Hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
   return h;
 }
 
-// 5 x 7 glyphs of the letters the markings use; any other character is blank.
-const std::array<std::string_view, 7>* Glyph(char c) {
-  static const std::array<std::string_view, 7> k0 = {" ### ", "#   #", "#  ##", "# # #",
-                                                     "##  #", "#   #", " ### "};
-  static const std::array<std::string_view, 7> k7 = {"#####", "    #", "   # ", "  #  ",
-                                                     " #   ", " #   ", " #   "};
-  static const std::array<std::string_view, 7> kA = {" ### ", "#   #", "#   #", "#####",
-                                                     "#   #", "#   #", "#   #"};
-  static const std::array<std::string_view, 7> kD = {"#### ", "#   #", "#   #", "#   #",
-                                                     "#   #", "#   #", "#### "};
-  static const std::array<std::string_view, 7> kE = {"#####", "#    ", "#    ", "#### ",
-                                                     "#    ", "#    ", "#####"};
-  static const std::array<std::string_view, 7> kN = {"#   #", "##  #", "# # #", "#  ##",
-                                                     "#   #", "#   #", "#   #"};
-  static const std::array<std::string_view, 7> kR = {"#### ", "#   #", "#   #", "#### ",
-                                                     "# #  ", "#  # ", "#   #"};
-  static const std::array<std::string_view, 7> kU = {"#   #", "#   #", "#   #", "#   #",
-                                                     "#   #", "#   #", " ### "};
-  static const std::array<std::string_view, 7> kV = {"#   #", "#   #", "#   #", "#   #",
-                                                     "#   #", " # # ", "  #  "};
-  switch (c) {
-    case '0':
-      return &k0;
-    case '7':
-      return &k7;
-    case 'A':
-      return &kA;
-    case 'D':
-      return &kD;
-    case 'E':
-      return &kE;
-    case 'N':
-      return &kN;
-    case 'R':
-      return &kR;
-    case 'U':
-      return &kU;
-    case 'V':
-      return &kV;
-    default:
-      return nullptr;
+// 5 x 7 glyphs of the characters the markings use; any other character is blank.
+struct Glyph {
+  char c;
+  std::array<std::string_view, 7> rows;
+};
+constexpr std::array<Glyph, 9> kGlyphs = {{
+    {'0', {" ### ", "#   #", "#  ##", "# # #", "##  #", "#   #", " ### "}},
+    {'7', {"#####", "    #", "   # ", "  #  ", " #   ", " #   ", " #   "}},
+    {'A', {" ### ", "#   #", "#   #", "#####", "#   #", "#   #", "#   #"}},
+    {'D', {"#### ", "#   #", "#   #", "#   #", "#   #", "#   #", "#### "}},
+    {'E', {"#####", "#    ", "#    ", "#### ", "#    ", "#    ", "#####"}},
+    {'N', {"#   #", "##  #", "# # #", "#  ##", "#   #", "#   #", "#   #"}},
+    {'R', {"#### ", "#   #", "#   #", "#### ", "# #  ", "#  # ", "#   #"}},
+    {'U', {"#   #", "#   #", "#   #", "#   #", "#   #", "#   #", " ### "}},
+    {'V', {"#   #", "#   #", "#   #", "#   #", "#   #", " # # ", "  #  "}},
+}};
+
+const Glyph* GlyphOf(char c) {
+  for (const Glyph& g : kGlyphs) {
+    if (g.c == c) return &g;
   }
+  return nullptr;
 }
 
 // A texture being painted: x runs along u, y along v (row 0 is v = 0). Coordinates outside
@@ -192,12 +172,12 @@ class Canvas {
   void Text(int x, int y, int ax, int ay, int bx, int by, int scale, std::string_view text,
             Paint paint) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-      const auto* glyph = Glyph(text[i]);
+      const Glyph* glyph = GlyphOf(text[i]);
       if (glyph == nullptr) continue;
       for (int gy = 0; gy < 7 * scale; ++gy) {
         for (int gx = 0; gx < 5 * scale; ++gx) {
-          if ((*glyph)[static_cast<std::size_t>(gy / scale)]
-                      [static_cast<std::size_t>(gx / scale)] != '#') {
+          if (glyph->rows[static_cast<std::size_t>(gy / scale)]
+                         [static_cast<std::size_t>(gx / scale)] != '#') {
             continue;
           }
           const int along = static_cast<int>(i) * 6 * scale + gx;
