@@ -12,6 +12,7 @@
 #include "app/gui/durvane_window.h"
 #include "app/gui/operations.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/support/craft_model.h"
 
 namespace durvane::gui {
 namespace {
@@ -37,8 +38,15 @@ int Run(const QString& out_folder) {
   const QString models = root.filePath("models");
   const QString qel = root.filePath("qel");
   QDir().mkpath(qel);
-  for (const char* name : {"sample.opt", "barge.opt", "tower.opt"}) {
+  for (const char* name : {"sample.opt", "tower.opt"}) {
     testing::WriteFile(models + '/' + name, testing::SampleBytes());
+  }
+  // The craft is the model converted, merged and previewed: it looks like one.
+  const auto craft = fixture::CraftModel();
+  for (const char* name : {"craft.opt", "barge.opt"}) {
+    testing::WriteFile(models + '/' + name,
+                       QByteArray(reinterpret_cast<const char*>(craft.bytes.data()),
+                                  static_cast<qsizetype>(craft.bytes.size())));
   }
   // A second PRJ file to merge.
   RunConversion(qel.toStdString(), models.toStdString(), std::string("barge.opt"));
@@ -53,7 +61,7 @@ int Run(const QString& out_folder) {
   if (!QTest::qWaitForWindowExposed(&window)) return 1;
   prjdirectory.SetPath(qel);
   optdirectory.SetPath(models);
-  if (!Select(optfile, "sample.opt")) return 1;
+  if (!Select(optfile, "craft.opt")) return 1;
   bool saved = Save(window, out + "/window-create-new.png");
 
   window.findChild<QPushButton*>("prjwriter")->click();
@@ -61,9 +69,9 @@ int Run(const QString& out_folder) {
   saved = Save(window, out + "/window-after-conversion.png") && saved;
 
   window.findChild<QRadioButton*>("opmerge")->click();
-  prjdirectory.SetPath(qel + "/sample");
+  prjdirectory.SetPath(qel + "/craft");
   optdirectory.SetPath(qel + "/barge");
-  if (!Select(prjfile1, "sample.prj") || !Select(optfile, "barge.prj")) return 1;
+  if (!Select(prjfile1, "craft.prj") || !Select(optfile, "barge.prj")) return 1;
   saved = Save(window, out + "/window-merge-prj.png") && saved;
   return saved ? 0 : 1;
 }
