@@ -107,6 +107,11 @@ PathTail SplitLastComponent(std::string_view path) {
   return {path.substr(0, cut), path.substr(cut)};
 }
 
+bool FolderHasWildcard(std::string_view folder) {
+  if (folder.starts_with("\\\\?\\")) folder.remove_prefix(4);
+  return HasWildcard(folder);
+}
+
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
   const std::u32string folded_pattern = FoldedCharacters(pattern);
   const std::u32string folded_name = FoldedCharacters(name);

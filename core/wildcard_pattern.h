@@ -22,6 +22,10 @@ struct PathTail {
 };
 PathTail SplitLastComponent(std::string_view path);
 
+// Whether the folder part of a path holds `*` or `?`, the `?` of the prefix \\?\ (a path past
+// Windows' usual length limit) aside.
+bool FolderHasWildcard(std::string_view folder);
+
 // Whether the file name `name` matches `pattern`, both UTF-8. `*` matches any run of characters,
 // the empty one included, `?` exactly one character (not one byte), and every other character
 // itself, letters regardless of case (ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic

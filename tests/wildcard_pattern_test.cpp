@@ -82,6 +82,26 @@ TEST(WildcardPattern, SplitsAPathBeforeItsLastComponentAsTyped) {
   }
 }
 
+TEST(WildcardPattern, FindsWildcardsInFoldersButNotInTheLongPathPrefix) {
+  struct Case {
+    std::string folder;
+    bool wildcard;
+  };
+  for (const Case& c : {
+           Case{"", false},
+           Case{"models\\", false},
+           Case{"mod?ls\\", true},
+           Case{"*\\", true},
+           Case{"\\\\?\\C:\\models\\", false},
+           Case{"\\\\?\\C:\\mod*\\", true},
+           Case{"\\\\?\\?\\", true},
+           Case{"\\\\.\\?\\", true},
+       }) {
+    SCOPED_TRACE(c.folder);
+    EXPECT_EQ(FolderHasWildcard(c.folder), c.wildcard);
+  }
+}
+
 TEST(WildcardPattern, SelectsTheMatchesInOneOrderWhateverTheListingGave) {
   const std::vector<std::string> expected = {"a.opt", "B.opt", "b.opt", "c.OPT", "\xc3\xa9.opt"};
   for (const std::vector<std::string>& listing : {

@@ -38,7 +38,7 @@ std::vector<WildcardFailure> ExpandWildcards(std::string_view command,
       continue;
     }
     const PathTail tail = SplitLastComponent(file);
-    if (HasWildcard(tail.folder)) {
+    if (FolderHasWildcard(tail.folder)) {
       failures.push_back({file,
                           "no such file: a wildcard may stand only in the file's name, "
                           "not in the name of a folder"});
