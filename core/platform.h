@@ -157,6 +157,12 @@ class Folder {
   std::filesystem::path path_;
 };
 
+// The files (not folders) in the folder `folder` that a listing shows its user, as PathBytes
+// gives their names, in the order the system lists them: never "." and "..", and neither hidden
+// nor system files on Windows, nor names that begin with a dot on POSIX. An empty `folder` is
+// the current one; "C:" on Windows is drive C's current folder.
+std::vector<std::string> ListedFiles(const std::filesystem::path& folder, std::error_code& error);
+
 // Test seam: the operations whose order keeps a set of files whole, reported as they start.
 enum class Operation : std::uint8_t { kFlushFile, kRename };
 using OperationObserver = std::function<void(Operation, const std::filesystem::path& name)>;

@@ -11,8 +11,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -270,6 +272,32 @@ std::filesystem::path Folder::ReadLink(const std::filesystem::path& name,
   error.clear();
   target.resize(static_cast<std::size_t>(n));
   return target;
+}
+
+std::vector<std::string> ListedFiles(const std::filesystem::path& folder, std::error_code& error) {
+  std::vector<std::string> names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                                ::closedir);
+  if (!dir) {
+    error = LastError();
+    return names;
+  }
+  error.clear();
+  errno = 0;
+  while (const struct dirent* entry = ::readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (name.starts_with('.')) continue;
+    // A link counts as what it leads to, as opening it would.
+    bool is_folder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat st {};
+      is_folder = ::fstatat(::dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (!is_folder) names.emplace_back(name);
+    errno = 0;
+  }
+  if (errno != 0) error = LastError();
+  return names;
 }
 
 std::vector<std::filesystem::path> Folder::Names(std::error_code& error) const {

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -352,6 +353,42 @@ std::vector<std::filesystem::path> Folder::Names(std::error_code& error) const {
        !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
     names.push_back(it->path().filename());
   }
+  return names;
+}
+
+std::vector<std::string> ListedFiles(const std::filesystem::path& folder, std::error_code& error) {
+  std::vector<std::string> names;
+  std::wstring pattern = folder.native();
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' &&
+      pattern.back() != L':') {
+    pattern += L'\\';
+  }
+  pattern += L'*';
+  WIN32_FIND_DATAW found;
+  const HANDLE first =
+      ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                         FIND_FIRST_EX_LARGE_FETCH);
+  if (first == INVALID_HANDLE_VALUE) {
+    // A drive's root holds no "." or "..": an empty one lists nothing at all.
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND) {
+      error.clear();
+    } else {
+      error = FromWin32(code);
+    }
+    return names;
+  }
+  const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> search(first, ::FindClose);
+  // "." and ".." are folders, so the folder bit leaves them out too.
+  constexpr DWORD kUnlisted =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  do {
+    if ((found.dwFileAttributes & kUnlisted) == 0) {
+      names.push_back(PathBytes(std::filesystem::path(found.cFileName)));
+    }
+  } while (::FindNextFileW(search.get(), &found));
+  const DWORD code = ::GetLastError();
+  error = code == ERROR_NO_MORE_FILES ? std::error_code() : FromWin32(code);
   return names;
 }
 

@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # Cross-builds durvane.exe for 64-bit Windows with Debian's MinGW-w64 compilers, checks that it
 # needs only DLLs every Windows has, and packs durvane-<version>-windows-x64.zip (the program,
-# the README and the licence) in build-windows/.
+# the window durvane-gui.exe when it was built, the README and the licence) in build-windows/,
+# and the same files into the installer durvane-<version>-windows-x64.msi, made with wixl from
+# packaging/durvane.wxs.
 #
 # With --test it also runs, under Wine in a throw-away prefix, the library's tests and the
 # program itself: the sample converts to the same bytes as the Linux build's, a merge of two
 # PRJ files gives the same bytes, a file name with non-ASCII letters converts into folders
-# and files of the right names, a picture is drawn, and Ctrl-C at any moment of a conversion
-# that replaces an earlier one leaves the old or the new files whole. LINUX_DURVANE (default build/bin/durvane, built if missing)
-# makes the reference outputs.
+# and files of the right names, wildcards typed as cmd.exe passes them are expanded, a picture
+# is drawn, and Ctrl-C at any moment of a conversion that replaces an earlier one leaves the
+# old or the new files whole. LINUX_DURVANE (default build/bin/durvane, built if missing) makes
+# the reference outputs. Last, the installer is installed into a second fresh prefix, its files
+# and registrations checked, and uninstalled, leaving none of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 run_tests=0
 [ "${1:-}" = "--test" ] && run_tests=1
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64
+  wixl)
 [ $run_tests = 1 ] && packages+=(wine wine64)
 missing=()
 for p in "${packages[@]}"; do
@@ -57,8 +62,24 @@ x86_64-w64-mingw32-strip "$stage/durvane.exe"
 # Windows editors expect CR LF line ends in text files.
 sed 's/$/\r/' README.md >"$stage/README.txt"
 sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+with_window=no
+if [ -f build-windows/bin/durvane-gui.exe ]; then
+  cp build-windows/bin/durvane-gui.exe "$stage/durvane-gui.exe"
+  x86_64-w64-mingw32-strip "$stage/durvane-gui.exe"
+  with_window=yes
+fi
 (cd build-windows/zip && zip -qrX "../$zip_name" "durvane-$version-windows-x64")
 echo "windows: wrote build-windows/$zip_name (needs only: $(echo $dlls | tr ' ' ','))"
+
+# Makes the installer $3 (an absolute path) from the files in the folder $1; $2 (yes or no) says
+# whether they include the window. wixl takes the sources' names relative to where it runs.
+make_msi() {
+  (cd "$1" && wixl -a x64 -D Version="$version" -D SourceDir=. -D WithWindow="$2" -o "$3" \
+    "$OLDPWD/packaging/durvane.wxs")
+}
+msi_name="durvane-$version-windows-x64.msi"
+make_msi "$stage" "$with_window" "$PWD/build-windows/$msi_name"
+echo "windows: wrote build-windows/$msi_name (the window: $with_window)"
 
 [ $run_tests = 1 ] || exit 0
 
@@ -69,6 +90,9 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 wine_run() { wine "$@" 2> >(grep -v '^wine: \|^[0-9a-f]*:err:\|^[0-9a-f]*:fixme:' >&2); }
 
 echo "windows: the library's tests under Wine" >&2
+# The prefix is made first: a test program started while it is still being set up may crash,
+# and Wine then still ends with status 0.
+wine_run wineboot -i
 echo "windows: left out there, needing POSIX:" \
   "$(grep -v '^#' tests/posix_only_tests.txt | tr '\n' ' ')" >&2
 wine_run build-windows/bin/durvane_tests.exe --gtest_brief=1
@@ -105,6 +129,31 @@ echo "windows: '$name.opt' converted into '$name/$name.prj'" >&2
 file "$work/windows/ship.png" | grep -q 'PNG image data, 64 x 48, 8-bit/color RGBA'
 echo "windows: render wrote a 64 x 48 PNG file" >&2
 
+# Wildcards as cmd.exe and PowerShell pass them, unexpanded: the tool expands them itself, in
+# order regardless of letter case, leaving out hidden files (Wine hides names that begin with a
+# dot) and folders; a pattern that matches nothing fails with its name and converts nothing.
+wild="$work/wild"
+mkdir -p "$wild/qel" "$wild/folder.opt"
+for f in B.opt a.opt .hidden.opt; do cp examples/sample.opt "$wild/$f"; done
+(cd "$wild" && wine_run "$OLDPWD/$exe" convert --no-sync -o qel '*.opt') >"$wild/out"
+[ "$(grep -o 'qel.[ab].[ab]\.prj' "$wild/out" | tr '\\\n' '/ ')" = "qel/a/a.prj qel/b/b.prj " ]
+[ "$(ls -A "$wild/qel")" = "$(printf 'a\nb')" ]
+status=0
+(cd "$wild" && WINEDEBUG=-all wine "$OLDPWD/$exe" convert -o qel a.opt '*.bmp' >"$wild/out" \
+  2>"$wild/err") || status=$?
+grep -q "^durvane: error: '\*\.bmp': no file matches this pattern" "$wild/err"
+[ $status = 1 ]
+[ ! -s "$wild/out" ]
+echo "windows: 'convert *.opt' converted a.opt and B.opt; '*.bmp' failed with status 1" >&2
+# A name whose '?' is part of it, the long-path prefix \\?\, is taken as written; a wildcard
+# after that prefix is expanded.
+long="\\\\?\\$(winepath -w "$wild")"
+wine_run "$exe" info "$long\\a.opt" >"$wild/out"
+[ "$(grep -c ': OPT file, ' "$wild/out")" = 1 ]
+wine_run "$exe" info "$long\\?.OPT" >"$wild/out"
+[ "$(grep -c ': OPT file, ' "$wild/out")" = 2 ]
+echo "windows: a.opt after the prefix \\\\?\\ taken as written, ?.OPT there expanded to two files" >&2
+
 # Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new
 # ones, all of them, and nothing else, whenever the interrupt comes.
 workload=build/bin/make-workload
@@ -138,3 +187,55 @@ for delay in 0.2 0.4 0.6 0.8; do
   echo "windows: Ctrl-C after ${delay} s: exit status $status, the $outcome files whole" >&2
 done
 cd "$OLDPWD"
+
+# The installer, in a prefix of its own: installed quietly, its files and registrations are
+# there; uninstalled, none of them is. Without a built window, a placeholder stands for
+# durvane-gui.exe in an installer made here only, never shipped, so that the window's part of
+# packaging/durvane.wxs (shortcut, "Open with Durvane") is built and checked as well.
+msi="$PWD/build-windows/$msi_name"
+msi_files=$stage
+if [ "$with_window" = no ]; then
+  msi_files="$work/msi-stage"
+  mkdir -p "$msi_files"
+  cp "$stage"/* "$msi_files/"
+  cp "$stage/durvane.exe" "$msi_files/durvane-gui.exe"
+  msi="$work/durvane-window-placeholder.msi"
+  make_msi "$msi_files" yes "$msi"
+fi
+wineserver -k >/dev/null 2>&1 || true
+export WINEPREFIX="$work/msi-prefix"
+installed="$WINEPREFIX/drive_c/Program Files/Durvane"
+# The Start menu of all users on Windows; Wine's installer puts it in the user's own.
+shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Durvane.lnk'; }
+registrations=(
+  'HKCR\.opt\OpenWithProgids /v Durvane.OptModel'
+  'HKCR\.prj\OpenWithProgids /v Durvane.PrjFile'
+  'HKCR\Durvane.OptModel\shell\open /ve'
+  'HKCR\Durvane.OptModel\shell\open\command /ve'
+  'HKCR\Durvane.PrjFile\shell\open\command /ve'
+)
+# Made before the installer runs, which fails while the prefix is still being set up.
+wine_run wineboot -i
+wine_run msiexec /i "$(winepath -w "$msi")" /qn
+for f in durvane.exe durvane-gui.exe LICENSE.txt README.txt; do cmp "$msi_files/$f" "$installed/$f"; done
+grep -aq 'durvane-gui\.exe' "$(shortcuts)"
+for r in "${registrations[@]}"; do
+  # shellcheck disable=SC2086 # a key and the value asked for, split as reg takes them
+  wine_run reg query $r | tr -d '\r' >>"$work/registered"
+done
+grep -q 'Open with Durvane' "$work/registered"
+grep -q 'REG_SZ *"C:\\Program Files\\Durvane\\durvane-gui.exe" "%1"' "$work/registered"
+[ "$(wine_run "C:\\Program Files\\Durvane\\durvane.exe" --version | tr -d '\r')" = "durvane $version" ]
+echo "windows: the installer put the programs, the licence, the shortcut and 'Open with" \
+  "Durvane' for .opt and .prj in place" >&2
+wine_run msiexec /x "$(winepath -w "$msi")" /qn
+[ ! -e "$installed" ]
+[ -z "$(shortcuts)" ]
+for r in "${registrations[@]}"; do
+  # shellcheck disable=SC2086
+  if wine_run reg query $r >/dev/null 2>&1; then
+    echo "windows: 'reg query $r' still answers after the uninstall" >&2
+    exit 1
+  fi
+done
+echo "windows: uninstalling removed all of it" >&2

@@ -8,6 +8,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/help_texts.h"
+#include "app/cli/wildcard_arguments.h"
 #include "core/interrupt_cleanup.h"
 #include "core/platform.h"
 
@@ -80,6 +81,11 @@ int Run(int argc, char** argv) {
       const CommandHelp* help = FindCommandHelp(name);
       std::cout << (help ? CommandHelpText(*help) : MainHelp());
       return kExitOk;
+    }
+    if constexpr (kExpandsWildcards) {
+      const std::vector<WildcardFailure> failures = ExpandWildcards(name, args);
+      for (const WildcardFailure& f : failures) PrintFileError(io, f.argument, f.message);
+      if (!failures.empty()) return kExitFailed;
     }
     return command.run(args, io);
   }

@@ -54,15 +54,18 @@ bool GivenOption::Is(std::string_view other) const {
 
 ParsedArgs ParseArgs(std::span<const OptionHelp> options, const std::vector<std::string>& args) {
   ParsedArgs parsed;
+  parsed.options_end = args.size();
   bool options_done = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (options_done || a.size() < 2 || a[0] != '-') {
       parsed.files.push_back(a);
+      parsed.file_positions.push_back(i);
       continue;
     }
     if (a == "--") {
       options_done = true;
+      parsed.options_end = i;
       continue;
     }
     const auto named = std::find_if(options.begin(), options.end(),

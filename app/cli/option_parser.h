@@ -3,6 +3,7 @@
 // its help names.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ struct GivenOption {
 struct ParsedArgs {
   std::vector<GivenOption> options;  // in the order given
   std::vector<std::string> files;
+  // Where each file stood among the arguments, and where the "--" that ended the options did
+  // (the number of arguments when none did).
+  std::vector<std::size_t> file_positions;
+  std::size_t options_end = 0;
   // The usage error that ended the parse (an unknown option, a missing value); empty when
   // there is none. What came before it is kept, so that a command can first report a wrong
   // value given earlier, as it would have met it first.
