@@ -95,8 +95,19 @@ echo "windows: the library's tests under Wine" >&2
 wine_run wineboot -i
 echo "windows: left out there, needing POSIX:" \
   "$(grep -v '^#' tests/posix_only_tests.txt | tr '\n' ' ')" >&2
-wine_run build-windows/bin/durvane_tests.exe --gtest_brief=1
-wine_run build-windows/bin/durvane_render_tests.exe --gtest_brief=1
+# A test program that crashes may still leave Wine with status 0: each must end by saying that
+# every test passed.
+wine_tests() {
+  local log
+  log="$work/$(basename "$1").log"
+  wine_run "$@" | tee "$log"
+  grep -q '^\[  PASSED  \] [0-9]* tests\?\.' "$log" || {
+    echo "windows: $1 did not finish with every test passed" >&2
+    exit 1
+  }
+}
+wine_tests build-windows/bin/durvane_tests.exe --gtest_brief=1
+wine_tests build-windows/bin/durvane_render_tests.exe --gtest_brief=1
 
 linux=${LINUX_DURVANE:-build/bin/durvane}
 if [ ! -x "$linux" ]; then
