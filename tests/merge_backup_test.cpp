@@ -160,7 +160,9 @@ TEST(MergeBackup, UndoRefusesWhenTheFirstFileChangedAndKeepsBoth) {
         EXPECT_NE(message.find(".a.prj.undo"), std::string::npos) << message;
       }
     }
-    if (exists) EXPECT_EQ(ReadFile(dir / "a.prj"), changed);
+    if (exists) {
+      EXPECT_EQ(ReadFile(dir / "a.prj"), changed);
+    }
     EXPECT_EQ(ReadFile(dir / ".a.prj.undo"), m.before);
   }
 }

@@ -106,7 +106,8 @@ TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
     const auto run = Durvane(args);
     EXPECT_EQ(run.exit_status, 2);
     EXPECT_NE(
-        run.err.find("Usage: durvane merge [--no-sync] [--no-wait] [--] FIRST.prj SECOND.prj"),
+        run.err.find("Usage: durvane merge [--backup] [--no-sync] [--no-wait] [--] FIRST.prj "
+                     "SECOND.prj"),
         std::string::npos)
         << run.err;
   }

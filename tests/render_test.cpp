@@ -788,7 +788,7 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
       {&cloud, View::kIso, 0, 0, 512, 512, false},
       {&cloud, View::kIso, 20, 10, 200, 150, false, 6},
       {&dense, View::kPlusY, 0, 0, 160, 160, false, 3.5},
-      {&dense, View::kIso, 0, 0, 160, 160, false, 0.3},
+      {&dense, View::kIso, 0, 0, 160, 160, false, 0.6},
       {&cloud, View::kPlusX, 10, 5, 100, 37, false},
       {&cloud, View::kMinusZ, 0, 0, 300, 257, true},
       {&dense, View::kIso, 0, 0, 320, 320, false},
