@@ -21,6 +21,7 @@
 #include "app/gui/durvane_icon.xpm"
 #include "app/gui/local_path.h"
 #include "app/gui/open_file.h"
+#include "core/platform.h"
 
 namespace durvane::gui {
 namespace {
@@ -401,7 +402,12 @@ void Durvane::StartRun(RunPlan plan) {
   };
   run_watcher_.setFuture(
       QtConcurrent::run(&run_pool_, [run = std::move(plan.run), stop = stop_.get_token(),
-                         report = std::move(report)] { return run(stop, report); }));
+                                     report = std::move(report)] {
+        // The run and the threads it starts yield to the window's thread and to the threads Qt
+        // paints with.
+        platform::LowerThreadPriority();
+        return run(stop, report);
+      }));
 }
 
 void Durvane::OnRunFinished() {

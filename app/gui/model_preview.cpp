@@ -12,6 +12,7 @@
 #include <exception>
 #include <new>
 
+#include "core/platform.h"
 #include "usecases/model_files.h"
 
 namespace durvane::gui {
@@ -125,6 +126,8 @@ void ModelPreview::Request(bool reuse_model, Quality quality) {
           });
   watcher->setFuture(QtConcurrent::run(&pool_, [path, model, options, cancel, ratio,
                                                  quality]() mutable {
+    // Drawing yields to the window's thread and to the threads Qt paints with.
+    platform::LowerThreadPriority();
     Result result;
     // A request superseded while it waited for the thread is not begun.
     if (cancel->load()) {
