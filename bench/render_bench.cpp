@@ -5,12 +5,12 @@
 
 #include <filesystem>
 
-#include "usecases/conversion_run.h"
-#include "usecases/model_files.h"
 #include "render/renderer.h"
 #include "tests/support/sample_model.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/workload_model.h"
+#include "usecases/conversion_run.h"
+#include "usecases/model_files.h"
 
 namespace {
 
@@ -77,14 +77,18 @@ void RenderTurning(benchmark::State& state, int divisor) {
     benchmark::DoNotOptimize(rendering.image.rgba.data());
   }
   state.counters["polygons"] = static_cast<double>(model.size());
-  state.counters["frames"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                benchmark::Counter::kIsRate);
+  state.counters["frames"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_RenderTurning100kDraft(benchmark::State& state) { RenderTurning(state, 3); }
+void BM_RenderTurning100kDraft(benchmark::State& state) {
+  RenderTurning(state, 3);
+}
 BENCHMARK(BM_RenderTurning100kDraft)->Unit(benchmark::kMillisecond);
 
-void BM_RenderTurning100kFull(benchmark::State& state) { RenderTurning(state, 1); }
+void BM_RenderTurning100kFull(benchmark::State& state) {
+  RenderTurning(state, 1);
+}
 BENCHMARK(BM_RenderTurning100kFull)->Unit(benchmark::kMillisecond);
 
 }  // namespace

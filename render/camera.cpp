@@ -84,7 +84,8 @@ Camera MakeCamera(const RenderOptions& options, Vec low, Vec high) {
   camera.up = Cross(camera.toward, camera.right);
   const double radius = 0.5 * Length(high - low);
   const double side = std::min(options.width, options.height);
-  const double zoom = std::isfinite(options.zoom) ? std::clamp(options.zoom, kMinZoom, kMaxZoom) : 1;
+  const double zoom =
+      std::isfinite(options.zoom) ? std::clamp(options.zoom, kMinZoom, kMaxZoom) : 1;
   camera.scale = radius > 0 ? zoom * kSphereFit * side / (2 * radius) : 1;
   if (!std::isfinite(camera.scale)) camera.scale = 1;
   // From above, left and in front, as seen from the camera.

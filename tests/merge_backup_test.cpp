@@ -53,8 +53,7 @@ Merged MergeWithBackup(const TempDir& dir, const fs::path& backup) {
   fixture::WriteBytes(dir / "a.prj", m.before);
   fixture::WriteBytes(dir / "b.prj", PrjOf(3));
   const std::vector<fs::path> others{dir / "b.prj"};
-  const MergeResult result =
-      MergePrjFiles(dir / "a.prj", others, Durability::kNoSync, {}, backup);
+  const MergeResult result = MergePrjFiles(dir / "a.prj", others, Durability::kNoSync, {}, backup);
   EXPECT_TRUE(result.backup.has_value());
   if (result.backup) m.backup = *result.backup;
   m.after = ReadFile(dir / "a.prj");
@@ -91,8 +90,8 @@ TEST(MergeBackup, WhatIsAtTheBackupNameIsReplacedOrRefusedAsAnOutput) {
     bool merged;
   };
   const Case cases[] = {
-      {"an older backup",
-       [](const TempDir& dir) { fixture::WriteBytes(dir / "a.prj~", PrjOf(7)); }, true},
+      {"an older backup", [](const TempDir& dir) { fixture::WriteBytes(dir / "a.prj~", PrjOf(7)); },
+       true},
       {"a FIFO", [](const TempDir& dir) { ASSERT_EQ(mkfifo((dir / "a.prj~").c_str(), 0600), 0); },
        false},
       {"a folder", [](const TempDir& dir) { fs::create_directory(dir / "a.prj~"); }, false},
@@ -149,7 +148,8 @@ TEST(MergeBackup, UndoRefusesWhenTheFirstFileChangedAndKeepsBoth) {
     const Merged m = MergeWithBackup(dir, dir / ".a.prj.undo");
     c.change(dir / "a.prj");
     const bool exists = fs::exists(dir / "a.prj");
-    const std::vector<std::byte> changed = exists ? ReadFile(dir / "a.prj") : std::vector<std::byte>{};
+    const std::vector<std::byte> changed =
+        exists ? ReadFile(dir / "a.prj") : std::vector<std::byte>{};
     try {
       UndoMerge(m.backup, Durability::kNoSync);
       ADD_FAILURE() << "put back";

@@ -105,10 +105,9 @@ TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
     SCOPED_TRACE(args.size());
     const auto run = Durvane(args);
     EXPECT_EQ(run.exit_status, 2);
-    EXPECT_NE(
-        run.err.find("Usage: durvane merge [--backup] [--no-sync] [--no-wait] [--] FIRST.prj "
-                     "SECOND.prj"),
-        std::string::npos)
+    EXPECT_NE(run.err.find("Usage: durvane merge [--backup] [--no-sync] [--no-wait] [--] FIRST.prj "
+                           "SECOND.prj"),
+              std::string::npos)
         << run.err;
   }
   EXPECT_EQ(Durvane({"merge", "--help"}).exit_status, 0);

@@ -139,8 +139,8 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
                           std::span<const std::filesystem::path> others, Durability durability,
                           const LockWait& lock_wait, const std::filesystem::path& backup) {
   if (!backup.empty() && OutputTarget(backup) == OutputTarget(first)) {
-    throw MergeFileError(first, "the backup name '" + platform::PathBytes(backup) +
-                                    "' leads to this file itself");
+    throw MergeFileError(
+        first, "the backup name '" + platform::PathBytes(backup) + "' leads to this file itself");
   }
   const WriterLock lock = AboutFile(first, [&] { return WriterLock(first, lock_wait); });
   // A killed merge into `first` is undone before `first` is read, not after.
@@ -221,8 +221,9 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   result.first_polygon_count = layouts.front().polygon_count();
   result.bytes_written = plan.merged_size;
   if (!backup.empty()) {
-    result.backup = MergeBackup{first, backup, AboutFile(first, [&] { return StatusForBackup(first); }),
-                                AboutFile(first, [&] { return StatusForBackup(backup); })};
+    result.backup =
+        MergeBackup{first, backup, AboutFile(first, [&] { return StatusForBackup(first); }),
+                    AboutFile(first, [&] { return StatusForBackup(backup); })};
   }
   return result;
 }

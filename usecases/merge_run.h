@@ -50,8 +50,7 @@ class MergeFileError : public Error {
 // and a name that leads to the first file itself is refused.
 MergeResult MergePrjFiles(const std::filesystem::path& first,
                           std::span<const std::filesystem::path> others,
-                          Durability durability = Durability::kSync,
-                          const LockWait& lock_wait = {},
+                          Durability durability = Durability::kSync, const LockWait& lock_wait = {},
                           const std::filesystem::path& backup = {});
 
 }  // namespace durvane::merge

@@ -6,7 +6,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QTimer>
 #include <QFont>
 #include <QIcon>
 #include <QKeyEvent>
@@ -14,6 +13,7 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <stdexcept>
@@ -400,9 +400,9 @@ void Durvane::StartRun(RunPlan plan) {
         },
         Qt::QueuedConnection);
   };
-  run_watcher_.setFuture(
-      QtConcurrent::run(&run_pool_, [run = std::move(plan.run), stop = stop_.get_token(),
-                                     report = std::move(report)] {
+  run_watcher_.setFuture(QtConcurrent::run(
+      &run_pool_,
+      [run = std::move(plan.run), stop = stop_.get_token(), report = std::move(report)] {
         // The run and the threads it starts yield to the window's thread and to the threads Qt
         // paints with.
         platform::LowerThreadPriority();
@@ -471,12 +471,12 @@ void Durvane::ShowOutcome(const RunOutcome& outcome) {
   }
   const qsizetype others = failures.size() - 1;
   const QString headline =
-      others == 0   ? QStringLiteral("'%1' could not be converted.").arg(first_failed)
-      : others == 1 ? QStringLiteral("'%1' and 1 other OPT file could not be converted.")
-                          .arg(first_failed)
-                    : QStringLiteral("'%1' and %2 other OPT files could not be converted.")
-                          .arg(first_failed)
-                          .arg(others);
+      others == 0 ? QStringLiteral("'%1' could not be converted.").arg(first_failed)
+      : others == 1
+          ? QStringLiteral("'%1' and 1 other OPT file could not be converted.").arg(first_failed)
+          : QStringLiteral("'%1' and %2 other OPT files could not be converted.")
+                .arg(first_failed)
+                .arg(others);
   feedback_->ShowError(headline, failures.join(QStringLiteral("\n\n")));
 }
 
@@ -517,8 +517,8 @@ QStringList Durvane::DroppedFiles(const QMimeData* data) {
   QStringList files;
   for (const QUrl& url : data->urls()) {
     const QString extension = QFileInfo(url.toLocalFile()).suffix().toLower();
-    if (!url.isLocalFile() || (extension != QLatin1String("opt") &&
-                               extension != QLatin1String("prj"))) {
+    if (!url.isLocalFile() ||
+        (extension != QLatin1String("opt") && extension != QLatin1String("prj"))) {
       return {};
     }
     files.append(url.toLocalFile());
@@ -568,8 +568,8 @@ void Durvane::ForgetStalePreview() {
   const auto selects = [&](const FileList& list, const FolderList& folder) {
     return QDir(folder.Path()) == file.dir() && list.SelectedNames().contains(file.fileName());
   };
-  const bool selected =
-      selects(optfile_, optdirectory_) || (opmerge_.isChecked() && selects(prjfile1_, prjdirectory_));
+  const bool selected = selects(optfile_, optdirectory_) ||
+                        (opmerge_.isChecked() && selects(prjfile1_, prjdirectory_));
   if (selected && file.isFile()) return;
   preview_.ShowFile({});
   // Another file of the mode may still be selected.

@@ -7,11 +7,11 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QMimeData>
 #include <QFileSystemWatcher>
 #include <QFuture>
 #include <QFutureWatcher>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>

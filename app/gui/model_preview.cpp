@@ -119,40 +119,39 @@ void ModelPreview::Request(bool reuse_model, Quality quality) {
   if (quality == Quality::kDraft) draft_running_ = true;
   // The worker sees only copies, so the pane may go away while it runs.
   auto* watcher = new QFutureWatcher<Result>(this);
-  connect(watcher, &QFutureWatcher<Result>::finished, this,
-          [this, watcher, generation, quality] {
-            Finish(generation, quality, watcher->result());
-            watcher->deleteLater();
-          });
-  watcher->setFuture(QtConcurrent::run(&pool_, [path, model, options, cancel, ratio,
-                                                 quality]() mutable {
-    // Drawing yields to the window's thread and to the threads Qt paints with.
-    platform::LowerThreadPriority();
-    Result result;
-    // A request superseded while it waited for the thread is not begun.
-    if (cancel->load()) {
-      result.cancelled = true;
-      return result;
-    }
-    try {
-      if (!model) model = std::make_shared<const render::Model>(render::LoadModelFile(path));
-      result.model = model;
-      const render::Rendering rendering = render::Render(*model, options);
-      result.picture = ToQImage(rendering.image);
-      // A reduced picture is stretched over the pane; a full one maps pixel to pixel.
-      if (quality == Quality::kFull) result.picture.setDevicePixelRatio(ratio);
-      for (const std::string& warning : rendering.warnings) {
-        result.warnings.append(QString::fromStdString(warning));
-      }
-    } catch (const render::Cancelled&) {
-      result.cancelled = true;
-    } catch (const std::bad_alloc&) {
-      result.error = QStringLiteral("Out of memory.");
-    } catch (const std::exception& e) {
-      result.error = QString::fromStdString(e.what());
-    }
-    return result;
-  }));
+  connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher, generation, quality] {
+    Finish(generation, quality, watcher->result());
+    watcher->deleteLater();
+  });
+  watcher->setFuture(
+      QtConcurrent::run(&pool_, [path, model, options, cancel, ratio, quality]() mutable {
+        // Drawing yields to the window's thread and to the threads Qt paints with.
+        platform::LowerThreadPriority();
+        Result result;
+        // A request superseded while it waited for the thread is not begun.
+        if (cancel->load()) {
+          result.cancelled = true;
+          return result;
+        }
+        try {
+          if (!model) model = std::make_shared<const render::Model>(render::LoadModelFile(path));
+          result.model = model;
+          const render::Rendering rendering = render::Render(*model, options);
+          result.picture = ToQImage(rendering.image);
+          // A reduced picture is stretched over the pane; a full one maps pixel to pixel.
+          if (quality == Quality::kFull) result.picture.setDevicePixelRatio(ratio);
+          for (const std::string& warning : rendering.warnings) {
+            result.warnings.append(QString::fromStdString(warning));
+          }
+        } catch (const render::Cancelled&) {
+          result.cancelled = true;
+        } catch (const std::bad_alloc&) {
+          result.error = QStringLiteral("Out of memory.");
+        } catch (const std::exception& e) {
+          result.error = QString::fromStdString(e.what());
+        }
+        return result;
+      }));
 }
 
 void ModelPreview::Finish(int generation, Quality quality, const Result& result) {
@@ -198,8 +197,8 @@ void ModelPreview::paintEvent(QPaintEvent*) {
   if (!warnings_.isEmpty() && !picture_.isNull()) {
     // Why some polygons are flat, at the foot of the picture.
     const QString text = warnings_.join(QLatin1Char('\n'));
-    const QRect box = painter.boundingRect(inside, Qt::AlignBottom | Qt::AlignLeft | Qt::TextWordWrap,
-                                           text);
+    const QRect box =
+        painter.boundingRect(inside, Qt::AlignBottom | Qt::AlignLeft | Qt::TextWordWrap, text);
     painter.fillRect(box.adjusted(-2, -2, 2, 2), palette().base());
     painter.drawText(box, Qt::AlignBottom | Qt::AlignLeft | Qt::TextWordWrap, text);
   }

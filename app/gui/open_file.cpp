@@ -19,8 +19,8 @@ T& Control(Durvane& window, const char* name) {
   return *control;
 }
 
-// Switches to the mode that takes OPT files (`opt`) or PRJ files, moves the lists of one group to the folder of
-// the first of `files` and selects those of them listed there.
+// Switches to the mode that takes OPT files (`opt`) or PRJ files, moves the lists of one group to
+// the folder of the first of `files` and selects those of them listed there.
 QString SelectFiles(Durvane& window, const QStringList& files, bool opt, bool top) {
   const QFileInfo first(files.front());
   Control<QRadioButton>(window, opt ? "opcreate" : "opmerge").setChecked(true);
@@ -43,7 +43,8 @@ QString SelectFiles(Durvane& window, const QStringList& files, bool opt, bool to
   list.Select(names);
   list.setFocus();
   if (left_out.isEmpty()) return {};
-  if (files.size() == 1) return QStringLiteral("The file %1 is not listed in its folder.").arg(files.front());
+  if (files.size() == 1)
+    return QStringLiteral("The file %1 is not listed in its folder.").arg(files.front());
   return QStringLiteral("Only files of one folder can be selected together: %1 %2 not selected.")
       .arg(left_out.join(QStringLiteral(", ")),
            left_out.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
@@ -73,17 +74,18 @@ QString DropFiles(Durvane& window, const QStringList& files, bool on_top_group) 
   const std::optional<bool> opt = IsOpt(files.front());
   for (const QString& file : files) {
     if (!IsOpt(file) || IsOpt(file) != opt) {
-      return QStringLiteral("Drop OPT files (.opt) or PRJ files (.prj), not both: %1 was not "
-                            "taken.")
+      return QStringLiteral(
+                 "Drop OPT files (.opt) or PRJ files (.prj), not both: %1 was not "
+                 "taken.")
           .arg(file);
     }
   }
   if (*opt) return SelectFiles(window, files, true, false);
   if (on_top_group && files.size() > 1) {
     const QString problem = SelectFiles(window, {files.front()}, false, true);
-    return problem.isEmpty() ? QStringLiteral("Only one first PRJ file can be chosen: %1 is.")
-                                   .arg(files.front())
-                             : problem;
+    return problem.isEmpty()
+               ? QStringLiteral("Only one first PRJ file can be chosen: %1 is.").arg(files.front())
+               : problem;
   }
   return SelectFiles(window, files, false, on_top_group);
 }

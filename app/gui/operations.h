@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "usecases/merge_run.h"
 #include "usecases/batch_conversion.h"
+#include "usecases/merge_run.h"
 
 namespace durvane::gui {
 

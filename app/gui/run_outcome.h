@@ -24,10 +24,10 @@ struct FileOutcome {
 
 struct RunOutcome {
   bool merge = false;
-  bool undo = false;               // the first file of the last merge put back
-  QString target;                  // the QEL directory, or the first PRJ file
+  bool undo = false;                         // the first file of the last merge put back
+  QString target;                            // the QEL directory, or the first PRJ file
   std::optional<merge::MergeBackup> backup;  // a merge's: what undoes it
-  std::vector<FileOutcome> files;  // in the order the user chose them
+  std::vector<FileOutcome> files;            // in the order the user chose them
 
   int Total() const { return static_cast<int>(files.size()); }
   int Done() const;

@@ -156,8 +156,8 @@ RunPlan MergeRun(const Operations& operations, const QString& first, const QStri
     }
     file.name = names.join(QStringLiteral(", "));
     try {
-      const merge::MergeResult result = merge(LocalPath(first), paths, WaitSaying(say_waiting),
-                                              UndoBackupName(LocalPath(first)));
+      const merge::MergeResult result =
+          merge(LocalPath(first), paths, WaitSaying(say_waiting), UndoBackupName(LocalPath(first)));
       outcome.backup = result.backup;
       file.done = true;
       file.folder = QFileInfo(first).path();

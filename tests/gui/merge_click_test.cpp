@@ -17,6 +17,14 @@ using testing::ReadWhole;
 using testing::SampleBytes;
 using testing::WriteFile;
 
+// The sample converted into `top`/qel: its PRJ file's bytes.
+QByteArray ConvertedSample(const QString& top) {
+  WriteFile(top + "/models/ship.opt", SampleBytes());
+  QDir(top).mkpath("qel");
+  RunConversion((top + "/qel").toStdString(), (top + "/models").toStdString(), "ship.opt");
+  return ReadWhole(top + "/qel/ship/ship.prj");
+}
+
 class MergeClickTest : public QObject {
   Q_OBJECT
 
@@ -59,10 +67,7 @@ class MergeClickTest : public QObject {
   void mergeSeveralByClick() {
     QTemporaryDir root;
     const QString top = QDir::cleanPath(root.path());
-    WriteFile(top + "/models/ship.opt", SampleBytes());
-    QDir(top).mkpath("qel");
-    RunConversion((top + "/qel").toStdString(), (top + "/models").toStdString(), "ship.opt");
-    const QByteArray prj = ReadWhole(top + "/qel/ship/ship.prj");
+    const QByteArray prj = ConvertedSample(top);
     const QString first = top + "/one/first.prj";
     WriteFile(first, prj);
     for (const char* name : {"b.prj", "a.prj", "c.prj"}) WriteFile(top + "/two/" + name, prj);
@@ -104,10 +109,7 @@ class MergeClickTest : public QObject {
                           Case{"next run", Case::kNextRun}, Case{"closing", Case::kClose}}) {
       QTemporaryDir root;
       const QString top = QDir::cleanPath(root.path());
-      WriteFile(top + "/models/ship.opt", SampleBytes());
-      QDir(top).mkpath("qel");
-      RunConversion((top + "/qel").toStdString(), (top + "/models").toStdString(), "ship.opt");
-      const QByteArray prj = ReadWhole(top + "/qel/ship/ship.prj");
+      const QByteArray prj = ConvertedSample(top);
       const QString first = top + "/one/first.prj";
       WriteFile(first, prj);
       WriteFile(top + "/two/second.prj", prj);

@@ -4,16 +4,16 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSignalSpy>
-#include <QWheelEvent>
-#include <QtMath>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
+#include <QtMath>
 
 #include "app/gui/model_preview.h"
-#include "usecases/conversion_run.h"
-#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "tests/gui/gui_test_support.h"
+#include "usecases/conversion_run.h"
+#include "usecases/model_files.h"
 
 namespace durvane::gui {
 namespace {
@@ -136,9 +136,9 @@ class ModelPreviewTest : public QObject {
     QPainter painter(&bare);
     painter.fillRect(QRectF(QPointF(0, 0), bare.deviceIndependentSize()), preview.palette().base());
     const QSizeF picture = preview.Picture().deviceIndependentSize();
-    painter.drawImage(QPointF((preview.width() - picture.width()) / 2,
-                              (preview.height() - picture.height()) / 2),
-                      preview.Picture());
+    painter.drawImage(
+        QPointF((preview.width() - picture.width()) / 2, (preview.height() - picture.height()) / 2),
+        preview.Picture());
     painter.end();
     QVERIFY(painted != bare);
     QCOMPARE(painted.copy(0, 0, painted.width(), painted.height() / 2),

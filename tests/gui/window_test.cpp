@@ -3,10 +3,9 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QUrl>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -890,7 +890,8 @@ class WindowTest : public QObject {
         {"the file removed", [&] { QVERIFY(QFile::remove(top_ + "/models/ship.opt")); }},
     };
     for (const Case& c : cases) {
-      if (!QFile::exists(top_ + "/models/ship.opt")) WriteFile(top_ + "/models/ship.opt", SampleBytes());
+      if (!QFile::exists(top_ + "/models/ship.opt"))
+        WriteFile(top_ + "/models/ship.opt", SampleBytes());
       QVERIFY(h.optdirectory().SetPath(top_ + "/models"));
       QTRY_VERIFY(h.optfile().Names().contains("ship.opt"));
       Harness::ClickName(h.optfile(), "ship.opt");
@@ -992,8 +993,9 @@ class WindowTest : public QObject {
     QVERIFY(h.status().text().contains("canceled before the rest"));
   }
 
-  // Switching modes empties the status line of the last run.
-  void switchingModesClearsTheStatusLine() {
+  // After a conversion: where no program opens folders, "Open folder" says so in the window;
+  // switching modes empties the status line.
+  void openFolderWithoutAFileManagerAndSwitchingModes() {
     WriteFile(top_ + "/a.opt");
     QVERIFY(QDir::setCurrent(top_));
     Harness h({EachFile([&](auto&&...) {
@@ -1008,31 +1010,17 @@ class WindowTest : public QObject {
     h.Write();
     QVERIFY(!h.status().text().isEmpty());
     QVERIFY(h.openfolder().isVisible());
-    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
-    QVERIFY(h.status().text().isEmpty());
-    QVERIFY(h.openfolder().isHidden());
-  }
-
-  // Where no program opens folders, "Open folder" says so in the window.
-  void openFolderWithoutAFileManagerSaysSo() {
-    WriteFile(top_ + "/a.opt");
-    QVERIFY(QDir::setCurrent(top_));
-    Harness h({EachFile([&](auto&&...) {
-                 ConversionResult result;
-                 result.output_folder = (top_ + "/a").toStdString();
-                 result.prj_path = (top_ + "/a/a.prj").toStdString();
-                 return result;
-               }),
-               {}});
-    QVERIFY(h.Show());
-    Harness::ClickName(h.optfile(), "a.opt");
-    h.Write();
     // The offscreen platform has no program to open a folder with.
     emit h.openfolder().linkActivated("open");
     QCOMPARE(h.feedback->errors.size(), 1);
     QCOMPARE(h.feedback->errors[0].summary,
-             "The folder " + top_ + "/a could not be opened: no file manager is set up to open "
-                                    "folders.");
+             "The folder " + top_ +
+                 "/a could not be opened: no file manager is set up to open "
+                 "folders.");
+
+    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
+    QVERIFY(h.status().text().isEmpty());
+    QVERIFY(h.openfolder().isHidden());
   }
 
   // A problem with the file named on the command line is shown once the window is.
