@@ -27,6 +27,12 @@ struct ModelPreview::Result {
   bool cancelled = false;  // superseded before it was drawn
 };
 
+// The last model read, and of which shown file it is. Used by the pane's one thread only.
+struct ModelPreview::LoadedModel {
+  int file_epoch = -1;
+  std::shared_ptr<const render::Model> model;
+};
+
 namespace {
 
 constexpr double kDegreesPerPixel = 0.5;
@@ -52,7 +58,9 @@ QSize DrawingSize(const QWidget& pane, int divisor) {
 }  // namespace
 
 ModelPreview::ModelPreview(QWidget* parent)
-    : QWidget(parent), cancel_(std::make_shared<std::atomic<bool>>(false)) {
+    : QWidget(parent),
+      loaded_(std::make_shared<LoadedModel>()),
+      cancel_(std::make_shared<std::atomic<bool>>(false)) {
   setMinimumSize(32, 32);
   // One drawing at a time; the thread is kept, and with it the drawing memory it has touched.
   pool_.setMaxThreadCount(1);
@@ -67,13 +75,17 @@ ModelPreview::~ModelPreview() {
 void ModelPreview::ShowFile(const QString& path) {
   if (path == file_ && !path.isEmpty()) return;
   file_ = path;
+  ++file_epoch_;
   model_.reset();
+  // Nothing to show: the pane's thread lets the last model go.
+  if (path.isEmpty()) pool_.start([loaded = loaded_] { loaded->model.reset(); });
   yaw_ = pitch_ = 0;
   zoom_ = 1;
   Request(false, Quality::kFull);
 }
 
 void ModelPreview::Reload() {
+  ++file_epoch_;
   model_.reset();
   Request(false, Quality::kFull);
 }
@@ -123,35 +135,41 @@ void ModelPreview::Request(bool reuse_model, Quality quality) {
     Finish(generation, quality, watcher->result());
     watcher->deleteLater();
   });
-  watcher->setFuture(
-      QtConcurrent::run(&pool_, [path, model, options, cancel, ratio, quality]() mutable {
-        // Drawing yields to the window's thread and to the threads Qt paints with.
-        platform::LowerThreadPriority();
-        Result result;
-        // A request superseded while it waited for the thread is not begun.
-        if (cancel->load()) {
-          result.cancelled = true;
-          return result;
-        }
-        try {
-          if (!model) model = std::make_shared<const render::Model>(render::LoadModelFile(path));
-          result.model = model;
-          const render::Rendering rendering = render::Render(*model, options);
-          result.picture = ToQImage(rendering.image);
-          // A reduced picture is stretched over the pane; a full one maps pixel to pixel.
-          if (quality == Quality::kFull) result.picture.setDevicePixelRatio(ratio);
-          for (const std::string& warning : rendering.warnings) {
-            result.warnings.append(QString::fromStdString(warning));
-          }
-        } catch (const render::Cancelled&) {
-          result.cancelled = true;
-        } catch (const std::bad_alloc&) {
-          result.error = QStringLiteral("Out of memory.");
-        } catch (const std::exception& e) {
-          result.error = QString::fromStdString(e.what());
-        }
-        return result;
-      }));
+  watcher->setFuture(QtConcurrent::run(&pool_, [path, model, options, cancel, ratio, quality,
+                                                loaded = loaded_, epoch = file_epoch_]() mutable {
+    // Drawing yields to the window's thread and to the threads Qt paints with.
+    platform::LowerThreadPriority();
+    Result result;
+    // A request superseded while it waited for the thread is not begun.
+    if (cancel->load()) {
+      result.cancelled = true;
+      return result;
+    }
+    try {
+      if (!model && loaded->file_epoch == epoch) model = loaded->model;
+      if (!model) {
+        loaded->model.reset();  // its memory is free for the next one
+        model = std::make_shared<const render::Model>(render::LoadModelFile(path));
+        loaded->file_epoch = epoch;
+        loaded->model = model;
+      }
+      result.model = model;
+      const render::Rendering rendering = render::Render(*model, options);
+      result.picture = ToQImage(rendering.image);
+      // A reduced picture is stretched over the pane; a full one maps pixel to pixel.
+      if (quality == Quality::kFull) result.picture.setDevicePixelRatio(ratio);
+      for (const std::string& warning : rendering.warnings) {
+        result.warnings.append(QString::fromStdString(warning));
+      }
+    } catch (const render::Cancelled&) {
+      result.cancelled = true;
+    } catch (const std::bad_alloc&) {
+      result.error = QStringLiteral("Out of memory.");
+    } catch (const std::exception& e) {
+      result.error = QString::fromStdString(e.what());
+    }
+    return result;
+  }));
 }
 
 void ModelPreview::Finish(int generation, Quality quality, const Result& result) {

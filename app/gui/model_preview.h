@@ -66,6 +66,7 @@ class ModelPreview : public QWidget {
 
  private:
   struct Result;
+  struct LoadedModel;
   enum class Quality { kFull, kDraft };
   // Starts drawing the shown file at the current view, with the model read before when there
   // is one and `reuse_model`.
@@ -73,7 +74,11 @@ class ModelPreview : public QWidget {
   void Finish(int generation, Quality quality, const Result& result);
 
   QString file_;
+  int file_epoch_ = 0;  // counts the files shown (and reloaded): a model of another is not used
   std::shared_ptr<const render::Model> model_;  // of file_, once read
+  // The model the pane's thread read last, so that a request queued while it was read (a
+  // resize during a long read) draws it rather than reading the file again.
+  std::shared_ptr<LoadedModel> loaded_;
   double yaw_ = 0;
   double pitch_ = 0;
   double zoom_ = 1;
