@@ -57,9 +57,10 @@ void BM_RenderSamplePrj(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderSamplePrj)->Unit(benchmark::kMillisecond);
 
-// The preview while the mouse turns a model of about 100,000 polygons: one drawing per frame,
-// at a third of each side of a large pane (kDraft, 1200 by 900 device pixels) and, for
-// comparison, at its full size. The model is read once, as the preview reads it once.
+// The preview while the mouse turns a model of 100,000 polygons: one drawing per frame, at a
+// fraction of each side of a large pane of 1200 by 900 device pixels (the argument: the
+// preview draws at a third) and, for comparison, at its full size. The model is read once, as
+// the preview reads it once.
 void RenderTurning(benchmark::State& state, int divisor) {
   static const render::Model model = [] {
     fixture::WorkloadShape shape = fixture::LargeModelShape(7);
@@ -82,9 +83,9 @@ void RenderTurning(benchmark::State& state, int divisor) {
 }
 
 void BM_RenderTurning100kDraft(benchmark::State& state) {
-  RenderTurning(state, 3);
+  RenderTurning(state, static_cast<int>(state.range(0)));
 }
-BENCHMARK(BM_RenderTurning100kDraft)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderTurning100kDraft)->Arg(3)->Arg(6)->Unit(benchmark::kMillisecond);
 
 void BM_RenderTurning100kFull(benchmark::State& state) {
   RenderTurning(state, 1);
