@@ -19,7 +19,6 @@
 #include <stdexcept>
 
 #include "app/gui/durvane_icon.xpm"
-#include "app/gui/local_path.h"
 #include "app/gui/open_file.h"
 #include "core/platform.h"
 
@@ -104,7 +103,7 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   undo_.setToolTip(QStringLiteral("Put the first file back as it was before the merge"));
   undo_.hide();
   setAcceptDrops(true);
-  // A run never waits for another: the pool's one thread is the run's.
+  // One run at a time, on the pool's one thread.
   run_pool_.setMaxThreadCount(1);
   prjfile1_.SetPattern(QStringLiteral("*.prj"));
   for (QRadioButton* mode : {&opcreate_, &opmerge_}) mode->installEventFilter(this);
@@ -218,8 +217,9 @@ bool Durvane::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Durvane::PlaceControls(int window_extra_width, int extra_height) {
-  // The preview pane takes most of the extra width and all the extra height; the folder column
-  // and the file column share the rest of the width, the top and the bottom group the height.
+  // The preview pane takes most of the extra width, the folder column and the file column
+  // share the rest; the preview and the lists grow by all the extra height, the top and the
+  // bottom group sharing it.
   // The mode buttons keep to the lists' right, the status line and the button to the bottom.
   const int extra_width = window_extra_width / kListsShareOfWidth;
   const int preview_width = window_extra_width - extra_width;
