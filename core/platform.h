@@ -231,6 +231,11 @@ void MakeStandardOutputBinary();
 // process (SIGXFSZ on POSIX), so that it is reported and cleaned up like a full disk.
 void IgnoreFileSizeSignal();
 
+// Gives the calling thread (on Linux also the threads it starts from then on) a lower priority
+// than the process's other threads, for good: for work that a window's painting must never wait
+// behind. Does nothing where the system cannot.
+void LowerThreadPriority();
+
 // Calls `handler` on an ordinary thread, never in a signal handler, when the user interrupts
 // the program (Ctrl-C; SIGINT and SIGTERM on POSIX), with the status the process should exit
 // with. Must be called before any other thread starts. The handler ends with ExitNow.

@@ -501,6 +501,10 @@ void MakeStandardOutputBinary() {
   ::_setmode(::_fileno(stdout), _O_BINARY);
 }
 
+void LowerThreadPriority() {
+  static_cast<void>(::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL));
+}
+
 void IgnoreFileSizeSignal() {}
 
 void OnInterrupt(std::function<void(int exit_status)> handler) {

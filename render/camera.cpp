@@ -42,7 +42,8 @@ ScreenCorner Project(const Corner& c, const Camera& camera) {
   const Vec q = PointOf(c) - camera.centre;
   const double x = 0.5 * camera.width + camera.scale * Dot(q, camera.right);
   const double y = 0.5 * camera.height - camera.scale * Dot(q, camera.up);
-  // The corners lie within the fitted sphere, so well inside the fixed-point range.
+  // The corners lie within the fitted sphere magnified at most kMaxZoom times, so well inside
+  // the fixed-point range.
   return {RoundToInteger(x * kSubpixels), RoundToInteger(y * kSubpixels),
           static_cast<float>(camera.scale * Dot(q, camera.toward)), c.pair[0], c.pair[1]};
 }
@@ -83,7 +84,9 @@ Camera MakeCamera(const RenderOptions& options, Vec low, Vec high) {
   camera.up = Cross(camera.toward, camera.right);
   const double radius = 0.5 * Length(high - low);
   const double side = std::min(options.width, options.height);
-  camera.scale = radius > 0 ? kSphereFit * side / (2 * radius) : 1;
+  const double zoom =
+      std::isfinite(options.zoom) ? std::clamp(options.zoom, kMinZoom, kMaxZoom) : 1;
+  camera.scale = radius > 0 ? zoom * kSphereFit * side / (2 * radius) : 1;
   if (!std::isfinite(camera.scale)) camera.scale = 1;
   // From above, left and in front, as seen from the camera.
   const Vec light = (-0.4 * camera.right) + (0.6 * camera.up) + camera.toward;

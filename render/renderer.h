@@ -28,6 +28,10 @@ inline constexpr int kMaxImageSide = 8192;
 // The part of the picture's smaller side that the diameter of the model's bounding sphere (about
 // the centre of its bounding box) spans, whatever the view.
 inline constexpr double kSphereFit = 0.9;
+// The range of RenderOptions::zoom: its corners' fixed-point values stay far below the range
+// the edge tests are exact in.
+inline constexpr double kMinZoom = 1.0 / 16;
+inline constexpr double kMaxZoom = 16;
 
 struct RenderOptions {
   View view = View::kIso;
@@ -36,6 +40,9 @@ struct RenderOptions {
   int width = 512;   // 1 to kMaxImageSide
   int height = 512;
   bool flat = false;  // every polygon in the flat colour
+  // Magnifies the fitted view about the model's centre, kMinZoom to kMaxZoom (clamped): above
+  // 1 the model's outer parts leave the picture.
+  double zoom = 1;
   // Asked now and then while drawing; when it returns true, Render throws Cancelled.
   std::function<bool()> cancelled;
 };

@@ -24,7 +24,7 @@ struct CommandOptions {
 };
 const CommandOptions kCommandOptions[] = {
     {"convert", {"-o", "-j", "--no-sync", "--no-wait"}},
-    {"merge", {"--no-sync", "--no-wait"}},
+    {"merge", {"--backup", "--no-sync", "--no-wait"}},
     {"info", {"--json"}},
     {"render", {"--view", "--yaw", "--pitch", "--size", "--flat", "-o"}},
 };

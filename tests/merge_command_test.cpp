@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,25 @@ TEST(MergeCommand, NoSyncMergesTheSame) {
   EXPECT_EQ(ReadFile(c), ReadFile(a));
 }
 
+TEST(MergeCommand, BackupKeepsTheFirstFileAsItWasUnderItsNameAndATilde) {
+  fixture::TempDir dir;
+  const std::string a = dir / "a.prj", b = dir / "b.prj";
+  const auto first = BuildPrjFile(TwoPolygons());
+  fixture::WriteBytes(a, first);
+  fixture::WriteBytes(b, BuildPrjFile(TwoPolygons()));
+  fixture::WriteBytes(a + "~", BuildPrjFile(PrjLayoutDesc{}));  // an older backup: replaced
+  const auto run = Durvane({"merge", "--backup", a, b});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(ReadFile(a + "~"), first);
+  EXPECT_EQ(LoadI32(ReadFile(a).data()), 4);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.prj", "a.prj~", "b.prj"}));
+}
+
 TEST(MergeCommand, AnInvalidFileIsNamedAndTheFirstIsLeftAlone) {
   fixture::TempDir dir;
   const std::string a = dir / "a.prj", b = dir / "b.prj";
@@ -84,9 +105,9 @@ TEST(MergeCommand, WrongArgumentsAreUsageErrors) {
     SCOPED_TRACE(args.size());
     const auto run = Durvane(args);
     EXPECT_EQ(run.exit_status, 2);
-    EXPECT_NE(
-        run.err.find("Usage: durvane merge [--no-sync] [--no-wait] [--] FIRST.prj SECOND.prj"),
-        std::string::npos)
+    EXPECT_NE(run.err.find("Usage: durvane merge [--backup] [--no-sync] [--no-wait] [--] FIRST.prj "
+                           "SECOND.prj"),
+              std::string::npos)
         << run.err;
   }
   EXPECT_EQ(Durvane({"merge", "--help"}).exit_status, 0);

@@ -782,9 +782,13 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
     double yaw, pitch;
     int width, height;  // some not multiples of a tile, one past a 256-pixel block
     bool flat;
+    double zoom = 1;  // above 1, corners fall far outside the picture
   };
   const Case cases[] = {
       {&cloud, View::kIso, 0, 0, 512, 512, false},
+      {&cloud, View::kIso, 20, 10, 200, 150, false, 6},
+      {&dense, View::kPlusY, 0, 0, 160, 160, false, 3.5},
+      {&dense, View::kIso, 0, 0, 160, 160, false, 0.6},
       {&cloud, View::kPlusX, 10, 5, 100, 37, false},
       {&cloud, View::kMinusZ, 0, 0, 300, 257, true},
       {&dense, View::kIso, 0, 0, 320, 320, false},
@@ -803,9 +807,11 @@ TEST(Render, TurningHiddenTrianglesAwayLeavesThePixelsOfDrawingEveryOneWhole) {
     options.width = c.width;
     options.height = c.height;
     options.flat = c.flat;
+    options.zoom = c.zoom;
     const render::Image whole = render::RenderExhaustively(*c.model, options).image;
     const std::string what = std::to_string(static_cast<int>(c.view)) + " " +
-                             std::to_string(c.width) + "x" + std::to_string(c.height);
+                             std::to_string(c.width) + "x" + std::to_string(c.height) + " zoom " +
+                             std::to_string(c.zoom);
     // With the processor's vector instructions (where it has them) and without.
     for (const render::Image& fast : {render::Render(*c.model, options).image,
                                       render::RenderPortably(*c.model, options).image}) {

@@ -137,7 +137,11 @@ MergeFileError::MergeFileError(std::filesystem::path file, const std::string& de
 
 MergeResult MergePrjFiles(const std::filesystem::path& first,
                           std::span<const std::filesystem::path> others, Durability durability,
-                          const LockWait& lock_wait) {
+                          const LockWait& lock_wait, const std::filesystem::path& backup) {
+  if (!backup.empty() && OutputTarget(backup) == OutputTarget(first)) {
+    throw MergeFileError(
+        first, "the backup name '" + platform::PathBytes(backup) + "' leads to this file itself");
+  }
   const WriterLock lock = AboutFile(first, [&] { return WriterLock(first, lock_wait); });
   // A killed merge into `first` is undone before `first` is read, not after.
   std::vector<std::string> sweep_warnings;
@@ -197,6 +201,10 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
         }
       }
     });
+    if (!backup.empty()) {
+      // The first file as it is now: the same bytes the merge read, checked below like them.
+      CopyWholeFile(*inputs.front(), files.Open(backup));
+    }
     for (std::size_t i = 0; i < paths.size(); ++i) {
       AboutFile(paths[i], [&] { inputs[i]->CheckUnchanged(); });
     }
@@ -212,6 +220,11 @@ MergeResult MergePrjFiles(const std::filesystem::path& first,
   result.polygon_count = plan.polygon_count;
   result.first_polygon_count = layouts.front().polygon_count();
   result.bytes_written = plan.merged_size;
+  if (!backup.empty()) {
+    result.backup =
+        MergeBackup{first, backup, AboutFile(first, [&] { return StatusForBackup(first); }),
+                    AboutFile(first, [&] { return StatusForBackup(backup); })};
+  }
   return result;
 }
 

@@ -23,6 +23,9 @@ inline constexpr const char* kNoSyncOption = "--no-sync";
 // run is writing the same output.
 inline constexpr const char* kNoWaitOption = "--no-wait";
 
+// The option of merge that keeps the first file as it was under its backup name.
+inline constexpr const char* kBackupOption = "--backup";
+
 struct Streams {
   std::ostream& out;
   std::ostream& err;

@@ -44,7 +44,7 @@ _durvane() {
       files=("$opt" "$prj")
       ;;
     merge)
-      options='--no-sync --no-wait --help --'
+      options='--backup --no-sync --no-wait --help --'
       files=("$prj")
       ;;
     render)

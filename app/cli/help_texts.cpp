@@ -29,7 +29,12 @@ constexpr OptionHelp kConvertOptions[] = {
     kNoWait};
 constexpr OptionHelp kInfoOptions[] = {
     {"--json", "print one JSON document per file, on one line, with the same facts"}};
-constexpr OptionHelp kMergeOptions[] = {kNoSync, kNoWait};
+constexpr OptionHelp kMergeOptions[] = {
+    {"--backup",
+     "keep FIRST.prj as it was before the merge as FIRST.prj~, replaced together with FIRST.prj "
+     "(a file already named so is replaced)"},
+    kNoSync,
+    kNoWait};
 constexpr OptionHelp kRenderOptions[] = {
     {"--view V",
      "look from +x, -x, +y, -y, +z or -z (z is up), or iso, the three-quarter view "
@@ -61,7 +66,8 @@ constexpr CommandHelp kCommands[] = {
          "merge input. The facts of an invalid file are printed too.",
      .options = kInfoOptions},
     {.name = "merge",
-     .usage = "durvane merge [--no-sync] [--no-wait] [--] FIRST.prj SECOND.prj [MORE.prj...]",
+     .usage = "durvane merge [--backup] [--no-sync] [--no-wait] [--] FIRST.prj SECOND.prj "
+              "[MORE.prj...]",
      .description =
          "Folds SECOND.prj into FIRST.prj, in place: block by block, the second file's records "
          "follow the first's, with its top-level indices moved past the first file's polygons. "

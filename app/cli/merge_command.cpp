@@ -1,4 +1,4 @@
-// durvane merge [--no-sync] [--no-wait] FIRST.prj SECOND.prj [MORE.prj...]
+// durvane merge [--backup] [--no-sync] [--no-wait] FIRST.prj SECOND.prj [MORE.prj...]
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -24,7 +24,9 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
   }
   Durability durability = Durability::kSync;
   bool wait = true;
+  bool backup = false;
   for (const GivenOption& o : parsed.options) {
+    if (o.Is(kBackupOption)) backup = true;
     if (o.Is(kNoSyncOption)) durability = Durability::kNoSync;
     if (o.Is(kNoWaitOption)) wait = false;
   }
@@ -53,8 +55,10 @@ int RunMergeCommand(const std::vector<std::string>& args, Streams io) {
         << std::flush;
   });
   try {
-    const merge::MergeResult result = merge::MergePrjFiles(platform::PathFromBytes(first), others,
-                                                           durability, WaitSayingSo(wait, io));
+    const std::filesystem::path first_path = platform::PathFromBytes(first);
+    const merge::MergeResult result =
+        merge::MergePrjFiles(first_path, others, durability, WaitSayingSo(wait, io),
+                             backup ? merge::GnuBackupName(first_path) : std::filesystem::path());
     for (const std::string& w : result.warnings) PrintFileWarning(io, first, w);
     std::string folded, shifts;
     for (std::size_t i = 0; i < others.size(); ++i) {

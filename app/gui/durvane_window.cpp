@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFont>
 #include <QIcon>
 #include <QKeyEvent>
@@ -10,11 +13,14 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <stdexcept>
 
 #include "app/gui/durvane_icon.xpm"
+#include "app/gui/open_file.h"
+#include "core/platform.h"
 
 namespace durvane::gui {
 namespace {
@@ -22,8 +28,11 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 
 constexpr int kDesignWidth = 6975;
-// The preview pane, added to the right of the design.
+// The preview pane, added to the right of the design, at the smallest size.
 constexpr int kPreviewWidth = 360;
+// Of the width the window gains over its smallest size, the part the lists get; the preview
+// pane gets the rest.
+constexpr int kListsShareOfWidth = 3;  // one in three
 constexpr int kDesignHeight = 5820;
 
 // How much a control moves and grows, in pixels, when the window is larger than its start
@@ -69,6 +78,7 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   cancel_.setObjectName(QStringLiteral("cancel"));
   prjwriter_.setObjectName(QStringLiteral("prjwriter"));
   preview_.setObjectName(QStringLiteral("preview"));
+  undo_.setObjectName(QStringLiteral("undo"));
 
   // The access keys are Alt with the underlined letter; the captions read as before.
   opcreate_.setText(QStringLiteral("&Create New"));
@@ -82,12 +92,19 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   prjwriter_.setAutoDefault(true);
   cancel_.setText(QStringLiteral("Cancel"));
   cancel_.setAutoDefault(true);
+  cancel_.setFocusPolicy(Qt::StrongFocus);
   cancel_.hide();
   progress_.hide();
   status_.setTextFormat(Qt::PlainText);
   status_.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   openfolder_.setText(QStringLiteral("<a href=\"open\">Open folder</a>"));
   openfolder_.hide();
+  undo_.setText(QStringLiteral("<a href=\"undo\">Undo</a>"));
+  undo_.setToolTip(QStringLiteral("Put the first file back as it was before the merge"));
+  undo_.hide();
+  setAcceptDrops(true);
+  // One run at a time, on the pool's one thread.
+  run_pool_.setMaxThreadCount(1);
   prjfile1_.SetPattern(QStringLiteral("*.prj"));
   for (QRadioButton* mode : {&opcreate_, &opmerge_}) mode->installEventFilter(this);
 
@@ -125,8 +142,15 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
     cancel_.setEnabled(false);
   });
   connect(&run_watcher_, &QFutureWatcher<RunOutcome>::finished, this, &Durvane::OnRunFinished);
-  connect(&openfolder_, &QLabel::linkActivated, this,
-          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(open_folder_)); });
+  connect(&openfolder_, &QLabel::linkActivated, this, [this] {
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(open_folder_))) return;
+    feedback_->ShowError(
+        QStringLiteral("The folder %1 could not be opened: no file manager is set up to open "
+                       "folders.")
+            .arg(open_folder_),
+        {});
+  });
+  connect(&undo_, &QLabel::linkActivated, this, &Durvane::OnUndoClicked);
   connect(&folder_watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
     // A run refreshes the lists when it ends.
     if (!running_) RefreshLists();
@@ -134,6 +158,11 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);  // owned by the window
   connect(refresh, &QShortcut::activated, this, [this] {
     if (!running_) RefreshLists();
+  });
+  // Escape stops a run of several files between two files, as Cancel does.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);  // owned by the window
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (running_ && cancel_.isVisible() && cancel_.isEnabled()) cancel_.click();
   });
 
   // The start state is the state after choosing Create New.
@@ -145,6 +174,29 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
 Durvane::~Durvane() {
   stop_.request_stop();
   run_watcher_.waitForFinished();
+  DiscardUndo();
+}
+
+void Durvane::ReportWhenShown(const QString& summary, const QString& detail) {
+  if (shown_once_) {
+    feedback_->ShowError(summary, detail);
+    return;
+  }
+  report_when_shown_[0] = summary;
+  report_when_shown_[1] = detail;
+}
+
+void Durvane::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (shown_once_) return;
+  shown_once_ = true;
+  // Painted means placed on the screen: a dialog opened now is centred over the window.
+  if (!report_when_shown_[0].isEmpty()) {
+    QTimer::singleShot(0, this, [this] {
+      feedback_->ShowError(report_when_shown_[0], report_when_shown_[1]);
+      report_when_shown_[0].clear();
+    });
+  }
 }
 
 void Durvane::resizeEvent(QResizeEvent* event) {
@@ -164,10 +216,13 @@ bool Durvane::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void Durvane::PlaceControls(int extra_width, int extra_height) {
-  // The folder column and the file column share the extra width; the top and the bottom
-  // group share the extra height. The mode buttons keep to the right edge, the status line
-  // and the button to the bottom.
+void Durvane::PlaceControls(int window_extra_width, int extra_height) {
+  // The preview pane takes most of the extra width, the folder column and the file column
+  // share the rest; the preview and the lists grow by all the extra height, the top and the
+  // bottom group sharing it.
+  // The mode buttons keep to the lists' right, the status line and the button to the bottom.
+  const int extra_width = window_extra_width / kListsShareOfWidth;
+  const int preview_width = window_extra_width - extra_width;
   const int folders = extra_width / 2;
   const int files = extra_width - folders;
   const int top = extra_height / 2;
@@ -185,9 +240,11 @@ void Durvane::PlaceControls(int extra_width, int extra_height) {
   Place(status_, 360, 4380, 5055, 330, {0, extra_height, extra_width, 0});
   Place(progress_, 360, 4380, 5055, 330, {0, extra_height, extra_width, 0});
   Place(openfolder_, 5520, 4380, 1095, 330, {extra_width, extra_height, 0, 0});
+  Place(undo_, 5520, 4380, 1095, 330, {extra_width, extra_height, 0, 0});
   Place(cancel_, 5520, 4350, 1095, 390, {extra_width, extra_height, 0, 0});
   Place(prjwriter_, 2400, 4800, 1935, 735, {extra_width / 2, extra_height, 0, 0});
-  preview_.setGeometry(kDesignWidth / kTwipsPerPixel + extra_width, 8, kPreviewWidth,
+  preview_.setGeometry(kDesignWidth / kTwipsPerPixel + extra_width, 8,
+                       kPreviewWidth + preview_width,
                        kDesignHeight / kTwipsPerPixel - 16 + extra_height);
 }
 
@@ -202,7 +259,7 @@ void Durvane::SetTabOrder() {
 QList<QWidget*> Durvane::Controls() {
   return {&prjdrive_,   &prjdirectory_, &prjfile1_, &opcreate_,  &opmerge_,
           &optdrive_,   &optdirectory_, &optfile_,  &prjwriter_, &status_,
-          &openfolder_, &label1_,       &label2_};
+          &openfolder_, &undo_,         &label1_,   &label2_};
 }
 
 void Durvane::OnCreateNewClicked() {
@@ -211,6 +268,7 @@ void Durvane::OnCreateNewClicked() {
   optfile_.SetMultipleSelection(true);
   label1_.setText(QStringLiteral("QEL Directory"));
   label2_.setText(QStringLiteral("Location of *.opt"));
+  ClearStatus();
   ShowModeSelectionInPreview();
 }
 
@@ -220,6 +278,7 @@ void Durvane::OnMergeClicked() {
   prjfile1_.show();
   label1_.setText(QStringLiteral("1st PRJ Folder"));
   label2_.setText(QStringLiteral("2nd PRJ Folder"));
+  ClearStatus();
   ShowModeSelectionInPreview();
 }
 
@@ -237,6 +296,7 @@ void Durvane::FollowFolder(FolderList& folder, DriveList& drive, FileList& files
   // Going up can leave a mounted file system; the drive list shows where the folder now is.
   drive.ShowDriveOf(folder.Path());
   WatchShownFolders();
+  ForgetStalePreview();
 }
 
 void Durvane::OnWriteClicked() {
@@ -253,10 +313,8 @@ void Durvane::OnWriteClicked() {
   try {
     plan = opmerge_.isChecked() ? MergePlan() : CreateNewPlan();
   } catch (const std::exception& e) {
-    const QString message = QString::fromUtf8(e.what());
-    const qsizetype end = message.indexOf(QStringLiteral(". "));
-    feedback_->ShowError(end < 0 ? message : message.left(end + 1),
-                         end < 0 ? QString() : message.mid(end + 2));
+    // What to do about it belongs with what is wrong, not behind "Show Details".
+    feedback_->ShowError(QString::fromUtf8(e.what()), {});
     return;
   }
   StartRun(std::move(plan));
@@ -304,6 +362,8 @@ SayWaiting Durvane::WaitingReporter() {
 }
 
 void Durvane::StartRun(RunPlan plan) {
+  // A new operation gives up the undo of the last merge.
+  DiscardUndo();
   running_ = true;
   // The window stays painted but takes no input: every control is disabled, so clicks and
   // keys given meanwhile are dropped, not queued for later. Only Cancel takes a click.
@@ -312,6 +372,7 @@ void Durvane::StartRun(RunPlan plan) {
   for (QWidget* control : Controls()) control->setEnabled(false);
   status_.hide();
   openfolder_.hide();
+  undo_.hide();
   // A run that cannot count its work shows the busy bar.
   progress_.setRange(0, plan.units);
   progress_.setValue(0);
@@ -324,6 +385,8 @@ void Durvane::StartRun(RunPlan plan) {
   progress_.show();
   cancel_.setVisible(files > 1);
   cancel_.setEnabled(true);
+  // Enter or Space then stops the run, as Escape does.
+  if (files > 1) cancel_.setFocus();
   stop_ = std::stop_source();
 
   QPointer<QProgressBar> bar(&progress_);
@@ -337,9 +400,14 @@ void Durvane::StartRun(RunPlan plan) {
         },
         Qt::QueuedConnection);
   };
-  run_watcher_.setFuture(
-      QtConcurrent::run([run = std::move(plan.run), stop = stop_.get_token(),
-                         report = std::move(report)] { return run(stop, report); }));
+  run_watcher_.setFuture(QtConcurrent::run(
+      &run_pool_,
+      [run = std::move(plan.run), stop = stop_.get_token(), report = std::move(report)] {
+        // The run and the threads it starts yield to the window's thread and to the threads Qt
+        // paints with.
+        platform::LowerThreadPriority();
+        return run(stop, report);
+      }));
 }
 
 void Durvane::OnRunFinished() {
@@ -355,10 +423,14 @@ void Durvane::OnRunFinished() {
   running_ = false;
   RefreshLists();
   // After a merge the preview draws the result.
-  if (outcome.merge && outcome.AllDone()) {
-    preview_.ShowFile(outcome.target);
-    preview_.Reload();
+  if ((outcome.merge || outcome.undo) && outcome.AllDone()) {
+    if (preview_.File() == outcome.target) {
+      preview_.Reload();
+    } else {
+      preview_.ShowFile(outcome.target);
+    }
   }
+  if (outcome.merge && outcome.AllDone()) undo_backup_ = outcome.backup;
   ShowOutcome(outcome);
   emit RunFinished();
 }
@@ -371,10 +443,11 @@ void Durvane::ShowOutcome(const RunOutcome& outcome) {
   status_.setToolTip((QStringList{status_.text()} + warnings + failures).join(QLatin1Char('\n')));
   status_.show();
   open_folder_.clear();
-  if (!outcome.merge && outcome.Done() > 0) {
+  if (!outcome.merge && !outcome.undo && outcome.Done() > 0) {
     open_folder_ = outcome.Total() == 1 ? outcome.files.front().folder : outcome.target;
   }
   openfolder_.setVisible(!open_folder_.isEmpty());
+  undo_.setVisible(outcome.merge && outcome.AllDone() && outcome.backup.has_value());
 
   if (outcome.AllDone()) {
     feedback_->Beep();
@@ -388,10 +461,23 @@ void Durvane::ShowOutcome(const RunOutcome& outcome) {
     feedback_->ShowError(file.headline, file.detail);
     return;
   }
-  feedback_->ShowError(QStringLiteral("%1 of %2 OPT files could not be converted.")
-                           .arg(failures.size())
-                           .arg(outcome.Total()),
-                       failures.join(QStringLiteral("\n\n")));
+  // The headline names the first file that failed, and how many others did.
+  QString first_failed;
+  for (const FileOutcome& file : outcome.files) {
+    if (!file.done && !file.cancelled) {
+      first_failed = file.name;
+      break;
+    }
+  }
+  const qsizetype others = failures.size() - 1;
+  const QString headline =
+      others == 0 ? QStringLiteral("'%1' could not be converted.").arg(first_failed)
+      : others == 1
+          ? QStringLiteral("'%1' and 1 other OPT file could not be converted.").arg(first_failed)
+          : QStringLiteral("'%1' and %2 other OPT files could not be converted.")
+                .arg(first_failed)
+                .arg(others);
+  feedback_->ShowError(headline, failures.join(QStringLiteral("\n\n")));
 }
 
 void Durvane::RefreshLists() {
@@ -400,6 +486,62 @@ void Durvane::RefreshLists() {
   prjfile1_.Refresh();
   optfile_.Refresh();
   WatchShownFolders();
+  ForgetStalePreview();
+}
+
+void Durvane::ClearStatus() {
+  status_.clear();
+  status_.setToolTip({});
+  openfolder_.hide();
+  open_folder_.clear();
+  undo_.hide();
+  DiscardUndo();
+}
+
+void Durvane::OnUndoClicked() {
+  if (running_ || !undo_backup_) return;
+  const merge::MergeBackup backup = *undo_backup_;
+  // The run owns the backup now: a refused undo keeps it for the user, named in the message.
+  undo_backup_.reset();
+  StartRun(UndoRun(backup, WaitingReporter()));
+}
+
+void Durvane::DiscardUndo() {
+  if (!undo_backup_) return;
+  merge::DiscardMergeBackup(*undo_backup_);
+  undo_backup_.reset();
+}
+
+QStringList Durvane::DroppedFiles(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return {};
+  QStringList files;
+  for (const QUrl& url : data->urls()) {
+    const QString extension = QFileInfo(url.toLocalFile()).suffix().toLower();
+    if (!url.isLocalFile() ||
+        (extension != QLatin1String("opt") && extension != QLatin1String("prj"))) {
+      return {};
+    }
+    files.append(url.toLocalFile());
+  }
+  return files;
+}
+
+void Durvane::dragEnterEvent(QDragEnterEvent* event) {
+  if (!running_ && !DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Durvane::dragMoveEvent(QDragMoveEvent* event) {
+  if (!running_ && !DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void Durvane::dropEvent(QDropEvent* event) {
+  const QStringList files = DroppedFiles(event->mimeData());
+  if (running_ || files.isEmpty()) return;
+  event->acceptProposedAction();
+  // The top group reaches down to the bottom group's caption.
+  const bool on_top_group = event->position().y() < label2_.geometry().top();
+  const QString problem = DropFiles(*this, files, on_top_group);
+  if (!problem.isEmpty()) feedback_->ShowError(problem, {});
 }
 
 void Durvane::WatchShownFolders() {
@@ -419,8 +561,26 @@ void Durvane::ShowModeSelectionInPreview() {
   Preview(optfile_);
 }
 
+void Durvane::ForgetStalePreview() {
+  const QString shown = preview_.File();
+  if (shown.isEmpty()) return;
+  const QFileInfo file(shown);
+  const auto selects = [&](const FileList& list, const FolderList& folder) {
+    return QDir(folder.Path()) == file.dir() && list.SelectedNames().contains(file.fileName());
+  };
+  const bool selected = selects(optfile_, optdirectory_) ||
+                        (opmerge_.isChecked() && selects(prjfile1_, prjdirectory_));
+  if (selected && file.isFile()) return;
+  preview_.ShowFile({});
+  // Another file of the mode may still be selected.
+  if (optfile_.SelectedIndex() >= 0) Preview(optfile_);
+}
+
 void Durvane::Preview(const FileList& list) {
-  if (list.SelectedIndex() < 0) return;
+  if (list.SelectedIndex() < 0) {
+    ForgetStalePreview();
+    return;
+  }
   const FolderList& folder = &list == &prjfile1_ ? prjdirectory_ : optdirectory_;
   preview_.ShowFile(QDir(folder.Path()).filePath(list.SelectedName()));
 }

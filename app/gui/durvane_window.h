@@ -1,8 +1,9 @@
 // The program's window, Durvane: a top group that chooses the QEL directory (or the first PRJ
 // file), a bottom group that chooses the OPT files (or the second PRJ file), two option buttons
 // for the mode, and the button that starts the chosen operation. The window keeps its lists in
-// step, hands plain paths to the operations, runs them on a worker thread while it stays inert,
-// and says in its status line what the last run did.
+// step, hands plain paths to the operations, runs them on a thread pool of its own while it
+// stays inert (so that its painting never waits behind them), and says in its status line what
+// the last run did; after a merge it offers to undo it. Files dropped on it are selected.
 #pragma once
 
 #include <QElapsedTimer>
@@ -10,13 +11,16 @@
 #include <QFuture>
 #include <QFutureWatcher>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+#include <QThreadPool>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <stop_token>
 
 #include "app/gui/drive_list.h"
@@ -28,6 +32,7 @@
 #include "app/gui/run_outcome.h"
 #include "app/gui/user_feedback.h"
 #include "app/gui/window_runs.h"
+#include "usecases/merge_backup.h"
 
 namespace durvane::gui {
 
@@ -39,11 +44,16 @@ class Durvane : public QWidget {
   // Messages and the beep go to `feedback`, or to dialogs and the platform's beep when null.
   explicit Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback = nullptr,
                    QWidget* parent = nullptr);
-  // Waits for a run in progress, which stops after its current file.
+  // Waits for a run in progress, which stops after its current file, and removes the backup
+  // kept to undo the last merge.
   ~Durvane() override;
 
   // Whether an operation is running; the window takes no input meanwhile.
   bool IsRunning() const { return running_; }
+
+  // Shows an error about something asked of the window before it was on screen (a file named
+  // on the command line) once the window is shown, so that the dialog opens over it.
+  void ReportWhenShown(const QString& summary, const QString& detail = {});
 
  signals:
   // A run has ended and its outcome has been shown; the window takes input again.
@@ -51,7 +61,11 @@ class Durvane : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void OnCreateNewClicked();
@@ -72,6 +86,16 @@ class Durvane : public QWidget {
   // Draws the file last selected in a list the mode uses, in the preview pane.
   void Preview(const FileList& list);
   void ShowModeSelectionInPreview();
+  // Clears the preview when its file is no longer selected in a list of the mode or is gone.
+  void ForgetStalePreview();
+  // The status line and its links, emptied.
+  void ClearStatus();
+  // Puts the first file of the last merge back as it was, on the run pool.
+  void OnUndoClicked();
+  // Removes the backup of the last merge: the next operation or closing gives up its undo.
+  void DiscardUndo();
+  // The local .opt and .prj files a drag carries; empty when it carries anything else.
+  static QStringList DroppedFiles(const QMimeData* data);
   // Shows, from any thread, that the run waits for another durvane run.
   SayWaiting WaitingReporter();
   void WatchShownFolders();
@@ -88,6 +112,12 @@ class Durvane : public QWidget {
   bool running_ = false;
   std::stop_source stop_;
   QFutureWatcher<RunOutcome> run_watcher_;
+  // Runs go here, never to Qt's global pool, which Qt's own painting uses too.
+  QThreadPool run_pool_;
+  // The last merge's backup while its undo is offered.
+  std::optional<merge::MergeBackup> undo_backup_;
+  QString report_when_shown_[2];
+  bool shown_once_ = false;
   QFileSystemWatcher folder_watcher_;
   QString open_folder_;
   QPointer<QWidget> focus_before_run_;
@@ -104,6 +134,7 @@ class Durvane : public QWidget {
   FileList optfile_{this};
   ElidedLabel status_{this};
   QLabel openfolder_{this};
+  QLabel undo_{this};  // at the place of openfolder_, which a merge does not show
   QProgressBar progress_{this};
   QPushButton cancel_{this};
   QPushButton prjwriter_{this};

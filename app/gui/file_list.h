@@ -46,10 +46,12 @@ class FileList : public QListWidget {
   void SetSelectedIndex(int index);
   // The (first) selected name; empty when none is selected.
   QString SelectedName() const;
+  // Selects the listed ones of `names` (the first only, in a single selection), the first of
+  // them the current one; nothing else stays selected.
+  void Select(const QStringList& names);
 
  private:
   void Rebuild();
-  void Select(const QStringList& names);
 
   QString path_;
   // The names last selected under each pattern in the current folder.

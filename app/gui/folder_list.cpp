@@ -49,6 +49,13 @@ bool FolderList::SetPath(const QString& folder) {
 }
 
 void FolderList::Refresh() {
+  QString folder = path_;
+  while (!FolderIsReadable(folder)) {
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (parent == folder) break;
+    folder = parent;
+  }
+  if (folder != path_ && SetPath(folder)) return;
   Rebuild();
 }
 

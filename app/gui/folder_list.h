@@ -23,7 +23,8 @@ class FolderList : public QTreeWidget {
   // changes nothing when the folder does not exist or cannot be read.
   bool SetPath(const QString& folder);
 
-  // Lists the current folder's sub-folders again.
+  // Lists the current folder's sub-folders again. A current folder that is gone (or can no
+  // longer be read) gives way to its nearest readable parent, notified as PathChanged.
   void Refresh();
 
   // The paths of the listed lines in display order: the current path's folders from the

@@ -1,6 +1,5 @@
 // durvane-gui: the window over the library's conversion and merge.
 #include <QApplication>
-#include <QMessageBox>
 #include <cstring>
 #include <iostream>
 
@@ -67,12 +66,11 @@ int main(int argc, char** argv) {
   }
 
   durvane::gui::Durvane window(durvane::gui::LibraryOperations());
-  window.show();
   if (!files.isEmpty()) {
     const QString problem = durvane::gui::OpenFile(window, files.front());
-    if (!problem.isEmpty()) {
-      QMessageBox::warning(&window, QStringLiteral("Durvane"), problem);
-    }
+    // Its dialog opens over the window once the window is on the screen.
+    if (!problem.isEmpty()) window.ReportWhenShown(problem);
   }
+  window.show();
   return app.exec();
 }

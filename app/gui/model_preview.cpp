@@ -5,26 +5,39 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <new>
 
+#include "core/platform.h"
 #include "usecases/model_files.h"
 
 namespace durvane::gui {
 
 // What a worker hands back: the model it read (to turn it without reading it again), and the
-// picture or the reason there is none.
+// picture with its warnings, or the reason there is none.
 struct ModelPreview::Result {
   std::shared_ptr<const render::Model> model;
   QImage picture;
+  QStringList warnings;
   QString error;
+  bool cancelled = false;  // superseded before it was drawn
+};
+
+// The last model read, and of which shown file it is. Used by the pane's one thread only.
+struct ModelPreview::LoadedModel {
+  int file_epoch = -1;
+  std::shared_ptr<const render::Model> model;
 };
 
 namespace {
 
 constexpr double kDegreesPerPixel = 0.5;
+// How much one notch of the wheel magnifies.
+constexpr double kZoomPerNotch = 1.25;
 
 QImage ToQImage(const render::Image& image) {
   const QImage view(image.rgba.data(), image.width, image.height, image.width * 4,
@@ -32,45 +45,73 @@ QImage ToQImage(const render::Image& image) {
   return view.copy();  // owns its pixels once the rendering is gone
 }
 
+// The pane's size in device pixels, divided by `divisor`, within the renderer's limits.
+QSize DrawingSize(const QWidget& pane, int divisor) {
+  const double ratio = pane.devicePixelRatioF();
+  const auto side = [&](int logical) {
+    const int pixels = static_cast<int>(std::ceil(logical * ratio)) / divisor;
+    return std::clamp(pixels, 1, render::kMaxImageSide);
+  };
+  return {side(pane.width()), side(pane.height())};
+}
+
 }  // namespace
 
-ModelPreview::ModelPreview(QWidget* parent) : QWidget(parent) {
+ModelPreview::ModelPreview(QWidget* parent)
+    : QWidget(parent),
+      loaded_(std::make_shared<LoadedModel>()),
+      cancel_(std::make_shared<std::atomic<bool>>(false)) {
   setMinimumSize(32, 32);
+  // One drawing at a time; the thread is kept, and with it the drawing memory it has touched.
+  pool_.setMaxThreadCount(1);
+  pool_.setExpiryTimeout(-1);
 }
 
 ModelPreview::~ModelPreview() {
-  if (cancel_) *cancel_ = true;
+  *cancel_ = true;
+  pool_.waitForDone();
 }
 
 void ModelPreview::ShowFile(const QString& path) {
   if (path == file_ && !path.isEmpty()) return;
   file_ = path;
+  ++file_epoch_;
   model_.reset();
+  // Nothing to show: the pane's thread lets the last model go.
+  if (path.isEmpty()) pool_.start([loaded = loaded_] { loaded->model.reset(); });
   yaw_ = pitch_ = 0;
-  Request(false);
+  zoom_ = 1;
+  Request(false, Quality::kFull);
 }
 
 void ModelPreview::Reload() {
+  ++file_epoch_;
   model_.reset();
-  Request(false);
+  Request(false, Quality::kFull);
 }
 
-void ModelPreview::Request(bool reuse_model) {
+void ModelPreview::Request(bool reuse_model, Quality quality) {
   const int generation = ++generation_;
-  if (cancel_) *cancel_ = true;
-  cancel_ = std::make_shared<std::atomic<bool>>(false);
+  if (quality == Quality::kFull) {
+    full_generation_ = generation;
+    *cancel_ = true;
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+  }
   if (file_.isEmpty()) {
     busy_ = false;
+    shown_generation_ = generation;
     picture_ = QImage();
     message_.clear();
+    warnings_.clear();
     update();
     emit Shown();
     return;
   }
-  busy_ = true;
+  if (quality == Quality::kFull) busy_ = true;
   // While the model turns, the last picture stays until the next one is ready.
   if (!reuse_model || !model_) {
     picture_ = QImage();
+    warnings_.clear();
     message_ = QStringLiteral("Drawing %1 ...").arg(file_);
   }
   update();
@@ -78,25 +119,50 @@ void ModelPreview::Request(bool reuse_model) {
   render::RenderOptions options;
   options.yaw = yaw_;
   options.pitch = pitch_;
-  options.cancelled = [cancel = cancel_] { return cancel->load(); };
-  options.width = std::clamp(width(), 1, render::kMaxImageSide);
-  options.height = std::clamp(height(), 1, render::kMaxImageSide);
+  options.zoom = zoom_;
+  const std::shared_ptr<std::atomic<bool>> cancel = cancel_;
+  options.cancelled = [cancel] { return cancel->load(); };
+  const QSize size = DrawingSize(*this, quality == Quality::kDraft ? kDraftDivisor : 1);
+  options.width = size.width();
+  options.height = size.height();
+  const double ratio = devicePixelRatioF();
   const std::filesystem::path path = LocalPath(file_);
   std::shared_ptr<const render::Model> model = reuse_model ? model_ : nullptr;
+  if (quality == Quality::kDraft) draft_running_ = true;
   // The worker sees only copies, so the pane may go away while it runs.
   auto* watcher = new QFutureWatcher<Result>(this);
-  connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher, generation] {
-    Finish(generation, watcher->result());
+  connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher, generation, quality] {
+    Finish(generation, quality, watcher->result());
     watcher->deleteLater();
   });
-  watcher->setFuture(QtConcurrent::run([path, model, options]() mutable {
+  watcher->setFuture(QtConcurrent::run(&pool_, [path, model, options, cancel, ratio, quality,
+                                                loaded = loaded_, epoch = file_epoch_]() mutable {
+    // Drawing yields to the window's thread and to the threads Qt paints with.
+    platform::LowerThreadPriority();
     Result result;
+    // A request superseded while it waited for the thread is not begun.
+    if (cancel->load()) {
+      result.cancelled = true;
+      return result;
+    }
     try {
-      if (!model) model = std::make_shared<const render::Model>(render::LoadModelFile(path));
+      if (!model && loaded->file_epoch == epoch) model = loaded->model;
+      if (!model) {
+        loaded->model.reset();  // its memory is free for the next one
+        model = std::make_shared<const render::Model>(render::LoadModelFile(path));
+        loaded->file_epoch = epoch;
+        loaded->model = model;
+      }
       result.model = model;
-      result.picture = ToQImage(render::Render(*model, options).image);
+      const render::Rendering rendering = render::Render(*model, options);
+      result.picture = ToQImage(rendering.image);
+      // A reduced picture is stretched over the pane; a full one maps pixel to pixel.
+      if (quality == Quality::kFull) result.picture.setDevicePixelRatio(ratio);
+      for (const std::string& warning : rendering.warnings) {
+        result.warnings.append(QString::fromStdString(warning));
+      }
     } catch (const render::Cancelled&) {
-      // Superseded: nobody looks at this result.
+      result.cancelled = true;
     } catch (const std::bad_alloc&) {
       result.error = QStringLiteral("Out of memory.");
     } catch (const std::exception& e) {
@@ -106,26 +172,53 @@ void ModelPreview::Request(bool reuse_model) {
   }));
 }
 
-void ModelPreview::Finish(int generation, const Result& result) {
-  if (generation != generation_) return;  // superseded
-  busy_ = false;
-  model_ = result.model;
-  picture_ = result.picture;
-  message_ = result.error.isEmpty()
-                 ? QString()
-                 : QStringLiteral("%1 cannot be drawn:\n%2").arg(file_, result.error);
-  update();
-  emit Shown();
+void ModelPreview::Finish(int generation, Quality quality, const Result& result) {
+  if (quality == Quality::kDraft) draft_running_ = false;
+  const bool newest_full = quality == Quality::kFull && generation == full_generation_;
+  // A drawing older than the newest full request, or than what is shown, is never shown.
+  if (!result.cancelled && generation >= full_generation_ && generation > shown_generation_) {
+    shown_generation_ = generation;
+    model_ = result.model;
+    picture_ = result.picture;
+    picture_reduced_ = quality == Quality::kDraft;
+    warnings_ = result.warnings;
+    message_ = result.error.isEmpty()
+                   ? QString()
+                   : QStringLiteral("%1 cannot be drawn:\n%2").arg(file_, result.error);
+    update();
+  }
+  if (newest_full) {
+    busy_ = false;
+    emit Shown();
+  }
+  if (quality == Quality::kDraft && draft_wanted_ && dragging_) {
+    draft_wanted_ = false;
+    Request(true, Quality::kDraft);
+  }
 }
 
 void ModelPreview::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().base());
+  const QRect inside = rect().adjusted(4, 4, -4, -4);
   if (!picture_.isNull()) {
-    painter.drawImage(QPoint((width() - picture_.width()) / 2, (height() - picture_.height()) / 2),
-                      picture_);
+    // A full picture has the pane's device pixels; a reduced one is stretched over the pane.
+    const bool reduced = picture_reduced_;
+    const QSizeF shown = reduced ? QSizeF(size()) : picture_.deviceIndependentSize();
+    const QRectF target(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2),
+                        shown);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, reduced);
+    painter.drawImage(target, picture_);
   } else if (!message_.isEmpty()) {
-    painter.drawText(rect().adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, message_);
+    painter.drawText(inside, Qt::AlignCenter | Qt::TextWordWrap, message_);
+  }
+  if (!warnings_.isEmpty() && !picture_.isNull()) {
+    // Why some polygons are flat, at the foot of the picture.
+    const QString text = warnings_.join(QLatin1Char('\n'));
+    const QRect box =
+        painter.boundingRect(inside, Qt::AlignBottom | Qt::AlignLeft | Qt::TextWordWrap, text);
+    painter.fillRect(box.adjusted(-2, -2, 2, 2), palette().base());
+    painter.drawText(box, Qt::AlignBottom | Qt::AlignLeft | Qt::TextWordWrap, text);
   }
 }
 
@@ -139,11 +232,38 @@ void ModelPreview::mouseMoveEvent(QMouseEvent* event) {
   yaw_ -= (at.x() - drag_from_.x()) * kDegreesPerPixel;
   pitch_ += (at.y() - drag_from_.y()) * kDegreesPerPixel;
   drag_from_ = at;
-  Request(true);
+  dragging_ = true;
+  // A reduced picture follows the mouse; the next starts once the last is shown.
+  if (draft_running_) {
+    draft_wanted_ = true;
+  } else {
+    Request(true, Quality::kDraft);
+  }
+}
+
+void ModelPreview::mouseReleaseEvent(QMouseEvent*) {
+  if (!dragging_) return;
+  dragging_ = false;
+  draft_wanted_ = false;
+  Request(true, Quality::kFull);
+}
+
+void ModelPreview::mouseDoubleClickEvent(QMouseEvent*) {
+  yaw_ = pitch_ = 0;
+  zoom_ = 1;
+  if (!file_.isEmpty()) Request(model_ != nullptr, Quality::kFull);
+}
+
+void ModelPreview::wheelEvent(QWheelEvent* event) {
+  const double notches = event->angleDelta().y() / 120.0;
+  if (notches == 0 || !model_) return;
+  zoom_ = std::clamp(zoom_ * std::pow(kZoomPerNotch, notches), render::kMinZoom, render::kMaxZoom);
+  Request(true, Quality::kFull);
+  event->accept();
 }
 
 void ModelPreview::resizeEvent(QResizeEvent*) {
-  if (!file_.isEmpty()) Request(model_ != nullptr);
+  if (!file_.isEmpty()) Request(model_ != nullptr, Quality::kFull);
 }
 
 }  // namespace durvane::gui

@@ -14,4 +14,11 @@ class Durvane;
 // user; the window then stays usable, in whichever mode and folder it reached.
 QString OpenFile(Durvane& window, const QString& file);
 
+// Selects files dropped on `window`: OPT files in Create New mode in the bottom lists; PRJ files
+// in Merge PRJ mode, as the first file when dropped on the top group (one only), else as the
+// files folded into it. The files must be all OPT files or all PRJ files; only those in the
+// first file's folder can be selected together. Returns an empty string when every file was
+// selected, else a message for the user.
+QString DropFiles(Durvane& window, const QStringList& files, bool on_top_group);
+
 }  // namespace durvane::gui

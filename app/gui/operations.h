@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "usecases/merge_run.h"
 #include "usecases/batch_conversion.h"
+#include "usecases/merge_run.h"
 
 namespace durvane::gui {
 
@@ -18,9 +18,11 @@ struct Operations {
                      BatchObserver&)>
       convert_files;
   // Merge PRJ: the first file, which receives the result, and the files folded into it, in
-  // order, as MergePrjFiles does; `lock_wait` as there.
+  // order, as MergePrjFiles does; `lock_wait` and the backup name (kept to undo the merge) as
+  // there.
   std::function<merge::MergeResult(const std::filesystem::path&,
-                                   const std::vector<std::filesystem::path>&, const LockWait&)>
+                                   const std::vector<std::filesystem::path>&, const LockWait&,
+                                   const std::filesystem::path& backup)>
       merge;
 };
 

@@ -3,7 +3,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
+
+#include "usecases/merge_backup.h"
 
 namespace durvane::gui {
 
@@ -21,8 +24,10 @@ struct FileOutcome {
 
 struct RunOutcome {
   bool merge = false;
-  QString target;                  // the QEL directory, or the first PRJ file
-  std::vector<FileOutcome> files;  // in the order the user chose them
+  bool undo = false;                         // the first file of the last merge put back
+  QString target;                            // the QEL directory, or the first PRJ file
+  std::optional<merge::MergeBackup> backup;  // a merge's: what undoes it
+  std::vector<FileOutcome> files;            // in the order the user chose them
 
   int Total() const { return static_cast<int>(files.size()); }
   int Done() const;

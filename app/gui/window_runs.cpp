@@ -156,7 +156,9 @@ RunPlan MergeRun(const Operations& operations, const QString& first, const QStri
     }
     file.name = names.join(QStringLiteral(", "));
     try {
-      const merge::MergeResult result = merge(LocalPath(first), paths, WaitSaying(say_waiting));
+      const merge::MergeResult result =
+          merge(LocalPath(first), paths, WaitSaying(say_waiting), UndoBackupName(LocalPath(first)));
+      outcome.backup = result.backup;
       file.done = true;
       file.folder = QFileInfo(first).path();
       file.summary = QStringLiteral("folded %1 polygons of %2 into %3: now %4")
@@ -181,6 +183,39 @@ RunPlan MergeRun(const Operations& operations, const QString& first, const QStri
     return outcome;
   };
   return plan;
+}
+
+RunPlan UndoRun(const merge::MergeBackup& backup, const SayWaiting& say_waiting) {
+  RunPlan plan;
+  plan.files = 1;
+  plan.run = [backup, say_waiting](std::stop_token /*stop*/, const ReportProgress& /*report*/) {
+    RunOutcome outcome;
+    outcome.undo = true;
+    outcome.target = ShownPath(backup.first);
+    FileOutcome file;
+    file.name = ShownPath(backup.first.filename());
+    try {
+      merge::UndoMerge(backup, Durability::kSync, WaitSaying(say_waiting));
+      file.done = true;
+      file.summary = QStringLiteral("put %1 back as it was before the merge").arg(file.name);
+    } catch (const std::exception& e) {
+      // The library's sentence names both files and says why; it leads.
+      QString message = QString::fromUtf8(e.what());
+      if (!message.isEmpty()) message[0] = message[0].toUpper();
+      file.headline = message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
+    }
+    outcome.files.push_back(file);
+    return outcome;
+  };
+  return plan;
+}
+
+std::filesystem::path UndoBackupName(const std::filesystem::path& first) {
+  std::filesystem::path name = first.parent_path();
+  name /= ".";
+  name += first.filename();
+  name += ".durvane-undo";
+  return name;
 }
 
 }  // namespace durvane::gui

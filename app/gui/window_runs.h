@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <filesystem>
 #include <functional>
 #include <stop_token>
 
@@ -31,8 +32,16 @@ RunPlan ConversionRun(const Operations& operations, const QString& qel_directory
                       const QString& opt_folder, const QStringList& names,
                       const SayWaiting& say_waiting = {});
 
-// Folds `others` into `first`, in order, in one pass.
+// Folds `others` into `first`, in order, in one pass, keeping `first` as it was under
+// UndoBackupName(first) for the outcome's backup.
 RunPlan MergeRun(const Operations& operations, const QString& first, const QStringList& others,
                  const SayWaiting& say_waiting = {});
+
+// Puts the first file of a merge back as it was, from the merge's backup.
+RunPlan UndoRun(const merge::MergeBackup& backup, const SayWaiting& say_waiting = {});
+
+// Where the window keeps the first file of a merge to undo it: a hidden name beside it, of the
+// window's own, so that no file of the user's (such as a backup "FIRST.prj~") is replaced.
+std::filesystem::path UndoBackupName(const std::filesystem::path& first);
 
 }  // namespace durvane::gui

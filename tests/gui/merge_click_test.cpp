@@ -1,4 +1,5 @@
 // A merge started by the window's button, through the library's real merge.
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,10 +11,19 @@
 namespace durvane::gui {
 namespace {
 
+using testing::FilesIn;
 using testing::Harness;
 using testing::ReadWhole;
 using testing::SampleBytes;
 using testing::WriteFile;
+
+// The sample converted into `top`/qel: its PRJ file's bytes.
+QByteArray ConvertedSample(const QString& top) {
+  WriteFile(top + "/models/ship.opt", SampleBytes());
+  QDir(top).mkpath("qel");
+  RunConversion((top + "/qel").toStdString(), (top + "/models").toStdString(), "ship.opt");
+  return ReadWhole(top + "/qel/ship/ship.prj");
+}
 
 class MergeClickTest : public QObject {
   Q_OBJECT
@@ -57,10 +67,7 @@ class MergeClickTest : public QObject {
   void mergeSeveralByClick() {
     QTemporaryDir root;
     const QString top = QDir::cleanPath(root.path());
-    WriteFile(top + "/models/ship.opt", SampleBytes());
-    QDir(top).mkpath("qel");
-    RunConversion((top + "/qel").toStdString(), (top + "/models").toStdString(), "ship.opt");
-    const QByteArray prj = ReadWhole(top + "/qel/ship/ship.prj");
+    const QByteArray prj = ConvertedSample(top);
     const QString first = top + "/one/first.prj";
     WriteFile(first, prj);
     for (const char* name : {"b.prj", "a.prj", "c.prj"}) WriteFile(top + "/two/" + name, prj);
@@ -88,6 +95,77 @@ class MergeClickTest : public QObject {
                                                "first.prj: now %2")
                                     .arg(2 * each)
                                     .arg(3 * each));
+  }
+
+  // After a merge the status line offers Undo, which puts the first file back byte for byte
+  // and removes the window's backup; one whose first file changed since is refused and keeps
+  // both; the next operation and closing the window remove the backup.
+  void undoTheLastMerge() {
+    struct Case {
+      const char* what;
+      enum { kUndo, kChangedFirst, kNextRun, kClose } then;
+    };
+    for (const Case& c : {Case{"undo", Case::kUndo}, Case{"first changed", Case::kChangedFirst},
+                          Case{"next run", Case::kNextRun}, Case{"closing", Case::kClose}}) {
+      QTemporaryDir root;
+      const QString top = QDir::cleanPath(root.path());
+      const QByteArray prj = ConvertedSample(top);
+      const QString first = top + "/one/first.prj";
+      WriteFile(first, prj);
+      WriteFile(top + "/two/second.prj", prj);
+      const QStringList files_before = FilesIn(top + "/one");
+
+      Harness h(LibraryOperations());
+      QVERIFY(h.Show());
+      h.ChooseMerge(first, top + "/two/second.prj");
+      h.Write();
+      QVERIFY2(h.feedback->errors.isEmpty(), c.what);
+      const QByteArray merged = ReadWhole(first);
+      QVERIFY(merged.size() > prj.size());
+      auto& undo = h.Get<QLabel>("undo");
+      QVERIFY2(undo.isVisible(), c.what);
+      QCOMPARE(FilesIn(top + "/one").size(), files_before.size() + 1);  // the backup
+
+      switch (c.then) {
+        case Case::kUndo:
+          emit undo.linkActivated("undo");
+          h.WaitForRun();
+          QCOMPARE(ReadWhole(first), prj);
+          QCOMPARE(h.status().text(), QString("put first.prj back as it was before the merge"));
+          QVERIFY(undo.isHidden());
+          break;
+        case Case::kChangedFirst: {
+          const QByteArray changed = merged + "more";
+          WriteFile(first, changed);
+          emit undo.linkActivated("undo");
+          h.WaitForRun();
+          QCOMPARE(h.feedback->errors.size(), 1);
+          QVERIFY2(h.feedback->errors[0].summary.contains("has changed since the merge"),
+                   qPrintable(h.feedback->errors[0].summary));
+          QCOMPARE(ReadWhole(first), changed);
+          // Both kept: the first file as it was is named in the message and stays.
+          QCOMPARE(FilesIn(top + "/one").size(), files_before.size() + 1);
+          QVERIFY(h.feedback->errors[0].summary.contains(".first.prj.durvane-undo"));
+          QCOMPARE(ReadWhole(top + "/one/.first.prj.durvane-undo"), prj);
+          h.window.reset();
+          QCOMPARE(ReadWhole(top + "/one/.first.prj.durvane-undo"), prj);
+          continue;
+        }
+        case Case::kNextRun:
+          h.Write();  // merges again: the first merge's backup goes, the second's comes
+          QVERIFY(h.feedback->errors.isEmpty());
+          QCOMPARE(FilesIn(top + "/one").size(), files_before.size() + 1);
+          QCOMPARE(ReadWhole(top + "/one/.first.prj.durvane-undo"), merged);
+          h.window.reset();
+          break;
+        case Case::kClose:
+          h.window.reset();
+          QCOMPARE(ReadWhole(first), merged);
+          break;
+      }
+      QCOMPARE(FilesIn(top + "/one"), files_before);
+      QCOMPARE(ReadWhole(top + "/two/second.prj"), prj);
+    }
   }
 };
 

@@ -2,14 +2,18 @@
 // dragging, reasons shown in the pane, and PNG files Qt reads.
 #include <QBuffer>
 #include <QImageReader>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
+#include <QtMath>
 
 #include "app/gui/model_preview.h"
-#include "usecases/model_files.h"
 #include "render/png_codec.h"
 #include "tests/gui/gui_test_support.h"
+#include "usecases/conversion_run.h"
+#include "usecases/model_files.h"
 
 namespace durvane::gui {
 namespace {
@@ -60,7 +64,7 @@ class ModelPreviewTest : public QObject {
       QCOMPARE(!preview.Picture().isNull(), c.picture);
       QVERIFY2(preview.Message().contains(c.message), qPrintable(preview.Message()));
       if (c.picture) {
-        QCOMPARE(preview.Picture().size(), QSize(120, 90));
+        QCOMPARE(preview.Picture().deviceIndependentSize(), QSizeF(120, 90));
         QVERIFY(OpaquePixels(preview.Picture()) > 100);
         QVERIFY(preview.Message().isEmpty());
       }
@@ -100,6 +104,106 @@ class ModelPreviewTest : public QObject {
     QVERIFY(shown.wait(10000));
     QVERIFY(!preview.Picture().isNull());
     QVERIFY(preview.Picture() != before);
+  }
+
+  // A PRJ file whose bitmap is not beside it is drawn flat there, and the pane says which
+  // bitmap is missing.
+  void namesTheMissingBitmaps() {
+    const QString qel = dir_.filePath("qel");
+    QDir().mkpath(qel);
+    RunConversion(qel.toStdString(), dir_.path().toStdString(), "sample.opt");
+    const QString prj = qel + "/sample/sample.prj";
+    const QStringList bitmaps = QDir(qel + "/sample").entryList({"*.BMP"}, QDir::Files);
+    QVERIFY(bitmaps.size() > 1);
+    ModelPreview preview;
+    preview.resize(400, 300);
+    QSignalSpy shown(&preview, &ModelPreview::Shown);
+    preview.ShowFile(prj);
+    QVERIFY(shown.wait(10000));
+    QCOMPARE(preview.Warnings(), QStringList());
+
+    QVERIFY(QFile::remove(qel + "/sample/" + bitmaps[0]));
+    preview.Reload();
+    QVERIFY(shown.wait(10000));
+    QVERIFY(!preview.Picture().isNull());
+    QCOMPARE(preview.Warnings().size(), 1);
+    QVERIFY2(preview.Warnings()[0].startsWith("bitmap '" + bitmaps[0] + "'"),
+             qPrintable(preview.Warnings()[0]));
+    // The pane shows more than its background and the picture: the warning's text.
+    const QImage painted = preview.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage bare(painted.size(), QImage::Format_RGB32);
+    bare.setDevicePixelRatio(painted.devicePixelRatio());
+    QPainter painter(&bare);
+    painter.fillRect(QRectF(QPointF(0, 0), bare.deviceIndependentSize()), preview.palette().base());
+    const QSizeF picture = preview.Picture().deviceIndependentSize();
+    painter.drawImage(
+        QPointF((preview.width() - picture.width()) / 2, (preview.height() - picture.height()) / 2),
+        preview.Picture());
+    painter.end();
+    QVERIFY(painted != bare);
+    QCOMPARE(painted.copy(0, 0, painted.width(), painted.height() / 2),
+             bare.copy(0, 0, bare.width(), bare.height() / 2));  // the text is at the foot
+
+    preview.ShowFile({});
+    QVERIFY(preview.Warnings().isEmpty());
+  }
+
+  // Dragging draws reduced pictures that follow the mouse, then the full one on release; the
+  // wheel zooms; a double click returns to the first view.
+  void dragWheelAndDoubleClick() {
+    ModelPreview preview;
+    preview.resize(150, 120);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QSignalSpy shown(&preview, &ModelPreview::Shown);
+    preview.ShowFile(sample_);
+    QVERIFY(shown.wait(10000));
+    const QImage first = preview.Picture();
+    const QSize full = first.size();
+
+    QTest::mousePress(&preview, Qt::LeftButton, {}, QPoint(50, 50));
+    QMouseEvent move(QEvent::MouseMove, QPointF(80, 60), preview.mapToGlobal(QPointF(80, 60)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&preview, &move);
+    QTRY_COMPARE(preview.Picture().size(), full / ModelPreview::kDraftDivisor);
+    QCOMPARE(shown.count(), 1);  // a reduced picture is not the end of a request
+    QTest::mouseRelease(&preview, Qt::LeftButton, {}, QPoint(80, 60));
+    QVERIFY(shown.wait(10000));
+    QCOMPARE(preview.Picture().size(), full);
+    QVERIFY(preview.Picture() != first);
+
+    QWheelEvent wheel(QPointF(75, 60), preview.mapToGlobal(QPointF(75, 60)), QPoint(),
+                      QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&preview, &wheel);
+    QCOMPARE(preview.Zoom(), 1.25 * 1.25);
+    QVERIFY(shown.wait(10000));
+    // Zoomed in, the model covers more of the pane.
+    QVERIFY(OpaquePixels(preview.Picture()) > OpaquePixels(first));
+
+    QTest::mouseDClick(&preview, Qt::LeftButton, {}, QPoint(75, 60));
+    QCOMPARE(preview.Yaw(), 0.0);
+    QCOMPARE(preview.Pitch(), 0.0);
+    QCOMPARE(preview.Zoom(), 1.0);
+    QVERIFY(shown.wait(10000));
+    QCOMPARE(preview.Picture(), first);
+  }
+
+  // The picture has the screen's pixels, not the pane's logical ones (run once more with
+  // QT_SCALE_FACTOR=1.5).
+  void drawsAtTheDevicePixelRatio() {
+    ModelPreview preview;
+    preview.resize(120, 90);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QSignalSpy shown(&preview, &ModelPreview::Shown);
+    preview.ShowFile(sample_);
+    QVERIFY(shown.wait(10000));
+    const double ratio = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                             : 1.0;
+    QCOMPARE(preview.devicePixelRatioF(), ratio);
+    QCOMPARE(preview.Picture().size(), QSize(qCeil(120 * ratio), qCeil(90 * ratio)));
+    QCOMPARE(preview.Picture().devicePixelRatio(), ratio);
   }
 
   void qtReadsThePngFiles() {

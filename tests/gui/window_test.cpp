@@ -1,8 +1,11 @@
 // The window: its start state, the mode switch, the list ripple and the button's runs.
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QUrl>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -349,20 +354,24 @@ class WindowTest : public QObject {
 
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 1);
-    QCOMPARE(h.feedback->errors[0].summary, QString("No OPT file is selected."));
+    // What to do about it is in the main text, not behind "Show Details".
+    QCOMPARE(h.feedback->errors[0].summary,
+             QString("No OPT file is selected. Choose one in the list beside \"Location of "
+                     "*.opt\"."));
+    QVERIFY(h.feedback->errors[0].detail.isEmpty());
 
     QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
     Harness::ClickName(h.optfile(), "a.prj");
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 2);
-    QCOMPARE(h.feedback->errors[1].summary, QString("No first PRJ file is selected."));
+    QVERIFY(h.feedback->errors[1].summary.startsWith("No first PRJ file is selected."));
 
     h.optfile().SetSelectedIndex(-1);
     Harness::ClickName(h.prjfile1(), "a.prj");
     h.Write();
     QCOMPARE(h.feedback->errors.size(), 3);
-    QCOMPARE(h.feedback->errors[2].summary, QString("No second PRJ file is selected."));
-    QVERIFY(h.feedback->errors[2].detail.contains("2nd PRJ Folder"));
+    QVERIFY(h.feedback->errors[2].summary.startsWith("No second PRJ file is selected."));
+    QVERIFY(h.feedback->errors[2].summary.contains("2nd PRJ Folder"));
 
     QCOMPARE(runs, 0);
     QCOMPARE(h.feedback->Beeps(), 0);
@@ -440,7 +449,7 @@ class WindowTest : public QObject {
     Qt::CursorShape cursor_during_run = Qt::ArrowCursor;
     Harness h({{},
                [&](const std::filesystem::path& f, const std::vector<std::filesystem::path>& s,
-                   const LockWait&) {
+                   const LockWait&, const std::filesystem::path&) {
                  first = f;
                  second = s.at(0);
                  OnWindowThread(
@@ -736,7 +745,8 @@ class WindowTest : public QObject {
     QCOMPARE(h.status().text(),
              QString("converted 2 of 3 OPT files into %1; failed: bad.opt").arg(qel));
     QCOMPARE(h.feedback->events, QStringList{"error"});
-    QCOMPARE(h.feedback->errors[0].summary, QString("1 of 3 OPT files could not be converted."));
+    // The headline names the file that failed.
+    QCOMPARE(h.feedback->errors[0].summary, QString("'bad.opt' could not be converted."));
     QVERIFY(h.feedback->errors[0].detail.startsWith(
         top_ + "/bad.opt is not a valid OPT file: it ends at byte 100"));
     QVERIFY(h.feedback->errors[0].detail.contains("\noffset 0x"));
@@ -783,8 +793,9 @@ class WindowTest : public QObject {
              headline);
   }
 
-  // The arrangement holds at any size: the lists take the extra room, the mode buttons keep
-  // to the right, the status line and the button to the bottom.
+  // The arrangement holds at any size: the preview pane takes two thirds of the extra width and
+  // all the extra height, the lists the rest; the mode buttons keep to the lists' right, the
+  // status line and the button to the bottom.
   void resizing() {
     Harness h;
     QVERIFY(h.Show());
@@ -794,18 +805,19 @@ class WindowTest : public QObject {
     h.window->resize(1233, 688);
     QTRY_COMPARE(h.window->size(), QSize(1233, 688));
     const auto at = [&](const char* name) { return h.Get<QWidget>(name).geometry(); };
-    QCOMPARE(at("optfile").size(), files.size() + QSize(200, 150));
-    QCOMPARE(at("prjdirectory").size(), QSize(161 + 200, 81 + 150));
-    QCOMPARE(at("opcreate").left(), 360 + 400);
+    QCOMPARE(at("optfile").size(), files.size() + QSize(67, 150));
+    QCOMPARE(at("prjdirectory").size(), QSize(161 + 66, 81 + 150));
+    QCOMPARE(at("opcreate").left(), 360 + 133);
     QVERIFY(at("prjfile1").bottom() < at("optfile").top());
     QVERIFY(at("prjdirectory").right() < at("prjfile1").left());
     QVERIFY(at("optfile").right() < at("opcreate").left());
     QVERIFY(at("optfile").bottom() < at("status").top());
     QVERIFY(at("status").bottom() < at("prjwriter").top());
     QCOMPARE(at("prjwriter").bottom(), 688 - 1 - 19);
-    QCOMPARE(at("prjwriter").center().x(), 160 + 64 + 200);
+    QCOMPARE(at("prjwriter").center().x(), 160 + 64 + 66);
     QVERIFY(at("opcreate").right() < at("preview").left());
     QCOMPARE(at("preview").right(), 1233 - 1 - 8);
+    QCOMPARE(at("preview").size(), QSize(360 + 267, 388 - 16 + 300));
     h.window->resize(465 + 368, 388);
     QTRY_COMPARE(h.optfile().geometry(), files);
   }
@@ -857,6 +869,169 @@ class WindowTest : public QObject {
     WriteFile(top_ + "/c.opt");
     QTest::keyClick(h.window.get(), Qt::Key_F5);
     QCOMPARE(h.optfile().Names(), QStringList({"a.opt", "b.opt", "c.opt"}));
+  }
+
+  // The pane shows nothing once its file is no longer selected or no longer there; a current
+  // folder that is removed gives way to its nearest parent.
+  void previewClearsWhenItsFileIsNotSelectedOrGone() {
+    WriteFile(top_ + "/models/ship.opt", SampleBytes());
+    QDir(top_).mkpath("models/empty/deeper");
+    QVERIFY(QDir::setCurrent(top_ + "/models"));
+    Harness h;
+    QVERIFY(h.Show());
+    auto& preview = h.Get<ModelPreview>("preview");
+    struct Case {
+      const char* what;
+      std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"another folder", [&] { QVERIFY(h.optdirectory().SetPath(top_ + "/models/empty")); }},
+        {"the selection cleared", [&] { h.optfile().SetSelectedIndex(-1); }},
+        {"the file removed", [&] { QVERIFY(QFile::remove(top_ + "/models/ship.opt")); }},
+    };
+    for (const Case& c : cases) {
+      if (!QFile::exists(top_ + "/models/ship.opt"))
+        WriteFile(top_ + "/models/ship.opt", SampleBytes());
+      QVERIFY(h.optdirectory().SetPath(top_ + "/models"));
+      QTRY_VERIFY(h.optfile().Names().contains("ship.opt"));
+      Harness::ClickName(h.optfile(), "ship.opt");
+      QTRY_VERIFY2(!preview.Picture().isNull(), c.what);
+      c.act();
+      QTRY_VERIFY2(preview.File().isEmpty(), c.what);
+      QVERIFY2(preview.Picture().isNull(), c.what);
+    }
+
+    // The shown folder and its parent removed: F5 goes to the nearest folder that is left.
+    QVERIFY(h.optdirectory().SetPath(top_ + "/models/empty/deeper"));
+    QVERIFY(QDir(top_ + "/models/empty").removeRecursively());
+    QTest::keyClick(h.window.get(), Qt::Key_F5);
+    QTRY_COMPARE(h.optdirectory().Path(), top_ + "/models");
+    QCOMPARE(h.optfile().Path(), top_ + "/models");
+  }
+
+  // Files dropped on the window are selected: OPT files for Create New, a PRJ file on the top
+  // group as the first file of a merge, PRJ files on the bottom group as the files folded in.
+  void droppedFilesAreSelected() {
+    WriteFile(top_ + "/a/x.opt");
+    WriteFile(top_ + "/a/y.opt");
+    WriteFile(top_ + "/p/first.prj");
+    WriteFile(top_ + "/q/second.prj");
+    WriteFile(top_ + "/q/third.prj");
+    WriteFile(top_ + "/q/notes.txt");
+    Harness h;
+    QVERIFY(h.Show());
+    const QPoint top_group = h.prjdirectory().geometry().center();
+    const QPoint bottom_group = h.optdirectory().geometry().center();
+    const auto drop = [&](const QStringList& files, QPoint at) {
+      QMimeData data;
+      QList<QUrl> urls;
+      for (const QString& file : files) urls.append(QUrl::fromLocalFile(top_ + "/" + file));
+      data.setUrls(urls);
+      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(h.window.get(), &enter);
+      if (!enter.isAccepted()) return false;
+      QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(h.window.get(), &dropped);
+      return dropped.isAccepted();
+    };
+
+    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
+    QVERIFY(drop({"a/x.opt", "a/y.opt"}, top_group));  // OPT files go to the bottom lists
+    QVERIFY(h.opcreate().isChecked());
+    QCOMPARE(h.optdirectory().Path(), top_ + "/a");
+    QCOMPARE(h.optfile().SelectedNames(), QStringList({"x.opt", "y.opt"}));
+
+    QVERIFY(drop({"p/first.prj"}, top_group));
+    QVERIFY(h.opmerge().isChecked());
+    QCOMPARE(h.prjdirectory().Path(), top_ + "/p");
+    QCOMPARE(h.prjfile1().SelectedNames(), QStringList{"first.prj"});
+
+    QVERIFY(drop({"q/second.prj", "q/third.prj"}, bottom_group));
+    QCOMPARE(h.optdirectory().Path(), top_ + "/q");
+    QCOMPARE(h.optfile().SelectedNames(), QStringList({"second.prj", "third.prj"}));
+    QCOMPARE(h.prjfile1().SelectedNames(), QStringList{"first.prj"});  // kept
+    QVERIFY(h.feedback->errors.isEmpty());
+
+    // Anything but OPT and PRJ files is not taken; a mixture is refused with a message.
+    QVERIFY(!drop({"q/notes.txt"}, bottom_group));
+    QVERIFY(drop({"a/x.opt", "q/third.prj"}, bottom_group));
+    QCOMPARE(h.feedback->errors.size(), 1);
+    QVERIFY(h.feedback->errors[0].summary.contains("not both"));
+    QCOMPARE(h.optfile().SelectedNames(), QStringList({"second.prj", "third.prj"}));
+  }
+
+  // Escape stops a run of several files between two files, and Cancel holds the focus
+  // meanwhile.
+  void escapeCancelsARun() {
+    const QString models = top_ + "/models";
+    for (const char* name : {"a.opt", "b.opt", "c.opt"}) WriteFile(models + "/" + name);
+    std::atomic<int> converted = 0;
+    Harness* harness = nullptr;
+    Harness h({[&](const std::vector<std::filesystem::path>& files, const BatchOptions& options,
+                   BatchObserver& observer) {
+                 GatedObserver gated(observer, harness->gate);
+                 return EachFile([&](auto&&...) -> ConversionResult {
+                   ++converted;
+                   return {};
+                 })(files, options, gated);
+               },
+               {}});
+    harness = &h;
+    QVERIFY(h.Show());
+    h.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+    QVERIFY(h.optdirectory().SetPath(models));
+    SelectAll(h.optfile());
+    QTest::mouseClick(&h.prjwriter(), Qt::LeftButton);
+    h.WaitAtGate(1);
+    QCOMPARE(QApplication::focusWidget(), &h.cancel());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!h.cancel().isEnabled());
+    h.gate.OpenAll();
+    h.WaitForRun();
+    QCOMPARE(converted.load(), 1);
+    QVERIFY(h.status().text().contains("canceled before the rest"));
+  }
+
+  // After a conversion: where no program opens folders, "Open folder" says so in the window;
+  // switching modes empties the status line.
+  void openFolderWithoutAFileManagerAndSwitchingModes() {
+    WriteFile(top_ + "/a.opt");
+    QVERIFY(QDir::setCurrent(top_));
+    Harness h({EachFile([&](auto&&...) {
+                 ConversionResult result;
+                 result.output_folder = (top_ + "/a").toStdString();
+                 result.prj_path = (top_ + "/a/a.prj").toStdString();
+                 return result;
+               }),
+               {}});
+    QVERIFY(h.Show());
+    Harness::ClickName(h.optfile(), "a.opt");
+    h.Write();
+    QVERIFY(!h.status().text().isEmpty());
+    QVERIFY(h.openfolder().isVisible());
+    // The offscreen platform has no program to open a folder with.
+    emit h.openfolder().linkActivated("open");
+    QCOMPARE(h.feedback->errors.size(), 1);
+    QCOMPARE(h.feedback->errors[0].summary,
+             "The folder " + top_ +
+                 "/a could not be opened: no file manager is set up to open "
+                 "folders.");
+
+    QTest::mouseClick(&h.opmerge(), Qt::LeftButton);
+    QVERIFY(h.status().text().isEmpty());
+    QVERIFY(h.openfolder().isHidden());
+  }
+
+  // A problem with the file named on the command line is shown once the window is.
+  void aProblemBeforeTheWindowIsShownWaitsForIt() {
+    Harness h;
+    h.window->ReportWhenShown("The file /x.opt does not exist.");
+    QTest::qWait(50);
+    QVERIFY(h.feedback->errors.isEmpty());
+    QVERIFY(h.Show());
+    QTRY_COMPARE(h.feedback->errors.size(), 1);
+    QCOMPARE(h.feedback->errors[0].summary, QString("The file /x.opt does not exist."));
   }
 
   // Enter on the focused button presses it; the access keys choose the mode.
