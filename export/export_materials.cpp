@@ -1,0 +1,67 @@
+#include "export/export_materials.h"
+
+#include <cctype>
+#include <set>
+
+#include "render/png_codec.h"
+#include "render/renderer.h"
+
+namespace durvane::exporting {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The bitmap's name less its extension, with every byte but ASCII letters, digits, '_' and '-'
+// made '_', so that it is a file name and a material name everywhere; made unique among `used`
+// in any letter case, as file systems may not tell letter cases apart.
+std::string MaterialName(const std::string& bitmap_name, std::set<std::string>& used) {
+  std::string stem = bitmap_name.substr(0, bitmap_name.rfind('.'));
+  for (char& c : stem) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!(u < 0x80 && (std::isalnum(u) || c == '_' || c == '-'))) c = '_';
+  }
+  if (stem.empty()) stem = "bitmap";
+  std::string name = stem;
+  for (int n = 2; !used.insert(Lower(name)).second; ++n) name = stem + "_" + std::to_string(n);
+  return name;
+}
+
+render::Image ImageOf(const render::Bitmap& bitmap) {
+  render::Image image;
+  image.width = bitmap.width;
+  image.height = bitmap.height;
+  image.rgba.resize(bitmap.pixels.size() * 4);
+  for (std::size_t i = 0; i < bitmap.pixels.size(); ++i) {
+    const render::Rgb c = bitmap.colours[bitmap.pixels[i]];
+    image.rgba[4 * i] = c.r;
+    image.rgba[4 * i + 1] = c.g;
+    image.rgba[4 * i + 2] = c.b;
+    image.rgba[4 * i + 3] = 255;
+  }
+  return image;
+}
+
+}  // namespace
+
+ExportMaterials MakeMaterials(const render::Model& model) {
+  ExportMaterials result;
+  std::set<std::string> used;
+  const std::vector<std::string>& names = model.bitmap_names();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    ExportMaterial m;
+    m.name = MaterialName(names[i], used);
+    if (const render::Bitmap* bitmap = model.bitmap(static_cast<std::uint32_t>(i))) {
+      m.png = render::EncodePng(ImageOf(*bitmap));
+    } else {
+      m.colour = render::kFlatColour;
+    }
+    result.materials.push_back(std::move(m));
+  }
+  result.materials.push_back({.name = MaterialName("plain", used), .colour = render::kFlatColour});
+  return result;
+}
+
+}  // namespace durvane::exporting

@@ -1,0 +1,275 @@
+#include "export/gltf_export.h"
+
+#include <tiny_gltf.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <span>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "core/large_blocks.h"
+#include "core/little_endian.h"
+#include "render/polygon_triangles.h"
+
+namespace durvane::exporting {
+namespace {
+
+// The drawn polygons of one material: one primitive, its corners not shared with other
+// polygons, since each polygon has its own texture pairs.
+struct Group {
+  std::uint64_t corners = 0;
+  std::uint64_t triangles = 0;
+  // Byte offsets in the buffer of the positions (three floats), texture pairs (two floats) and
+  // indices (one 32-bit value) of the corners and triangles.
+  std::size_t positions = 0, pairs = 0, indices = 0;
+  std::uint64_t corners_written = 0, indices_written = 0;
+  std::array<float, 3> low{std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::infinity()};
+  std::array<float, 3> high{-low[0], -low[1], -low[2]};
+};
+
+void PutFloat(std::byte* p, float v) {
+  StoreU32(p, std::bit_cast<std::uint32_t>(v));
+}
+
+std::size_t Padding(std::size_t size) {
+  return (4 - size % 4) % 4;
+}
+
+// Fills the groups' corners and triangles into `buffer`, laid out as the groups say.
+std::size_t FillGeometry(const render::Model& model, const ExportMaterials& materials,
+                         const CancelCheck& cancelled, std::vector<Group>& groups,
+                         std::span<std::byte> buffer) {
+  return ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& polygon) {
+    Group& g = groups[materials.Of(polygon.bitmap)];
+    const render::Triangles t = render::TrianglesOf(polygon);
+    const auto corners = static_cast<std::uint64_t>(polygon.corner_count);
+    if (g.corners - g.corners_written < corners ||
+        g.triangles * 3 - g.indices_written < static_cast<std::uint64_t>(t.count) * 3) {
+      throw Error("the model's polygons changed while they were exported");
+    }
+    const auto first = static_cast<std::uint32_t>(g.corners_written);
+    for (int c = 0; c < polygon.corner_count; ++c) {
+      const render::Corner& corner = polygon.corners[c];
+      std::byte* p = buffer.data() + g.positions + g.corners_written * 12;
+      std::byte* q = buffer.data() + g.pairs + g.corners_written * 8;
+      for (int k = 0; k < 3; ++k) {
+        PutFloat(p + 4 * k, corner.point[k]);
+        g.low[k] = std::min(g.low[k], corner.point[k]);
+        g.high[k] = std::max(g.high[k], corner.point[k]);
+      }
+      PutFloat(q, corner.pair[0]);
+      PutFloat(q + 4, corner.pair[1]);
+      ++g.corners_written;
+    }
+    for (int i = 0; i < t.count; ++i) {
+      for (int k = 0; k < 3; ++k) {
+        StoreU32(buffer.data() + g.indices + g.indices_written * 4,
+                 first + static_cast<std::uint32_t>(t.corners[i][k]));
+        ++g.indices_written;
+      }
+    }
+  });
+}
+
+int AddView(tinygltf::Model& gltf, std::size_t offset, std::size_t length, int target) {
+  tinygltf::BufferView view;
+  view.buffer = 0;
+  view.byteOffset = offset;
+  view.byteLength = length;
+  view.target = target;
+  gltf.bufferViews.push_back(view);
+  return static_cast<int>(gltf.bufferViews.size() - 1);
+}
+
+int AddAccessor(tinygltf::Model& gltf, int view, int component, int type, std::uint64_t count) {
+  tinygltf::Accessor accessor;
+  accessor.bufferView = view;
+  accessor.componentType = component;
+  accessor.type = type;
+  accessor.count = count;
+  gltf.accessors.push_back(accessor);
+  return static_cast<int>(gltf.accessors.size() - 1);
+}
+
+// The glTF document of the model, but for its buffer, which `StageGltf` adds: tinygltf would
+// copy the buffer's bytes into its output, and write a separate buffer only as a file of its
+// own.
+tinygltf::Model Describe(const ExportMaterials& materials, const std::vector<Group>& groups,
+                         bool binary, std::size_t images_offset) {
+  tinygltf::Model gltf;
+  gltf.asset.version = "2.0";
+  gltf.asset.generator = "durvane";
+
+  tinygltf::Sampler sampler;  // nearest pixel, wrapping, as the renderer paints
+  sampler.magFilter = TINYGLTF_TEXTURE_FILTER_NEAREST;
+  sampler.minFilter = TINYGLTF_TEXTURE_FILTER_NEAREST;
+  gltf.samplers.push_back(sampler);
+  std::size_t image_offset = images_offset;
+  for (const ExportMaterial& m : materials.materials) {
+    tinygltf::Material material;
+    material.name = m.name;
+    material.doubleSided = true;  // the renderer draws both sides
+    material.pbrMetallicRoughness.baseColorFactor = {m.colour.r / 255.0, m.colour.g / 255.0,
+                                                     m.colour.b / 255.0, 1.0};
+    material.pbrMetallicRoughness.metallicFactor = 0;
+    material.pbrMetallicRoughness.roughnessFactor = 1;
+    if (m.textured()) {
+      tinygltf::Image image;
+      image.name = m.name;
+      if (binary) {
+        image.bufferView = AddView(gltf, image_offset, m.png.size(), 0);
+        image.mimeType = "image/png";
+        image_offset += m.png.size() + Padding(m.png.size());
+      } else {
+        image.uri = m.PngName();  // only letters, digits, '_', '-' and '.': no escapes needed
+      }
+      gltf.images.push_back(image);
+      tinygltf::Texture texture;
+      texture.source = static_cast<int>(gltf.images.size() - 1);
+      texture.sampler = 0;
+      gltf.textures.push_back(texture);
+      material.pbrMetallicRoughness.baseColorTexture.index =
+          static_cast<int>(gltf.textures.size() - 1);
+    }
+    gltf.materials.push_back(material);
+  }
+
+  tinygltf::Mesh mesh;
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    const Group& g = groups[i];
+    if (g.triangles == 0) continue;
+    tinygltf::Primitive primitive;
+    primitive.mode = TINYGLTF_MODE_TRIANGLES;
+    primitive.material = static_cast<int>(i);
+    const int positions =
+        AddAccessor(gltf, AddView(gltf, g.positions, g.corners * 12, TINYGLTF_TARGET_ARRAY_BUFFER),
+                    TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, g.corners);
+    gltf.accessors[positions].minValues.assign(g.low.begin(), g.low.end());
+    gltf.accessors[positions].maxValues.assign(g.high.begin(), g.high.end());
+    primitive.attributes["POSITION"] = positions;
+    primitive.attributes["TEXCOORD_0"] =
+        AddAccessor(gltf, AddView(gltf, g.pairs, g.corners * 8, TINYGLTF_TARGET_ARRAY_BUFFER),
+                    TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, g.corners);
+    primitive.indices = AddAccessor(
+        gltf, AddView(gltf, g.indices, g.triangles * 12, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
+        TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, g.triangles * 3);
+    mesh.primitives.push_back(primitive);
+  }
+  tinygltf::Node node;
+  // The files are z up, glTF y up: a quarter turn about x takes (x, y, z) to (x, z, -y).
+  node.rotation = {-0.70710678118654752, 0, 0, 0.70710678118654752};
+  if (!mesh.primitives.empty()) {
+    gltf.meshes.push_back(mesh);
+    node.mesh = 0;
+  }
+  gltf.nodes.push_back(node);
+  tinygltf::Scene scene;
+  scene.nodes = {0};
+  gltf.scenes.push_back(scene);
+  gltf.defaultScene = 0;
+  return gltf;
+}
+
+// The document as JSON text, with its one buffer of `length` bytes: in the binary file's own
+// chunk, or in the file `uri`; none when `length` is 0, as glTF has no empty buffers.
+std::string DocumentText(const tinygltf::Model& gltf, std::size_t length, const std::string& uri) {
+  std::ostringstream text;
+  tinygltf::TinyGLTF writer;
+  if (!writer.WriteGltfSceneToStream(&gltf, text, false, false)) {
+    throw Error("the glTF document could not be written");
+  }
+  nlohmann::json document = nlohmann::json::parse(text.str());
+  if (length > 0) {
+    nlohmann::json buffer = {{"byteLength", length}};
+    if (!uri.empty()) buffer["uri"] = uri;
+    document["buffers"] = nlohmann::json::array({buffer});
+  }
+  return document.dump();
+}
+
+}  // namespace
+
+std::size_t StageGltf(const render::Model& model, const ExportMaterials& materials, bool binary,
+                      const CancelCheck& cancelled, ExportFiles& files) {
+  std::vector<Group> groups(materials.materials.size());
+  ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& polygon) {
+    Group& g = groups[materials.Of(polygon.bitmap)];
+    g.corners += static_cast<std::uint64_t>(polygon.corner_count);
+    g.triangles += static_cast<std::uint64_t>(render::TrianglesOf(polygon).count);
+  });
+  std::size_t size = 0;
+  for (Group& g : groups) {
+    if (g.corners > std::numeric_limits<std::uint32_t>::max()) {
+      throw Error("the model has more corners of one bitmap than glTF can number in 32 bits");
+    }
+    g.positions = size;
+    g.pairs = g.positions + g.corners * 12;
+    g.indices = g.pairs + g.corners * 8;
+    size = g.indices + g.triangles * 12;
+  }
+  LargeVector<std::byte> geometry(size);
+  const std::size_t left_out = FillGeometry(model, materials, cancelled, groups, geometry);
+
+  if (!binary) {
+    const std::string bin_name = files.SiblingName(".bin");
+    const std::string text = DocumentText(Describe(materials, groups, false, 0), size, bin_name);
+    const std::span<const std::byte> json[] = {std::as_bytes(std::span(text))};
+    files.Stage(files.destination(), json);
+    if (size > 0) {
+      const std::span<const std::byte> bin[] = {geometry};
+      files.Stage(files.Beside(bin_name), bin);
+    }
+    for (const ExportMaterial& m : materials.materials) {
+      if (!m.textured()) continue;
+      const std::span<const std::byte> png[] = {m.png};
+      files.Stage(files.Beside(m.PngName()), png);
+    }
+    return left_out;
+  }
+
+  // One file: its header, the JSON chunk padded with spaces, the binary chunk (the geometry,
+  // then each PNG file) padded with zeros.
+  std::size_t bin_length = size;
+  for (const ExportMaterial& m : materials.materials) {
+    if (m.textured()) bin_length += m.png.size() + Padding(m.png.size());
+  }
+  std::string text = DocumentText(Describe(materials, groups, true, size), bin_length, "");
+  text.append(Padding(text.size()), ' ');
+  const std::uint64_t total = 12 + 8 + text.size() + (bin_length > 0 ? 8 + bin_length : 0);
+  if (total > std::numeric_limits<std::uint32_t>::max()) {
+    throw Error("the model is too large for a binary glTF file, which holds at most 4 GiB: " +
+                std::string("export it as .gltf"));
+  }
+  std::array<std::byte, 20> head{};
+  StoreU32(head.data(), 0x46546C67);  // "glTF"
+  StoreU32(head.data() + 4, 2);
+  StoreU32(head.data() + 8, static_cast<std::uint32_t>(total));
+  StoreU32(head.data() + 12, static_cast<std::uint32_t>(text.size()));
+  StoreU32(head.data() + 16, 0x4E4F534A);  // "JSON"
+  std::array<std::byte, 8> bin_head{};
+  StoreU32(bin_head.data(), static_cast<std::uint32_t>(bin_length));
+  StoreU32(bin_head.data() + 4, 0x004E4942);  // "BIN"
+  static constexpr std::array<std::byte, 3> kZeros{};
+  std::vector<std::span<const std::byte>> pieces = {head, std::as_bytes(std::span(text))};
+  if (bin_length > 0) {
+    pieces.push_back(bin_head);
+    pieces.push_back(geometry);
+  }
+  for (const ExportMaterial& m : materials.materials) {
+    if (!m.textured()) continue;
+    pieces.push_back(m.png);
+    pieces.push_back(std::span(kZeros).first(Padding(m.png.size())));
+  }
+  files.Stage(files.destination(), pieces);
+  return left_out;
+}
+
+}  // namespace durvane::exporting
