@@ -15,7 +15,8 @@ cd "$(dirname "$0")/.."
 run_tests=0
 [ "${1:-}" = "--test" ] && run_tests=1
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64
+  libtinygltf-dev nlohmann-json3-dev)
 [ $run_tests = 1 ] && packages+=(wine wine64)
 missing=()
 for p in "${packages[@]}"; do
