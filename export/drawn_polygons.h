@@ -23,8 +23,8 @@ class ExportCancelled : public std::exception {
 // Asked now and then during an export; when it returns true the export throws ExportCancelled.
 using CancelCheck = std::function<bool()>;
 
-// Calls `visit(polygon)` for every polygon of `model` that the renderer draws, in file order,
-// and returns how many it left out. Asks `cancelled` (when set) every few thousand polygons.
+// Calls `visit(polygon, index)` for every polygon of `model` that the renderer draws, in file
+// order, and returns how many it left out. Asks `cancelled` (when set) every few thousand polygons.
 template <typename Visit>
 std::size_t ForEachDrawnPolygon(const render::Model& model, const CancelCheck& cancelled,
                                 Visit&& visit) {
@@ -36,7 +36,7 @@ std::size_t ForEachDrawnPolygon(const render::Model& model, const CancelCheck& c
       ++left_out;
       continue;
     }
-    visit(polygon);
+    visit(polygon, i);
   }
   return left_out;
 }

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "render/png_codec.h"
-#include "render/renderer.h"
+#include "render/renderer.h"  // kFlatColour
 
 namespace durvane::exporting {
 namespace {
@@ -29,21 +29,6 @@ std::string MaterialName(const std::string& bitmap_name, std::set<std::string>& 
   return name;
 }
 
-render::Image ImageOf(const render::Bitmap& bitmap) {
-  render::Image image;
-  image.width = bitmap.width;
-  image.height = bitmap.height;
-  image.rgba.resize(bitmap.pixels.size() * 4);
-  for (std::size_t i = 0; i < bitmap.pixels.size(); ++i) {
-    const render::Rgb c = bitmap.colours[bitmap.pixels[i]];
-    image.rgba[4 * i] = c.r;
-    image.rgba[4 * i + 1] = c.g;
-    image.rgba[4 * i + 2] = c.b;
-    image.rgba[4 * i + 3] = 255;
-  }
-  return image;
-}
-
 }  // namespace
 
 ExportMaterials MakeMaterials(const render::Model& model) {
@@ -53,14 +38,21 @@ ExportMaterials MakeMaterials(const render::Model& model) {
   for (std::size_t i = 0; i < names.size(); ++i) {
     ExportMaterial m;
     m.name = MaterialName(names[i], used);
-    if (const render::Bitmap* bitmap = model.bitmap(static_cast<std::uint32_t>(i))) {
-      m.png = render::EncodePng(ImageOf(*bitmap));
-    } else {
-      m.colour = render::kFlatColour;
-    }
+    m.textured = model.bitmap(static_cast<std::uint32_t>(i)) != nullptr;
+    if (!m.textured) m.colour = render::kFlatColour;
     result.materials.push_back(std::move(m));
   }
   result.materials.push_back({.name = MaterialName("plain", used), .colour = render::kFlatColour});
+  const std::size_t count = result.materials.size();
+  result.pngs = std::async(std::launch::async, [&model, count] {
+                  std::vector<std::vector<std::byte>> pngs(count);
+                  for (std::uint32_t i = 0; i + 1 < count; ++i) {
+                    if (const render::Bitmap* bitmap = model.bitmap(i)) {
+                      pngs[i] = render::EncodeBitmapPng(*bitmap);
+                    }
+                  }
+                  return pngs;
+                }).share();
   return result;
 }
 

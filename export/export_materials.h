@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,9 @@ struct ExportMaterial {
   // Letters, digits, '_' and '-' only, and unique in the model in any letter case: a material
   // name of every format, and the stem of its PNG file's name.
   std::string name;
-  // The bitmap as an 8-bit RGBA PNG file, its first stored row on top; empty when the material
-  // is plain (the bitmap is missing or unusable).
-  std::vector<std::byte> png;
+  bool textured = false;              // false: plain, the bitmap missing or unusable
   render::Rgb colour{255, 255, 255};  // multiplies the bitmap; alone when plain
 
-  bool textured() const { return !png.empty(); }
   std::string PngName() const { return name + ".png"; }
 };
 
@@ -34,9 +32,17 @@ struct ExportMaterials {
     const auto plain = static_cast<std::uint32_t>(materials.size() - 1);
     return bitmap < plain ? bitmap : plain;
   }
+
+  // Textured material i's bitmap as an 8-bit palettised PNG file, its first stored row on top.
+  // Waits for the encoding; throws Error when it failed.
+  const std::vector<std::byte>& Png(std::size_t i) const { return pngs.get().at(i); }
+
+  // By material; empty for plain ones. Encoded on a thread of its own while the caller writes
+  // the geometry.
+  std::shared_future<std::vector<std::vector<std::byte>>> pngs;
 };
 
-// The model's materials, each usable bitmap encoded as PNG. Throws Error when encoding fails.
+// The model's materials, their PNG files being encoded; `model` must outlive the result.
 ExportMaterials MakeMaterials(const render::Model& model);
 
 }  // namespace durvane::exporting

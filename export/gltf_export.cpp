@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
 #include <sstream>
@@ -43,12 +44,18 @@ std::size_t Padding(std::size_t size) {
   return (4 - size % 4) % 4;
 }
 
-// Fills the groups' corners and triangles into `buffer`, laid out as the groups say.
-std::size_t FillGeometry(const render::Model& model, const ExportMaterials& materials,
-                         const CancelCheck& cancelled, std::vector<Group>& groups,
-                         std::span<std::byte> buffer) {
-  return ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& polygon) {
-    Group& g = groups[materials.Of(polygon.bitmap)];
+inline constexpr std::uint32_t kLeftOut = 0xFFFFFFFF;
+
+// Fills the corners and triangles of the polygons into `buffer`, laid out as the groups say;
+// `group_of` gives each polygon's group, or kLeftOut.
+void FillGeometry(const render::Model& model, std::span<const std::uint32_t> group_of,
+                  const CancelCheck& cancelled, std::vector<Group>& groups,
+                  std::span<std::byte> buffer) {
+  for (std::size_t i = 0; i < model.size(); ++i) {
+    if (i % 4096 == 0 && cancelled && cancelled()) throw ExportCancelled();
+    if (group_of[i] == kLeftOut) continue;
+    const render::Polygon polygon = model[i];
+    Group& g = groups[group_of[i]];
     const render::Triangles t = render::TrianglesOf(polygon);
     const auto corners = static_cast<std::uint64_t>(polygon.corner_count);
     if (g.corners - g.corners_written < corners ||
@@ -76,7 +83,7 @@ std::size_t FillGeometry(const render::Model& model, const ExportMaterials& mate
         ++g.indices_written;
       }
     }
-  });
+  }
 }
 
 int AddView(tinygltf::Model& gltf, std::size_t offset, std::size_t length, int target) {
@@ -113,7 +120,8 @@ tinygltf::Model Describe(const ExportMaterials& materials, const std::vector<Gro
   sampler.minFilter = TINYGLTF_TEXTURE_FILTER_NEAREST;
   gltf.samplers.push_back(sampler);
   std::size_t image_offset = images_offset;
-  for (const ExportMaterial& m : materials.materials) {
+  for (std::size_t i = 0; i < materials.materials.size(); ++i) {
+    const ExportMaterial& m = materials.materials[i];
     tinygltf::Material material;
     material.name = m.name;
     material.doubleSided = true;  // the renderer draws both sides
@@ -121,13 +129,14 @@ tinygltf::Model Describe(const ExportMaterials& materials, const std::vector<Gro
                                                      m.colour.b / 255.0, 1.0};
     material.pbrMetallicRoughness.metallicFactor = 0;
     material.pbrMetallicRoughness.roughnessFactor = 1;
-    if (m.textured()) {
+    if (m.textured) {
       tinygltf::Image image;
       image.name = m.name;
       if (binary) {
-        image.bufferView = AddView(gltf, image_offset, m.png.size(), 0);
+        const std::size_t size = materials.Png(i).size();
+        image.bufferView = AddView(gltf, image_offset, size, 0);
         image.mimeType = "image/png";
-        image_offset += m.png.size() + Padding(m.png.size());
+        image_offset += size + Padding(size);
       } else {
         image.uri = m.PngName();  // only letters, digits, '_', '-' and '.': no escapes needed
       }
@@ -199,12 +208,18 @@ std::string DocumentText(const tinygltf::Model& gltf, std::size_t length, const 
 
 std::size_t StageGltf(const render::Model& model, const ExportMaterials& materials, bool binary,
                       const CancelCheck& cancelled, ExportFiles& files) {
+  // The first pass counts each group's corners and triangles and notes each polygon's group,
+  // so that the second, which writes them, reads only the polygons drawn.
   std::vector<Group> groups(materials.materials.size());
-  ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& polygon) {
-    Group& g = groups[materials.Of(polygon.bitmap)];
-    g.corners += static_cast<std::uint64_t>(polygon.corner_count);
-    g.triangles += static_cast<std::uint64_t>(render::TrianglesOf(polygon).count);
-  });
+  LargeVector<std::uint32_t> group_of(model.size(), kLeftOut);
+  const std::size_t left_out =
+      ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& polygon, std::size_t i) {
+        const std::uint32_t m = materials.Of(polygon.bitmap);
+        Group& g = groups[m];
+        g.corners += static_cast<std::uint64_t>(polygon.corner_count);
+        g.triangles += static_cast<std::uint64_t>(render::TrianglesOf(polygon).count);
+        group_of[i] = m;
+      });
   std::size_t size = 0;
   for (Group& g : groups) {
     if (g.corners > std::numeric_limits<std::uint32_t>::max()) {
@@ -215,8 +230,15 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
     g.indices = g.pairs + g.corners * 8;
     size = g.indices + g.triangles * 12;
   }
-  LargeVector<std::byte> geometry(size);
-  const std::size_t left_out = FillGeometry(model, materials, cancelled, groups, geometry);
+  // Every byte is written by FillGeometry: the buffer is not cleared first.
+  const auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
+  const std::span<std::byte> geometry(bytes.get(), size);
+  FillGeometry(model, group_of, cancelled, groups, geometry);
+  for (const Group& g : groups) {
+    if (g.corners_written != g.corners || g.indices_written != g.triangles * 3) {
+      throw Error("the model's polygons changed while they were exported");
+    }
+  }
 
   if (!binary) {
     const std::string bin_name = files.SiblingName(".bin");
@@ -227,10 +249,10 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
       const std::span<const std::byte> bin[] = {geometry};
       files.Stage(files.Beside(bin_name), bin);
     }
-    for (const ExportMaterial& m : materials.materials) {
-      if (!m.textured()) continue;
-      const std::span<const std::byte> png[] = {m.png};
-      files.Stage(files.Beside(m.PngName()), png);
+    for (std::size_t i = 0; i < materials.materials.size(); ++i) {
+      if (!materials.materials[i].textured) continue;
+      const std::span<const std::byte> png[] = {materials.Png(i)};
+      files.Stage(files.Beside(materials.materials[i].PngName()), png);
     }
     return left_out;
   }
@@ -238,8 +260,10 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
   // One file: its header, the JSON chunk padded with spaces, the binary chunk (the geometry,
   // then each PNG file) padded with zeros.
   std::size_t bin_length = size;
-  for (const ExportMaterial& m : materials.materials) {
-    if (m.textured()) bin_length += m.png.size() + Padding(m.png.size());
+  for (std::size_t i = 0; i < materials.materials.size(); ++i) {
+    if (materials.materials[i].textured) {
+      bin_length += materials.Png(i).size() + Padding(materials.Png(i).size());
+    }
   }
   std::string text = DocumentText(Describe(materials, groups, true, size), bin_length, "");
   text.append(Padding(text.size()), ' ');
@@ -263,10 +287,10 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
     pieces.push_back(bin_head);
     pieces.push_back(geometry);
   }
-  for (const ExportMaterial& m : materials.materials) {
-    if (!m.textured()) continue;
-    pieces.push_back(m.png);
-    pieces.push_back(std::span(kZeros).first(Padding(m.png.size())));
+  for (std::size_t i = 0; i < materials.materials.size(); ++i) {
+    if (!materials.materials[i].textured) continue;
+    pieces.push_back(materials.Png(i));
+    pieces.push_back(std::span(kZeros).first(Padding(materials.Png(i).size())));
   }
   files.Stage(files.destination(), pieces);
   return left_out;

@@ -64,7 +64,7 @@ std::size_t StageObj(const render::Model& model, const ExportMaterials& material
   for (const ExportMaterial& m : materials.materials) {
     mtl +=
         "\nnewmtl " + m.name + "\nKa 0 0 0\nKd" + Colour(m.colour) + "\nKs 0 0 0\nd 1\nillum 1\n";
-    if (m.textured()) mtl += "map_Kd " + m.PngName() + "\n";
+    if (m.textured) mtl += "map_Kd " + m.PngName() + "\n";
   }
 
   TextWriter obj(files.Open(files.destination()));
@@ -73,45 +73,46 @@ std::size_t StageObj(const render::Model& model, const ExportMaterials& material
   obj.Add("\n");
   std::uint64_t corners = 0;
   std::uint32_t material = render::kNoBitmap;
-  const std::size_t left_out = ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& p) {
-    const std::uint32_t m = materials.Of(p.bitmap);
-    if (m != material) {
-      material = m;
-      obj.Add("usemtl ");
-      obj.Add(materials.materials[m].name);
-      obj.Add("\n");
-    }
-    for (int c = 0; c < p.corner_count; ++c) {
-      obj.Add("v ");
-      obj.Add(p.corners[c].point[0]);
-      obj.Add(" ");
-      obj.Add(p.corners[c].point[1]);
-      obj.Add(" ");
-      obj.Add(p.corners[c].point[2]);
-      obj.Add("\nvt ");
-      obj.Add(p.corners[c].pair[0]);
-      obj.Add(" ");
-      obj.Add(1.0f - p.corners[c].pair[1]);
-      obj.Add("\n");
-    }
-    obj.Add("f");
-    for (int c = 0; c < p.corner_count; ++c) {
-      ++corners;
-      obj.Add(" ");
-      obj.Add(corners);
-      obj.Add("/");
-      obj.Add(corners);
-    }
-    obj.Add("\n");
-  });
+  const std::size_t left_out =
+      ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& p, std::size_t) {
+        const std::uint32_t m = materials.Of(p.bitmap);
+        if (m != material) {
+          material = m;
+          obj.Add("usemtl ");
+          obj.Add(materials.materials[m].name);
+          obj.Add("\n");
+        }
+        for (int c = 0; c < p.corner_count; ++c) {
+          obj.Add("v ");
+          obj.Add(p.corners[c].point[0]);
+          obj.Add(" ");
+          obj.Add(p.corners[c].point[1]);
+          obj.Add(" ");
+          obj.Add(p.corners[c].point[2]);
+          obj.Add("\nvt ");
+          obj.Add(p.corners[c].pair[0]);
+          obj.Add(" ");
+          obj.Add(1.0f - p.corners[c].pair[1]);
+          obj.Add("\n");
+        }
+        obj.Add("f");
+        for (int c = 0; c < p.corner_count; ++c) {
+          ++corners;
+          obj.Add(" ");
+          obj.Add(corners);
+          obj.Add("/");
+          obj.Add(corners);
+        }
+        obj.Add("\n");
+      });
   obj.Flush();
 
   const std::span<const std::byte> mtl_bytes[] = {std::as_bytes(std::span(mtl))};
   files.Stage(files.Beside(mtl_name), mtl_bytes);
-  for (const ExportMaterial& m : materials.materials) {
-    if (!m.textured()) continue;
-    const std::span<const std::byte> png[] = {m.png};
-    files.Stage(files.Beside(m.PngName()), png);
+  for (std::size_t i = 0; i < materials.materials.size(); ++i) {
+    if (!materials.materials[i].textured) continue;
+    const std::span<const std::byte> png[] = {materials.Png(i)};
+    files.Stage(files.Beside(materials.materials[i].PngName()), png);
   }
   return left_out;
 }
