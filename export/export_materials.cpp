@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <set>
+#include <span>
 
 #include "render/png_codec.h"
 #include "render/renderer.h"  // kFlatColour
@@ -54,6 +55,14 @@ ExportMaterials MakeMaterials(const render::Model& model) {
                   return pngs;
                 }).share();
   return result;
+}
+
+void StagePngFiles(const ExportMaterials& materials, ExportFiles& files) {
+  for (std::size_t i = 0; i < materials.materials.size(); ++i) {
+    if (!materials.materials[i].textured) continue;
+    const std::span<const std::byte> png[] = {materials.Png(i)};
+    files.Stage(files.Beside(materials.materials[i].PngName()), png);
+  }
 }
 
 }  // namespace durvane::exporting

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "export/export_files.h"
 #include "render/bitmap.h"
 #include "render/model.h"
 
@@ -44,5 +45,8 @@ struct ExportMaterials {
 
 // The model's materials, their PNG files being encoded; `model` must outlive the result.
 ExportMaterials MakeMaterials(const render::Model& model);
+
+// Stages each textured material's PNG file beside the export's destination.
+void StagePngFiles(const ExportMaterials& materials, ExportFiles& files);
 
 }  // namespace durvane::exporting

@@ -249,11 +249,7 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
       const std::span<const std::byte> bin[] = {geometry};
       files.Stage(files.Beside(bin_name), bin);
     }
-    for (std::size_t i = 0; i < materials.materials.size(); ++i) {
-      if (!materials.materials[i].textured) continue;
-      const std::span<const std::byte> png[] = {materials.Png(i)};
-      files.Stage(files.Beside(materials.materials[i].PngName()), png);
-    }
+    StagePngFiles(materials, files);
     return left_out;
   }
 

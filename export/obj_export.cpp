@@ -109,11 +109,7 @@ std::size_t StageObj(const render::Model& model, const ExportMaterials& material
 
   const std::span<const std::byte> mtl_bytes[] = {std::as_bytes(std::span(mtl))};
   files.Stage(files.Beside(mtl_name), mtl_bytes);
-  for (std::size_t i = 0; i < materials.materials.size(); ++i) {
-    if (!materials.materials[i].textured) continue;
-    const std::span<const std::byte> png[] = {materials.Png(i)};
-    files.Stage(files.Beside(materials.materials[i].PngName()), png);
-  }
+  StagePngFiles(materials, files);
   return left_out;
 }
 

@@ -198,6 +198,14 @@ std::vector<ModelFile> MakeModelFiles(const TempDir& dir) {
           {"generated OPT", dir / "medium.opt"}};
 }
 
+// sample.opt, and cut.opt: its first half, which a conversion refuses.
+void WriteSampleAndCutSample(const TempDir& dir) {
+  std::vector<std::byte> bytes = SampleModel().bytes;
+  WriteBytes(dir / "sample.opt", bytes);
+  bytes.resize(bytes.size() / 2);
+  WriteBytes(dir / "cut.opt", bytes);
+}
+
 TEST(Export, GltfFilesHoldTheRenderersTrianglesPositionsPairsAndBitmaps) {
   TempDir dir;
   for (const ModelFile& m : MakeModelFiles(dir)) {
@@ -365,10 +373,7 @@ TEST(Export, AMissingBitmapGivesAPlainMaterialAndOneWarningNamingIt) {
 
 TEST(Export, NothingIsWrittenWhenTheInputIsRefusedTheOutputCannotBeWrittenOrTheRunIsCancelled) {
   TempDir dir;
-  WriteBytes(dir / "sample.opt", SampleModel().bytes);
-  std::vector<std::byte> cut = SampleModel().bytes;
-  cut.resize(cut.size() / 2);
-  WriteBytes(dir / "cut.opt", cut);
+  WriteSampleAndCutSample(dir);
   RunConversion(dir.path(), dir.path(), "sample.opt");
   std::vector<std::byte> cut_prj = ReadBytes(dir / "sample" / "sample.prj");
   cut_prj.resize(cut_prj.size() - 7);
@@ -423,10 +428,7 @@ const std::string kDurvane = DURVANE_BIN_DIR "/durvane";
 
 TEST(ExportCommand, WritesNameDotGlbOrFailsAsRenderDoes) {
   TempDir dir;
-  WriteBytes(dir / "sample.opt", SampleModel().bytes);
-  std::vector<std::byte> cut = SampleModel().bytes;
-  cut.resize(cut.size() / 2);
-  WriteBytes(dir / "cut.opt", cut);
+  WriteSampleAndCutSample(dir);
   WriteBytes(dir / "bad.prj", TextBytes("not a PRJ file at all"));
   WriteBytes(dir / "sample.txt", TextBytes("text"));
 
