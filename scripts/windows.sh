@@ -6,8 +6,8 @@
 # With --test it also runs, under Wine in a throw-away prefix, the library's tests and the
 # program itself: the sample converts to the same bytes as the Linux build's, a merge of two
 # PRJ files gives the same bytes, a file name with non-ASCII letters converts into folders
-# and files of the right names, a picture is drawn, and Ctrl-C at any moment of a conversion
-# that replaces an earlier one leaves the old or the new files whole. LINUX_DURVANE (default build/bin/durvane, built if missing)
+# and files of the right names, a picture is drawn, a model is exported, and Ctrl-C at any
+# moment of a conversion that replaces an earlier one leaves the old or the new files whole. LINUX_DURVANE (default build/bin/durvane, built if missing)
 # makes the reference outputs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -105,6 +105,15 @@ echo "windows: '$name.opt' converted into '$name/$name.prj'" >&2
 (cd "$work/windows" && wine_run "$OLDPWD/$exe" render --size 64x48 -o ship.png ship.opt >/dev/null)
 file "$work/windows/ship.png" | grep -q 'PNG image data, 64 x 48, 8-bit/color RGBA'
 echo "windows: render wrote a 64 x 48 PNG file" >&2
+
+# An export: the OBJ and MTL files (text) the Linux build's bytes, and a binary glTF file.
+"$linux" export --format obj -o "$work/linux/ship.obj" "$work/linux/ship.opt" >/dev/null
+(cd "$work/windows" && wine_run "$OLDPWD/$exe" export --format obj ship.opt >/dev/null)
+(cd "$work/windows" && wine_run "$OLDPWD/$exe" export ship.opt >/dev/null)
+cmp "$work/linux/ship.obj" "$work/windows/ship.obj"
+cmp "$work/linux/ship.mtl" "$work/windows/ship.mtl"
+file "$work/windows/ship.glb" | grep -q 'glTF binary model, version 2'
+echo "windows: export wrote the Linux build's OBJ file and a binary glTF file" >&2
 
 # Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new
 # ones, all of them, and nothing else, whenever the interrupt comes.
