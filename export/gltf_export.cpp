@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -187,6 +188,21 @@ tinygltf::Model Describe(const ExportMaterials& materials, const std::vector<Gro
   return gltf;
 }
 
+// A file name as a relative URI: every byte but ASCII letters, digits and "-._~" written as %XX.
+std::string UriOf(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri;
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x80 && (std::isalnum(u) || c == '-' || c == '.' || c == '_' || c == '~')) {
+      uri += c;
+    } else {
+      uri += {'%', kHex[u >> 4], kHex[u & 15]};
+    }
+  }
+  return uri;
+}
+
 // The document as JSON text, with its one buffer of `length` bytes: in the binary file's own
 // chunk, or in the file `uri`; none when `length` is 0, as glTF has no empty buffers.
 std::string DocumentText(const tinygltf::Model& gltf, std::size_t length, const std::string& uri) {
@@ -242,7 +258,8 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
 
   if (!binary) {
     const std::string bin_name = files.SiblingName(".bin");
-    const std::string text = DocumentText(Describe(materials, groups, false, 0), size, bin_name);
+    const std::string text =
+        DocumentText(Describe(materials, groups, false, 0), size, UriOf(bin_name));
     const std::span<const std::byte> json[] = {std::as_bytes(std::span(text))};
     files.Stage(files.destination(), json);
     if (size > 0) {

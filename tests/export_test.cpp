@@ -214,7 +214,8 @@ TEST(Export, GltfFilesHoldTheRenderersTrianglesPositionsPairsAndBitmaps) {
     for (const ExportFormat format : {ExportFormat::kGlb, ExportFormat::kGltf}) {
       SCOPED_TRACE(m.name + (format == ExportFormat::kGlb ? ", glb" : ", gltf"));
       TempDir out;
-      const auto file = out / (format == ExportFormat::kGlb ? "model.glb" : "model.gltf");
+      // A name that a URI must escape.
+      const auto file = out / (format == ExportFormat::kGlb ? "model.glb" : "my model%.gltf");
       exporting::ExportModel(m.path, file, format);
       const tinygltf::Model gltf = LoadGltf(file);
       ASSERT_EQ(gltf.materials.size(), expected.size());
