@@ -50,7 +50,7 @@ _durvane() {
             ;;
           -o)
             _durvane_files '*.[gG][lL][bB]' '*.[gG][lL][tT][fF]' '*.[oO][bB][jJ]'
-            return
+            return 0
             ;;
         esac
       fi
