@@ -7,13 +7,13 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/byte_buffer.h"
 #include "core/error.h"
 #include "core/large_blocks.h"
 #include "core/little_endian.h"
@@ -247,8 +247,8 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
     size = g.indices + g.triangles * 12;
   }
   // Every byte is written by FillGeometry: the buffer is not cleared first.
-  const auto bytes = std::make_unique_for_overwrite<std::byte[]>(size);
-  const std::span<std::byte> geometry(bytes.get(), size);
+  ByteBuffer bytes(size);
+  const std::span<std::byte> geometry(bytes.data(), size);
   FillGeometry(model, group_of, cancelled, groups, geometry);
   for (const Group& g : groups) {
     if (g.corners_written != g.corners || g.indices_written != g.triangles * 3) {
