@@ -2,10 +2,13 @@
 
 #include <tiny_gltf.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cctype>
 #include <cstdint>
+#include <future>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <span>
@@ -30,11 +33,29 @@ struct Group {
   // Byte offsets in the buffer of the positions (three floats), texture pairs (two floats) and
   // indices (one 32-bit value) of the corners and triangles.
   std::size_t positions = 0, pairs = 0, indices = 0;
-  std::uint64_t corners_written = 0, indices_written = 0;
   std::array<float, 3> low{std::numeric_limits<float>::infinity(),
                            std::numeric_limits<float>::infinity(),
                            std::numeric_limits<float>::infinity()};
   std::array<float, 3> high{-low[0], -low[1], -low[2]};
+};
+
+// A group's polygons within one part of the model: counted by the first pass, written by the
+// second after those of the parts before it.
+struct Share {
+  std::uint64_t corners = 0, triangles = 0;
+  std::uint64_t first_corner = 0, first_triangle = 0;  // of the group, before this share
+  std::uint64_t corners_written = 0, triangles_written = 0;
+  std::array<float, 3> low{std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::infinity()};
+  std::array<float, 3> high{-low[0], -low[1], -low[2]};
+};
+
+// A range of the model's polygons, counted and written by one thread.
+struct Part {
+  std::size_t begin = 0, end = 0;
+  std::size_t left_out = 0;
+  std::vector<Share> shares;  // by group
 };
 
 void PutFloat(std::byte* p, float v) {
@@ -47,42 +68,109 @@ std::size_t Padding(std::size_t size) {
 
 inline constexpr std::uint32_t kLeftOut = 0xFFFFFFFF;
 
-// Fills the corners and triangles of the polygons into `buffer`, laid out as the groups say;
-// `group_of` gives each polygon's group, or kLeftOut.
-void FillGeometry(const render::Model& model, std::span<const std::uint32_t> group_of,
-                  const CancelCheck& cancelled, std::vector<Group>& groups,
-                  std::span<std::byte> buffer) {
-  for (std::size_t i = 0; i < model.size(); ++i) {
-    if (i % 4096 == 0 && cancelled && cancelled()) throw ExportCancelled();
+// A model of fewer polygons is not worth a second thread.
+inline constexpr std::size_t kPolygonsPerPart = std::size_t{1} << 14;
+
+// The model's polygons in one part, or two of about equal size.
+std::vector<Part> PartsOf(const render::Model& model, std::size_t groups) {
+  const std::size_t count = model.size() >= 2 * kPolygonsPerPart ? 2 : 1;
+  std::vector<Part> parts(count);
+  for (std::size_t p = 0; p < count; ++p) {
+    parts[p].begin = model.size() / count * p;
+    parts[p].end = p + 1 == count ? model.size() : model.size() / count * (p + 1);
+    parts[p].shares.resize(groups);
+  }
+  return parts;
+}
+
+// Runs `work(part, check)` for every part, the first on the calling thread and the others on
+// threads of their own. `check()` throws ExportCancelled when the export is to stop: on the
+// calling thread when `cancelled` says so (it is asked on that thread alone), on the others once
+// the calling thread has stopped.
+template <typename Work>
+void InParts(std::vector<Part>& parts, const CancelCheck& cancelled, const Work& work) {
+  std::atomic<bool> stop = false;
+  const auto run = [&](Part& part, bool asks) {
+    std::size_t asked = 0;
+    work(part, [&] {
+      if (stop.load(std::memory_order_relaxed)) throw ExportCancelled();
+      if (asks && asked++ % 4096 == 0 && cancelled && cancelled()) throw ExportCancelled();
+    });
+  };
+  std::vector<std::future<void>> others;
+  for (std::size_t p = 1; p < parts.size(); ++p) {
+    others.push_back(
+        std::async(std::launch::async, [&run, &part = parts[p]] { run(part, false); }));
+  }
+  try {
+    run(parts[0], true);
+  } catch (...) {
+    stop = true;
+    for (std::future<void>& f : others) f.wait();
+    throw;
+  }
+  for (std::future<void>& f : others) f.get();
+}
+
+// Counts each group's corners and triangles in the part and notes each polygon's group in
+// `group_of` (kLeftOut when it is not drawn).
+template <typename Check>
+void CountPart(const render::Model& model, const ExportMaterials& materials, Part& part,
+               std::span<std::uint32_t> group_of, const Check& check) {
+  for (std::size_t i = part.begin; i < part.end; ++i) {
+    check();
+    const render::Polygon polygon = model[i];
+    if (!render::Drawable(polygon)) {
+      ++part.left_out;
+      continue;
+    }
+    const std::uint32_t m = materials.Of(polygon.bitmap);
+    part.shares[m].corners += static_cast<std::uint64_t>(polygon.corner_count);
+    part.shares[m].triangles += static_cast<std::uint64_t>(render::TrianglesOf(polygon).count);
+    group_of[i] = m;
+  }
+}
+
+// Writes the corners and triangles of the part's drawn polygons into `buffer`, where the
+// groups and the part's shares of them say.
+template <typename Check>
+void FillPart(const render::Model& model, std::span<const std::uint32_t> group_of,
+              const std::vector<Group>& groups, Part& part, std::span<std::byte> buffer,
+              const Check& check) {
+  for (std::size_t i = part.begin; i < part.end; ++i) {
+    check();
     if (group_of[i] == kLeftOut) continue;
     const render::Polygon polygon = model[i];
-    Group& g = groups[group_of[i]];
+    const Group& g = groups[group_of[i]];
+    Share& s = part.shares[group_of[i]];
     const render::Triangles t = render::TrianglesOf(polygon);
-    const auto corners = static_cast<std::uint64_t>(polygon.corner_count);
-    if (g.corners - g.corners_written < corners ||
-        g.triangles * 3 - g.indices_written < static_cast<std::uint64_t>(t.count) * 3) {
+    if (s.corners - s.corners_written < static_cast<std::uint64_t>(polygon.corner_count) ||
+        s.triangles - s.triangles_written < static_cast<std::uint64_t>(t.count)) {
       throw Error("the model's polygons changed while they were exported");
     }
-    const auto first = static_cast<std::uint32_t>(g.corners_written);
+    const std::uint64_t first = s.first_corner + s.corners_written;
     for (int c = 0; c < polygon.corner_count; ++c) {
       const render::Corner& corner = polygon.corners[c];
-      std::byte* p = buffer.data() + g.positions + g.corners_written * 12;
-      std::byte* q = buffer.data() + g.pairs + g.corners_written * 8;
+      const std::uint64_t n = first + static_cast<std::uint64_t>(c);
+      std::byte* p = buffer.data() + g.positions + n * 12;
+      std::byte* q = buffer.data() + g.pairs + n * 8;
       for (int k = 0; k < 3; ++k) {
         PutFloat(p + 4 * k, corner.point[k]);
-        g.low[k] = std::min(g.low[k], corner.point[k]);
-        g.high[k] = std::max(g.high[k], corner.point[k]);
+        s.low[k] = std::min(s.low[k], corner.point[k]);
+        s.high[k] = std::max(s.high[k], corner.point[k]);
       }
       PutFloat(q, corner.pair[0]);
       PutFloat(q + 4, corner.pair[1]);
-      ++g.corners_written;
     }
-    for (int i = 0; i < t.count; ++i) {
+    s.corners_written += static_cast<std::uint64_t>(polygon.corner_count);
+    for (int n = 0; n < t.count; ++n) {
+      std::byte* r = buffer.data() + g.indices + (s.first_triangle + s.triangles_written) * 12;
       for (int k = 0; k < 3; ++k) {
-        StoreU32(buffer.data() + g.indices + g.indices_written * 4,
-                 first + static_cast<std::uint32_t>(t.corners[i][k]));
-        ++g.indices_written;
+        // Below 2^32: a group's corners are counted first and refused beyond that.
+        StoreU32(r + 4 * k,
+                 static_cast<std::uint32_t>(first) + static_cast<std::uint32_t>(t.corners[n][k]));
       }
+      ++s.triangles_written;
     }
   }
 }
@@ -225,19 +313,25 @@ std::string DocumentText(const tinygltf::Model& gltf, std::size_t length, const 
 std::size_t StageGltf(const render::Model& model, const ExportMaterials& materials, bool binary,
                       const CancelCheck& cancelled, ExportFiles& files) {
   // The first pass counts each group's corners and triangles and notes each polygon's group,
-  // so that the second, which writes them, reads only the polygons drawn.
+  // so that the second, which writes them, reads only the polygons drawn. Both take the model in
+  // two parts side by side when it is large.
   std::vector<Group> groups(materials.materials.size());
+  std::vector<Part> parts = PartsOf(model, groups.size());
   LargeVector<std::uint32_t> group_of(model.size(), kLeftOut);
-  const std::size_t left_out =
-      ForEachDrawnPolygon(model, cancelled, [&](const render::Polygon& polygon, std::size_t i) {
-        const std::uint32_t m = materials.Of(polygon.bitmap);
-        Group& g = groups[m];
-        g.corners += static_cast<std::uint64_t>(polygon.corner_count);
-        g.triangles += static_cast<std::uint64_t>(render::TrianglesOf(polygon).count);
-        group_of[i] = m;
-      });
+  InParts(parts, cancelled, [&](Part& part, const auto& check) {
+    CountPart(model, materials, part, group_of, check);
+  });
+  std::size_t left_out = 0;
+  for (const Part& part : parts) left_out += part.left_out;
   std::size_t size = 0;
-  for (Group& g : groups) {
+  for (std::size_t m = 0; m < groups.size(); ++m) {
+    Group& g = groups[m];
+    for (Part& part : parts) {
+      part.shares[m].first_corner = g.corners;
+      part.shares[m].first_triangle = g.triangles;
+      g.corners += part.shares[m].corners;
+      g.triangles += part.shares[m].triangles;
+    }
     if (g.corners > std::numeric_limits<std::uint32_t>::max()) {
       throw Error("the model has more corners of one bitmap than glTF can number in 32 bits");
     }
@@ -246,13 +340,22 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
     g.indices = g.pairs + g.corners * 8;
     size = g.indices + g.triangles * 12;
   }
-  // Every byte is written by FillGeometry: the buffer is not cleared first.
+  // Every byte is written by FillPart: the buffer is not cleared first.
   ByteBuffer bytes(size);
   const std::span<std::byte> geometry(bytes.data(), size);
-  FillGeometry(model, group_of, cancelled, groups, geometry);
-  for (const Group& g : groups) {
-    if (g.corners_written != g.corners || g.indices_written != g.triangles * 3) {
-      throw Error("the model's polygons changed while they were exported");
+  InParts(parts, cancelled, [&](Part& part, const auto& check) {
+    FillPart(model, group_of, groups, part, geometry, check);
+  });
+  for (std::size_t m = 0; m < groups.size(); ++m) {
+    for (const Part& part : parts) {
+      const Share& s = part.shares[m];
+      if (s.corners_written != s.corners || s.triangles_written != s.triangles) {
+        throw Error("the model's polygons changed while they were exported");
+      }
+      for (int k = 0; k < 3; ++k) {
+        groups[m].low[k] = std::min(groups[m].low[k], s.low[k]);
+        groups[m].high[k] = std::max(groups[m].high[k], s.high[k]);
+      }
     }
   }
 
