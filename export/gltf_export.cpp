@@ -25,6 +25,20 @@
 namespace durvane::exporting {
 namespace {
 
+// The box about some points, which glTF gives each primitive's positions.
+struct Bounds {
+  static constexpr float kInf = std::numeric_limits<float>::infinity();
+  std::array<float, 3> low{kInf, kInf, kInf};
+  std::array<float, 3> high{-kInf, -kInf, -kInf};
+
+  void Add(const std::array<float, 3>& low_point, const std::array<float, 3>& high_point) {
+    for (int k = 0; k < 3; ++k) {
+      low[k] = std::min(low[k], low_point[k]);
+      high[k] = std::max(high[k], high_point[k]);
+    }
+  }
+};
+
 // The drawn polygons of one material: one primitive, its corners not shared with other
 // polygons, since each polygon has its own texture pairs.
 struct Group {
@@ -33,10 +47,7 @@ struct Group {
   // Byte offsets in the buffer of the positions (three floats), texture pairs (two floats) and
   // indices (one 32-bit value) of the corners and triangles.
   std::size_t positions = 0, pairs = 0, indices = 0;
-  std::array<float, 3> low{std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::infinity()};
-  std::array<float, 3> high{-low[0], -low[1], -low[2]};
+  Bounds bounds;
 };
 
 // A group's polygons within one part of the model: counted by the first pass, written by the
@@ -45,10 +56,7 @@ struct Share {
   std::uint64_t corners = 0, triangles = 0;
   std::uint64_t first_corner = 0, first_triangle = 0;  // of the group, before this share
   std::uint64_t corners_written = 0, triangles_written = 0;
-  std::array<float, 3> low{std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::infinity()};
-  std::array<float, 3> high{-low[0], -low[1], -low[2]};
+  Bounds bounds;
 };
 
 // A range of the model's polygons, counted and written by one thread.
@@ -154,11 +162,8 @@ void FillPart(const render::Model& model, std::span<const std::uint32_t> group_o
       const std::uint64_t n = first + static_cast<std::uint64_t>(c);
       std::byte* p = buffer.data() + g.positions + n * 12;
       std::byte* q = buffer.data() + g.pairs + n * 8;
-      for (int k = 0; k < 3; ++k) {
-        PutFloat(p + 4 * k, corner.point[k]);
-        s.low[k] = std::min(s.low[k], corner.point[k]);
-        s.high[k] = std::max(s.high[k], corner.point[k]);
-      }
+      for (int k = 0; k < 3; ++k) PutFloat(p + 4 * k, corner.point[k]);
+      s.bounds.Add(corner.point, corner.point);
       PutFloat(q, corner.pair[0]);
       PutFloat(q + 4, corner.pair[1]);
     }
@@ -250,8 +255,8 @@ tinygltf::Model Describe(const ExportMaterials& materials, const std::vector<Gro
     const int positions =
         AddAccessor(gltf, AddView(gltf, g.positions, g.corners * 12, TINYGLTF_TARGET_ARRAY_BUFFER),
                     TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, g.corners);
-    gltf.accessors[positions].minValues.assign(g.low.begin(), g.low.end());
-    gltf.accessors[positions].maxValues.assign(g.high.begin(), g.high.end());
+    gltf.accessors[positions].minValues.assign(g.bounds.low.begin(), g.bounds.low.end());
+    gltf.accessors[positions].maxValues.assign(g.bounds.high.begin(), g.bounds.high.end());
     primitive.attributes["POSITION"] = positions;
     primitive.attributes["TEXCOORD_0"] =
         AddAccessor(gltf, AddView(gltf, g.pairs, g.corners * 8, TINYGLTF_TARGET_ARRAY_BUFFER),
@@ -352,10 +357,7 @@ std::size_t StageGltf(const render::Model& model, const ExportMaterials& materia
       if (s.corners_written != s.corners || s.triangles_written != s.triangles) {
         throw Error("the model's polygons changed while they were exported");
       }
-      for (int k = 0; k < 3; ++k) {
-        groups[m].low[k] = std::min(groups[m].low[k], s.low[k]);
-        groups[m].high[k] = std::max(groups[m].high[k], s.high[k]);
-      }
+      groups[m].bounds.Add(s.bounds.low, s.bounds.high);
     }
   }
 
