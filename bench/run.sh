@@ -16,17 +16,20 @@
 #       the other
 #   W4  8 PRJ files of about 25 MB folded into the first by one merge, against the floor
 #       `cat` of all 8 into one file (<= 1.3 x) and against 7 two-file merges in a row (<= 0.3 x)
+#   W1 export  W1's OPT file exported to glTF (.glb, synced, as by default), against W1's
+#       synced conversion in the same runs: target <= 2 x the conversion, peak memory <= input +
+#       output + 64 MB
 # Memory: peak <= 1.5 x (inputs + outputs) everywhere, and under 64 MB for every merge.
 #   RUNS=N   runs per measurement (default 7)
 #   SEED=N   workload seed (default 1)
 #   DURVANE=PATH  the durvane binary to measure (default the one built here)
-#   ONLY="w1 w2 w3 w4"  the workloads to measure (default all)
+#   ONLY="w1 w2 w3 w4 w1e"  the workloads to measure (default all; w1e: W1 export)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 runs=${RUNS:-7}
 seed=${SEED:-1}
-only=${ONLY:-w1 w2 w3 w4}
+only=${ONLY:-w1 w2 w3 w4 w1e}
 build=$root/bench/build-release
 work=$root/bench/work
 
@@ -166,6 +169,26 @@ if [[ " $only " == *" w1 "* ]]; then
   done
   add_time_rows W1 "$w1_io" convert
   fresh "$scratch/w1" "$scratch/floor.out"
+fi
+
+# W1 export: W1's model exported to a .glb file, against its conversion, both synced.
+if [[ " $only " == *" w1e "* ]]; then
+  "$durvane" export -o "$scratch/w1.glb" "$in/w1.opt" >/dev/null 2>&1
+  w1e_io=$(($(bytes "$in/w1.opt") + $(bytes "$scratch/w1.glb")))
+  d=() c=() m=()
+  for ((r = 0; r < runs; r++)); do
+    fresh "$scratch/w1.glb"
+    # Its warning (W1 has polygons without area) once per run is left out.
+    time_run t mem "$durvane" export -o "$scratch/w1.glb" "$in/w1.opt" 2>/dev/null
+    d+=("$t") m+=("$mem")
+    fresh "$scratch/w1"
+    time_run t mem "$durvane" convert -o "$scratch" "$in/w1.opt"
+    c+=("$t")
+  done
+  w1e_c=$(med "${c[@]}")
+  add_row "W1 export" "$(med "${d[@]}")" "$w1e_c" "$(scaled "$w1e_c" 2)" "$(most "${m[@]}")" \
+    "$w1e_io" $((w1e_io / 1024 + 64 * 1024))
+  fresh "$scratch/w1" "$scratch/w1.glb"
 fi
 
 # W2: two PRJ files of W1's size, merged.
@@ -312,7 +335,8 @@ rm -rf "$scratch"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')," \
   "$(df -T "$work" | awk 'NR == 2 {print $2}') file system, Linux $(uname -r)"
 echo "floor: cat of the inputs + dd bs=4M of the output's bytes (W4 and W4's floor: cat of all 8" \
-  "into one file; W4 vs 7 merges: 7 two-file merges in a row); synced rows: durvane's default" \
+  "into one file; W4 vs 7 merges: 7 two-file merges in a row; W1 export: W1's synced" \
+  "conversion, allowed 2 x, memory input + output + 64 MB); synced rows: durvane's default" \
   "against the floor with conv=fsync, allowed 1.2 x floor + the flush"
 printf '%-16s %8s %8s %6s %8s %4s %8s %6s %4s\n' workload durvane floor ratio allowed met \
   peak_MB mem/io met

@@ -2,7 +2,7 @@
 # sources may include only its own headers and those of the floors below; a build step checks
 # this each build, so a folder that reaches up (or sideways) no longer builds. Headers under a
 # floor's detail/ folder are its own: no other floor may include them.
-set(DURVANE_FLOORS core opt prj merge info render usecases)
+set(DURVANE_FLOORS core opt prj merge info render export usecases)
 
 # durvane_floor(NAME SOURCES file... [BELOW floor...])
 function(durvane_floor name)

@@ -50,23 +50,6 @@ ScreenCorner Project(const Corner& c, const Camera& camera) {
 
 }  // namespace
 
-bool Drawable(const Polygon& polygon) {
-  for (const Corner& c : polygon.corners) {
-    for (float v : c.point) {
-      if (!std::isfinite(v)) return false;
-    }
-    for (float v : c.pair) {
-      if (!std::isfinite(v)) return false;
-    }
-  }
-  const Triangles t = TrianglesOf(polygon);
-  for (int i = 0; i < t.count; ++i) {
-    const Vec normal = FaceNormal(polygon, t.corners[i]);
-    if (Dot(normal, normal) > 0) return true;  // a length above 0, without the square root
-  }
-  return false;
-}
-
 Vec TowardCamera(const RenderOptions& options) {
   const Turn turn = TurnOf(options);
   return {std::cos(turn.pitch) * std::cos(turn.yaw), std::cos(turn.pitch) * std::sin(turn.yaw),
@@ -111,3 +94,24 @@ bool PlaceTriangle(const Polygon& polygon, int i, const Camera& camera, ScreenTr
 }
 
 }  // namespace durvane::render::detail
+
+namespace durvane::render {
+
+bool Drawable(const Polygon& polygon) {
+  for (const Corner& c : polygon.corners) {
+    for (float v : c.point) {
+      if (!std::isfinite(v)) return false;
+    }
+    for (float v : c.pair) {
+      if (!std::isfinite(v)) return false;
+    }
+  }
+  const Triangles t = TrianglesOf(polygon);
+  for (int i = 0; i < t.count; ++i) {
+    const detail::Vec normal = detail::FaceNormal(polygon, t.corners[i]);
+    if (detail::Dot(normal, normal) > 0) return true;  // a length above 0, without the square root
+  }
+  return false;
+}
+
+}  // namespace durvane::render

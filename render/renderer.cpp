@@ -11,6 +11,7 @@
 #include "render/detail/depth_floors.h"
 #include "render/detail/rasterizer.h"
 #include "render/detail/shading.h"
+#include "render/polygon_triangles.h"
 #include "render/renderer_testing.h"
 
 namespace durvane::render {
@@ -97,9 +98,7 @@ Rendering Draw(const Model& model, const RenderOptions& options, Shortcuts short
   }
   const std::size_t left_out = model.size() - rendering.polygons_drawn;
   if (left_out > 0) {
-    rendering.warnings.push_back(std::to_string(left_out) + " of " + std::to_string(model.size()) +
-                                 " polygon(s) left out: a corner with a non-finite value, or no "
-                                 "area");
+    rendering.warnings.push_back(LeftOutWarning(left_out, model.size()));
   }
   if (rendering.polygons_drawn == 0) {
     rendering.warnings.push_back("the model has no polygon to draw: the picture is empty");
@@ -147,6 +146,11 @@ Rendering RenderPortably(const Model& model, const RenderOptions& options) {
 
 Rendering RenderExhaustively(const Model& model, const RenderOptions& options) {
   return Draw(model, options, Shortcuts::kNone);
+}
+
+std::string LeftOutWarning(std::size_t left_out, std::size_t total) {
+  return std::to_string(left_out) + " of " + std::to_string(total) +
+         " polygon(s) left out: a corner with a non-finite value, or no area";
 }
 
 std::string_view RenderPath() {

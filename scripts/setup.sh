@@ -5,7 +5,7 @@
 # touched at all when nothing is missing.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config libpng-dev)
+build_packages=(cmake ninja-build g++ pkg-config libpng-dev libtinygltf-dev nlohmann-json3-dev)
 packages=(
   "${build_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev

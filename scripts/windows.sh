@@ -9,10 +9,11 @@
 # program itself: the sample converts to the same bytes as the Linux build's, a merge of two
 # PRJ files gives the same bytes, a file name with non-ASCII letters converts into folders
 # and files of the right names, wildcards typed as cmd.exe passes them are expanded, a picture
-# is drawn, and Ctrl-C at any moment of a conversion that replaces an earlier one leaves the
-# old or the new files whole. LINUX_DURVANE (default build/bin/durvane, built if missing) makes
-# the reference outputs. Last, the installer is installed into a second fresh prefix, its files
-# and registrations checked, and uninstalled, leaving none of them.
+# is drawn, a model is exported, and Ctrl-C at any moment of a conversion that replaces an
+# earlier one leaves the old or the new files whole. LINUX_DURVANE (default build/bin/durvane,
+# built if missing) makes the reference outputs. Last, the installer is installed into a
+# second fresh prefix, its files and registrations checked, and uninstalled, leaving none of
+# them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,7 +21,7 @@ run_tests=0
 [ "${1:-}" = "--test" ] && run_tests=1
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64
-  wixl)
+  wixl libtinygltf-dev nlohmann-json3-dev)
 [ $run_tests = 1 ] && packages+=(wine wine64)
 missing=()
 for p in "${packages[@]}"; do
@@ -164,6 +165,15 @@ wine_run "$exe" info "$long\\a.opt" >"$wild/out"
 wine_run "$exe" info "$long\\?.OPT" >"$wild/out"
 [ "$(grep -c ': OPT file, ' "$wild/out")" = 2 ]
 echo "windows: a.opt after the prefix \\\\?\\ taken as written, ?.OPT there expanded to two files" >&2
+
+# An export: the OBJ and MTL files (text) the Linux build's bytes, and a binary glTF file.
+"$linux" export --format obj -o "$work/linux/ship.obj" "$work/linux/ship.opt" >/dev/null
+(cd "$work/windows" && wine_run "$OLDPWD/$exe" export --format obj ship.opt >/dev/null)
+(cd "$work/windows" && wine_run "$OLDPWD/$exe" export ship.opt >/dev/null)
+cmp "$work/linux/ship.obj" "$work/windows/ship.obj"
+cmp "$work/linux/ship.mtl" "$work/windows/ship.mtl"
+file "$work/windows/ship.glb" | grep -q 'glTF binary model, version 2'
+echo "windows: export wrote the Linux build's OBJ file and a binary glTF file" >&2
 
 # Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new
 # ones, all of them, and nothing else, whenever the interrupt comes.

@@ -59,6 +59,9 @@ TEST(CliCompletion, CompletesCommandsOptionsAndTheFilesEachTakes) {
   EXPECT_EQ(Complete(d, {"durvane", "convert", "--", "-"}), Candidates{"-x.opt"});
   EXPECT_EQ(Complete(d, {"durvane", "info", "--json", ""}), both);
   EXPECT_EQ(Complete(d, {"durvane", "merge", "c.prj", ""}), prj);
+  EXPECT_EQ(Complete(d, {"durvane", "export", "--format", ""}), (Candidates{"glb", "gltf", "obj"}));
+  EXPECT_EQ(Complete(d, {"durvane", "export", "--format", "obj", ""}), both);
+  EXPECT_EQ(Complete(d, {"durvane", "export", "-o", ""}), Candidates{"sub"});
   EXPECT_EQ(Complete(d, {"durvane-gui", ""}), both);
   EXPECT_EQ(Complete(d, {"durvane-gui", "--v"}), Candidates{"--version"});
 }

@@ -27,6 +27,7 @@ const CommandOptions kCommandOptions[] = {
     {"merge", {"--backup", "--no-sync", "--no-wait"}},
     {"info", {"--json"}},
     {"render", {"--view", "--yaw", "--pitch", "--size", "--flat", "-o"}},
+    {"export", {"--format", "-o"}},
 };
 
 TEST(CliUsage, EveryCommandPrintsItsOwnHelpNamingEachOfItsOptions) {
@@ -53,9 +54,9 @@ TEST(CliUsage, EveryCommandPrintsItsOwnHelpNamingEachOfItsOptions) {
       EXPECT_EQ(r.exit_status, 0) << args.back();
       EXPECT_EQ(r.out, help.out) << args.back();
     }
-    // After '--', --help is a file name (render draws one file, merge needs two).
+    // After '--', --help is a file name (render and export take one file, merge needs two).
     std::vector<std::string> files = {name, "--", "--help"};
-    if (name != "render") files.push_back("--help");
+    if (name != "render" && name != "export") files.push_back("--help");
     EXPECT_EQ(RunProcess(kDurvane, files).exit_status, 1);
   }
 }

@@ -32,6 +32,7 @@ struct Streams {
 };
 
 int RunConvertCommand(const std::vector<std::string>& args, Streams io);
+int RunExportCommand(const std::vector<std::string>& args, Streams io);
 int RunInfoCommand(const std::vector<std::string>& args, Streams io);
 int RunMergeCommand(const std::vector<std::string>& args, Streams io);
 int RunRenderCommand(const std::vector<std::string>& args, Streams io);

@@ -14,7 +14,7 @@ _durvane_files() {
 _durvane() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local opt='*.[oO][pP][tT]' prj='*.[pP][rR][jJ]'
-  local commands='convert info merge render help'
+  local commands='convert export info merge render help'
   if ((COMP_CWORD == 1)); then
     COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
     return
@@ -36,6 +36,22 @@ _durvane() {
             return
             ;;
           -j | --jobs) return ;;
+        esac
+      fi
+      ;;
+    export)
+      options='--format -o --help --'
+      files=("$opt" "$prj")
+      if ((!options_done)); then
+        case $prev in
+          --format)
+            COMPREPLY=($(compgen -W 'glb gltf obj' -- "$cur"))
+            return
+            ;;
+          -o)
+            _durvane_files '*.[gG][lL][bB]' '*.[gG][lL][tT][fF]' '*.[oO][bB][jJ]'
+            return 0
+            ;;
         esac
       fi
       ;;

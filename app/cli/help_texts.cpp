@@ -47,6 +47,15 @@ constexpr OptionHelp kRenderOptions[] = {
      "where to write the picture (default: <name>.png in the current folder); - writes it to "
      "standard output"}};
 
+constexpr OptionHelp kExportOptions[] = {
+    {.flags = "--format F",
+     .text = "glb (default): one binary glTF file; gltf: a glTF file with its .bin and PNG files "
+             "beside it; obj: an OBJ file with its .mtl and PNG files beside it",
+     .missing_value = "option {} needs glb, gltf or obj"},
+    {"-o OUT",
+     "where to write the model (default: <name>.glb, .gltf or .obj in the current folder); the "
+     "other files go beside it"}};
+
 constexpr CommandHelp kCommands[] = {
     {.name = "convert",
      .usage = "durvane convert [-o QEL_DIR] [-j N] [--no-sync] [--no-wait] [--] FILE.opt...",
@@ -56,6 +65,16 @@ constexpr CommandHelp kCommands[] = {
          "independently; warnings and errors go to stderr, each naming its file. A file named "
          "twice is converted once; a second file with the same output folder is refused.",
      .options = kConvertOptions},
+    {.name = "export",
+     .usage = "durvane export [--format glb|gltf|obj] [-o OUT] [--] FILE.opt|FILE.prj",
+     .description =
+         "Writes the model of an OPT or PRJ file, read as render reads it, as glTF 2.0 or "
+         "Wavefront OBJ: every polygon render draws, one material per bitmap with the bitmap as "
+         "a PNG file, the positions as the file holds them. glTF turns the model y up with its "
+         "node; OBJ keeps z up. All files are written together, whole or not at all. A bitmap "
+         "that is missing or unusable gives a plain material and a warning; a file that breaks "
+         "its layout fails with the error info gives for it.",
+     .options = kExportOptions},
     {.name = "info",
      .usage = "durvane info [--json] [--] FILE.opt|FILE.prj...",
      .description =
@@ -94,12 +113,13 @@ constexpr OptionHelp kCommonOptions[] = {
 
 constexpr std::string_view kFileKinds =
     "A file's kind is told by its extension, in any letter case: convert takes .opt files, "
-    "merge .prj files, info and render either. A file of another extension is not read: it fails "
+    "merge .prj files, info, render and export either. A file of another extension is not read: it "
+    "fails "
     "like "
     "a file that cannot be read. Every file written is written whole or not at all.";
 
 constexpr OptionHelp kExitStatus[] = {
-    {"0", "every file was converted, merged, drawn, or explained and found valid"},
+    {"0", "every file was converted, merged, drawn, exported, or explained and found valid"},
     {"1",
      "a file failed: it cannot be read or written, its content is not valid, or its extension "
      "does not fit the command; convert and info go on with the other files"},

@@ -23,6 +23,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"convert", durvane::cli::RunConvertCommand},
+    {"export", durvane::cli::RunExportCommand},
     {"info", durvane::cli::RunInfoCommand},
     {"merge", durvane::cli::RunMergeCommand},
     {"render", durvane::cli::RunRenderCommand},

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "render/model.h"
+#include "render/polygon_triangles.h"
 #include "render/renderer.h"
 
 namespace durvane::render::detail {
@@ -37,25 +38,11 @@ inline Vec PointOf(const Corner& c) {
   return {c.point[0], c.point[1], c.point[2]};
 }
 
-// The polygon's triangles as corner numbers: one for three corners, two for four.
-struct Triangles {
-  std::array<std::array<int, 3>, 2> corners{{{0, 1, 2}, {0, 2, 3}}};
-  int count = 2;
-};
-inline Triangles TrianglesOf(const Polygon& polygon) {
-  Triangles t;
-  t.count = polygon.corner_count == 3 ? 1 : 2;
-  return t;
-}
-
 // The triangle's face direction, not normalised; zero when it has no area.
 inline Vec FaceNormal(const Polygon& polygon, const std::array<int, 3>& c) {
   const Vec a = PointOf(polygon.corners[c[0]]);
   return Cross(PointOf(polygon.corners[c[1]]) - a, PointOf(polygon.corners[c[2]]) - a);
 }
-
-// Drawable: every value finite, and some triangle with an area.
-bool Drawable(const Polygon& polygon);
 
 // The direction from the model to the camera: depths grow along it.
 Vec TowardCamera(const RenderOptions& options);
