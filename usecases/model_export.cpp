@@ -14,6 +14,8 @@ ExportOutcome ExportModel(const std::filesystem::path& input, const std::filesys
   const render::Model model = render::LoadModelFile(input);
   StagedFiles set(durability);
   StagedExport staged = StageExport(model, output, {format, cancelled}, set);
+  // Nothing replaces an earlier export unless the polygons were read from the file as it was.
+  model.CheckSourceUnchanged();
   set.Commit();
   ExportOutcome outcome{std::move(staged.warnings), std::move(staged.files)};
   outcome.warnings.insert(outcome.warnings.end(), set.warnings().begin(), set.warnings().end());

@@ -55,6 +55,7 @@ void Place(QWidget& control, int left, int top, int width, int height, Stretch s
 Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, QWidget* parent)
     : QWidget(parent), operations_(std::move(operations)), feedback_(std::move(feedback)) {
   if (!feedback_) feedback_ = std::make_unique<DialogFeedback>(this);
+  export_menu_ = std::make_unique<ModelExportMenu>(preview_, *feedback_);
 
   setObjectName(QStringLiteral("Durvane"));
   // "DURVANE v" and the version's first two numbers.

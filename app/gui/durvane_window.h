@@ -27,6 +27,7 @@
 #include "app/gui/elided_label.h"
 #include "app/gui/file_list.h"
 #include "app/gui/folder_list.h"
+#include "app/gui/model_export_menu.h"
 #include "app/gui/model_preview.h"
 #include "app/gui/operations.h"
 #include "app/gui/run_outcome.h"
@@ -138,7 +139,8 @@ class Durvane : public QWidget {
   QProgressBar progress_{this};
   QPushButton cancel_{this};
   QPushButton prjwriter_{this};
-  ModelPreview preview_{this};  // added to the right of the design
+  ModelPreview preview_{this};                    // added to the right of the design
+  std::unique_ptr<ModelExportMenu> export_menu_;  // the preview's context menu
 };
 
 }  // namespace durvane::gui
