@@ -62,6 +62,11 @@ ByteBuffer WriteBehind::Write(std::uint64_t offset, ByteBuffer bytes) {
   return next;
 }
 
+bool WriteBehind::Full() {
+  const std::lock_guard lock(mutex_);
+  return !failure_ && queue_.size() >= depth_;
+}
+
 void WriteBehind::Finish() {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return failure_ || (queue_.empty() && !writing_); });

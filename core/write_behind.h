@@ -29,6 +29,9 @@ class WriteBehind {
   // returns an empty buffer for the caller to fill next: one already written, so that memory
   // is reused rather than fresh. Throws the Error of a write that failed.
   ByteBuffer Write(std::uint64_t offset, ByteBuffer bytes);
+  // Whether Write would wait now, `depth` chunks being queued: a caller with other work may do
+  // some of it first.
+  bool Full();
   // Waits until every queued chunk is written. Throws the Error of a write that failed.
   void Finish();
 

@@ -53,10 +53,10 @@ bool EnsureOutputFolder(const std::filesystem::path& qel_directory,
 
 // Stages the bitmaps, a name met twice once, from the texture met last; the file keeps the
 // place of the name's first appearance in the list of files written.
-void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& files,
-                  ConversionResult& result) {
-  // Keyed by the file each name makes: on Windows, names that differ only in letter case make
-  // one file, which the texture met last writes.
+// The bitmaps a conversion writes, in order: one per file name, from the texture met last, with
+// a warning where two names differ only in letter case (on Windows they make one file).
+std::vector<const opt::TextureBitmap*> BitmapsToWrite(
+    const std::vector<opt::TextureBitmap>& textures, std::vector<std::string>& warnings) {
   std::map<std::string, const opt::TextureBitmap*> last_by_name;
   std::vector<std::string> order;
   for (const opt::TextureBitmap& t : textures) {
@@ -64,23 +64,45 @@ void StageBitmaps(const std::vector<opt::TextureBitmap>& textures, StagedFiles& 
     const std::string key = FileNameKey(t.FileName());
     const auto found = last_by_name.find(key);
     if (found != last_by_name.end() && found->second->FileName() != t.FileName()) {
-      result.warnings.push_back("textures \"" + found->second->PrintableName() + "\" and \"" +
-                                t.PrintableName() +
-                                "\" write one bitmap here, from the latter: their names differ "
-                                "only in letter case");
+      warnings.push_back("textures \"" + found->second->PrintableName() + "\" and \"" +
+                         t.PrintableName() +
+                         "\" write one bitmap here, from the latter: their names differ "
+                         "only in letter case");
     }
     auto [it, inserted] = last_by_name.insert_or_assign(key, &t);
     if (inserted) order.push_back(it->first);
   }
-  for (const std::string& key : order) {
-    const opt::TextureBitmap& t = *last_by_name[key];
-    const std::string name = t.FileName();
-    const std::span<const std::byte> bitmap_pieces[] = {t.header, t.pixels};
-    const auto path = result.output_folder / platform::PathFromBytes(name);
-    files.Stage(path, bitmap_pieces);
-    result.bitmaps.push_back(path);
-  }
+  std::vector<const opt::TextureBitmap*> bitmaps;
+  bitmaps.reserve(order.size());
+  for (const std::string& key : order) bitmaps.push_back(last_by_name[key]);
+  return bitmaps;
 }
+
+// Stages the bitmaps of a conversion one at a time, in order, into its set.
+class BitmapStager {
+ public:
+  BitmapStager(std::vector<const opt::TextureBitmap*> bitmaps, StagedFiles& files,
+               ConversionResult& result)
+      : bitmaps_(std::move(bitmaps)), files_(files), result_(result) {}
+
+  bool Done() const { return next_ == bitmaps_.size(); }
+  void StageNext() {
+    const opt::TextureBitmap& t = *bitmaps_[next_++];
+    const std::span<const std::byte> pieces[] = {t.header, t.pixels};
+    const auto path = result_.output_folder / platform::PathFromBytes(t.FileName());
+    files_.Stage(path, pieces);
+    result_.bitmaps.push_back(path);
+  }
+  void StageRest() {
+    while (!Done()) StageNext();
+  }
+
+ private:
+  std::vector<const opt::TextureBitmap*> bitmaps_;
+  std::size_t next_ = 0;
+  StagedFiles& files_;
+  ConversionResult& result_;
+};
 
 }  // namespace
 
@@ -133,6 +155,8 @@ ConversionResult ConvertRead(const InputBytes& opt_bytes, const std::string& bas
     // For a large file a thread of its own writes each chunk while the next is built; a file
     // of a few chunks is written faster without starting one.
     StagedFile& prj_file = files.Open(result.prj_path);
+    std::vector<std::string> bitmap_warnings;
+    BitmapStager bitmaps(BitmapsToWrite(textures, bitmap_warnings), files, result);
     {
       std::optional<WriteBehind> writer;
       if (static_cast<std::uint64_t>(polygon_count) *
@@ -143,7 +167,12 @@ ConversionResult ConvertRead(const InputBytes& opt_bytes, const std::string& bas
       prj::StreamPrj(
           image, polygon_count,
           [&](std::uint64_t offset, ByteBuffer bytes) {
-            if (writer) return writer->Write(offset, std::move(bytes));
+            if (writer) {
+              // Rather than wait while the thread writes, stage bitmaps meanwhile: creating
+              // their files costs about as much as writing their bytes.
+              while (!bitmaps.Done() && writer->Full()) bitmaps.StageNext();
+              return writer->Write(offset, std::move(bytes));
+            }
             prj_file.WriteAt(offset, {bytes.data(), bytes.size()});
             return bytes;
           },
@@ -152,7 +181,8 @@ ConversionResult ConvertRead(const InputBytes& opt_bytes, const std::string& bas
     }
     prj_file.Close();
     if (progress) progress(ConversionStage::kBuilt);
-    StageBitmaps(textures, files, result);
+    result.warnings.insert(result.warnings.end(), bitmap_warnings.begin(), bitmap_warnings.end());
+    bitmaps.StageRest();
     // Nothing replaces the old output unless every byte read was the file's, one version of it.
     opt_bytes.CheckUnchanged();
     files.Commit();
