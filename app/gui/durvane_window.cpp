@@ -16,14 +16,22 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
+#include <chrono>
 #include <stdexcept>
 
 #include "app/gui/durvane_icon.xpm"
+#include "app/gui/local_path.h"
 #include "app/gui/open_file.h"
 #include "core/platform.h"
 
 namespace durvane::gui {
 namespace {
+
+// The progress bar's text: the logic's, or else the bar's own percentage.
+QString BarLabel(const window::RunShown& run, int done) {
+  const std::string label = run.Label(done);
+  return label.empty() ? QStringLiteral("%p%") : FromBytes(label);
+}
 
 constexpr int kTwipsPerPixel = 15;
 
@@ -53,7 +61,7 @@ void Place(QWidget& control, int left, int top, int width, int height, Stretch s
 }  // namespace
 
 Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, QWidget* parent)
-    : QWidget(parent), operations_(std::move(operations)), feedback_(std::move(feedback)) {
+    : QWidget(parent), feedback_(std::move(feedback)), logic_(std::move(operations), *this) {
   if (!feedback_) feedback_ = std::make_unique<DialogFeedback>(this);
   export_menu_ = std::make_unique<ModelExportMenu>(preview_, *feedback_);
 
@@ -115,10 +123,10 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
   SetTabOrder();
 
   connect(&opcreate_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) OnCreateNewClicked();
+    if (on) logic_.ChooseMode(window::Mode::kCreateNew);
   });
   connect(&opmerge_, &QRadioButton::toggled, this, [this](bool on) {
-    if (on) OnMergeClicked();
+    if (on) logic_.ChooseMode(window::Mode::kMergePrj);
   });
   connect(&prjdrive_, &DriveList::DriveChanged, this,
           [this] { FollowDrive(prjdrive_, prjdirectory_); });
@@ -139,10 +147,13 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
     connect(list, &QListWidget::itemSelectionChanged, this, [this, list] { Preview(*list); });
   }
   connect(&cancel_, &QPushButton::clicked, this, [this] {
-    stop_.request_stop();
+    logic_.Cancel();
     cancel_.setEnabled(false);
   });
-  connect(&run_watcher_, &QFutureWatcher<RunOutcome>::finished, this, &Durvane::OnRunFinished);
+  connect(&run_watcher_, &QFutureWatcher<window::RunOutcome>::finished, this, [this] {
+    logic_.Finish(run_watcher_.result());
+    emit RunFinished();
+  });
   connect(&openfolder_, &QLabel::linkActivated, this, [this] {
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(open_folder_))) return;
     feedback_->ShowError(
@@ -151,19 +162,21 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
             .arg(open_folder_),
         {});
   });
-  connect(&undo_, &QLabel::linkActivated, this, &Durvane::OnUndoClicked);
+  // Puts the first file of the last merge back as it was, on the run pool.
+  connect(&undo_, &QLabel::linkActivated, this,
+          [this] { StartRun(logic_.PressUndo(WaitingReporter())); });
   connect(&folder_watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
     // A run refreshes the lists when it ends.
-    if (!running_) RefreshLists();
+    if (!logic_.Running()) RefreshLists();
   });
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);  // owned by the window
   connect(refresh, &QShortcut::activated, this, [this] {
-    if (!running_) RefreshLists();
+    if (!logic_.Running()) RefreshLists();
   });
   // Escape stops a run of several files between two files, as Cancel does.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);  // owned by the window
   connect(escape, &QShortcut::activated, this, [this] {
-    if (running_ && cancel_.isVisible() && cancel_.isEnabled()) cancel_.click();
+    if (logic_.Running() && cancel_.isVisible() && cancel_.isEnabled()) cancel_.click();
   });
 
   // The start state is the state after choosing Create New.
@@ -173,9 +186,8 @@ Durvane::Durvane(Operations operations, std::unique_ptr<UserFeedback> feedback, 
 }
 
 Durvane::~Durvane() {
-  stop_.request_stop();
+  logic_.Cancel();
   run_watcher_.waitForFinished();
-  DiscardUndo();
 }
 
 void Durvane::ReportWhenShown(const QString& summary, const QString& detail) {
@@ -263,23 +275,13 @@ QList<QWidget*> Durvane::Controls() {
           &openfolder_, &undo_,         &label1_,   &label2_};
 }
 
-void Durvane::OnCreateNewClicked() {
-  prjfile1_.hide();
-  optfile_.SetPattern(QStringLiteral("*.opt"));
+void Durvane::ShowMode(window::Mode /*mode*/, const window::ModeTexts& texts) {
+  // Both modes share the folder lists; the bottom file list takes several files in both.
+  prjfile1_.setVisible(texts.top_files_shown);
+  optfile_.SetPattern(QString::fromLatin1(texts.bottom_pattern));
   optfile_.SetMultipleSelection(true);
-  label1_.setText(QStringLiteral("QEL Directory"));
-  label2_.setText(QStringLiteral("Location of *.opt"));
-  ClearStatus();
-  ShowModeSelectionInPreview();
-}
-
-void Durvane::OnMergeClicked() {
-  optfile_.SetMultipleSelection(true);
-  optfile_.SetPattern(QStringLiteral("*.prj"));
-  prjfile1_.show();
-  label1_.setText(QStringLiteral("1st PRJ Folder"));
-  label2_.setText(QStringLiteral("2nd PRJ Folder"));
-  ClearStatus();
+  label1_.setText(QString::fromLatin1(texts.top_caption));
+  label2_.setText(QString::fromLatin1(texts.bottom_caption));
   ShowModeSelectionInPreview();
 }
 
@@ -301,71 +303,57 @@ void Durvane::FollowFolder(FolderList& folder, DriveList& drive, FileList& files
 }
 
 void Durvane::OnWriteClicked() {
-  if (running_) return;
-  // One press runs one operation. The second click of a double click comes after a short run
-  // has ended, so it is told apart by its time.
-  if (last_run_press_.isValid() &&
-      last_run_press_.elapsed() < QApplication::doubleClickInterval()) {
-    return;
-  }
-  last_run_press_.start();
-
-  RunPlan plan;
-  try {
-    plan = opmerge_.isChecked() ? MergePlan() : CreateNewPlan();
-  } catch (const std::exception& e) {
-    // What to do about it belongs with what is wrong, not behind "Show Details".
-    feedback_->ShowError(QString::fromUtf8(e.what()), {});
-    return;
-  }
-  StartRun(std::move(plan));
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  StartRun(logic_.Press(std::chrono::duration_cast<std::chrono::milliseconds>(now).count(),
+                        QApplication::doubleClickInterval(), CurrentSelection(),
+                        WaitingReporter()));
 }
 
-RunPlan Durvane::CreateNewPlan() {
-  const QStringList names = optfile_.SelectedNames();
-  if (names.isEmpty()) {
-    throw std::runtime_error("No OPT file is selected. Choose one in the list beside \"" +
-                             label2_.text().toStdString() + "\".");
-  }
-  return ConversionRun(operations_, prjdirectory_.Path(), optdirectory_.Path(), names,
-                       WaitingReporter());
+window::Selection Durvane::CurrentSelection() const {
+  return {.top_folder = ToBytes(prjdirectory_.Path()),
+          .top_names = ToBytes(prjfile1_.SelectedNames()),
+          .bottom_folder = ToBytes(optdirectory_.Path()),
+          .bottom_names = ToBytes(optfile_.SelectedNames())};
 }
 
-RunPlan Durvane::MergePlan() {
-  if (prjfile1_.SelectedIndex() < 0) {
-    throw std::runtime_error("No first PRJ file is selected. Choose one in the list beside \"" +
-                             label1_.text().toStdString() + "\".");
-  }
-  if (optfile_.SelectedIndex() < 0) {
-    throw std::runtime_error("No second PRJ file is selected. Choose one in the list beside \"" +
-                             label2_.text().toStdString() + "\".");
-  }
-  // Several second files fold into the first in one run, in list order.
-  QStringList others;
-  for (const QString& name : optfile_.SelectedNames()) {
-    others.append(QDir(optdirectory_.Path()).filePath(name));
-  }
-  return MergeRun(operations_, QDir(prjdirectory_.Path()).filePath(prjfile1_.SelectedName()),
-                  others, WaitingReporter());
-}
-
-SayWaiting Durvane::WaitingReporter() {
+window::SayWaiting Durvane::WaitingReporter() {
   // The progress bar is what a run shows; it says why the run does not advance.
   QPointer<QProgressBar> bar(&progress_);
-  return [bar](const QString& message) {
+  return [bar](const std::string& message) {
     QMetaObject::invokeMethod(
         bar,
-        [bar, message] {
+        [bar, message = FromBytes(message)] {
           if (bar) bar->setFormat(message);
         },
         Qt::QueuedConnection);
   };
 }
 
-void Durvane::StartRun(RunPlan plan) {
-  // A new operation gives up the undo of the last merge.
-  DiscardUndo();
-  running_ = true;
+void Durvane::StartRun(std::optional<window::RunPlan> plan) {
+  if (!plan) return;
+  QPointer<QProgressBar> bar(&progress_);
+  window::ReportProgress report = [this, bar, shown = run_shown_](int done) {
+    QMetaObject::invokeMethod(
+        this,
+        [bar, shown, done] {
+          if (!bar) return;
+          bar->setValue(done);
+          bar->setFormat(BarLabel(shown, done));
+        },
+        Qt::QueuedConnection);
+  };
+  run_watcher_.setFuture(QtConcurrent::run(
+      &run_pool_,
+      [run = std::move(plan->run), stop = logic_.StopToken(), report = std::move(report)] {
+        // The run and the threads it starts yield to the window's thread and to the threads Qt
+        // paints with.
+        platform::LowerThreadPriority();
+        return run(stop, report);
+      }));
+}
+
+void Durvane::ShowRunStarted(const window::RunShown& run) {
+  run_shown_ = run;
   // The window stays painted but takes no input: every control is disabled, so clicks and
   // keys given meanwhile are dropped, not queued for later. Only Cancel takes a click.
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -375,44 +363,17 @@ void Durvane::StartRun(RunPlan plan) {
   openfolder_.hide();
   undo_.hide();
   // A run that cannot count its work shows the busy bar.
-  progress_.setRange(0, plan.units);
+  progress_.setRange(0, run.units);
   progress_.setValue(0);
-  const int files = plan.files;
-  const auto label = [files](int done_files) {
-    return files > 1 ? QStringLiteral("%1 of %2 files").arg(done_files).arg(files)
-                     : QStringLiteral("%p%");
-  };
-  progress_.setFormat(label(0));
+  progress_.setFormat(BarLabel(run, 0));
   progress_.show();
-  cancel_.setVisible(files > 1);
+  cancel_.setVisible(run.cancel_shown);
   cancel_.setEnabled(true);
   // Enter or Space then stops the run, as Escape does.
-  if (files > 1) cancel_.setFocus();
-  stop_ = std::stop_source();
-
-  QPointer<QProgressBar> bar(&progress_);
-  ReportProgress report = [this, bar, label, per_file = plan.units / std::max(1, files)](int done) {
-    QMetaObject::invokeMethod(
-        this,
-        [bar, label, per_file, done] {
-          if (!bar) return;
-          bar->setValue(done);
-          bar->setFormat(label(per_file > 0 ? done / per_file : 0));
-        },
-        Qt::QueuedConnection);
-  };
-  run_watcher_.setFuture(QtConcurrent::run(
-      &run_pool_,
-      [run = std::move(plan.run), stop = stop_.get_token(), report = std::move(report)] {
-        // The run and the threads it starts yield to the window's thread and to the threads Qt
-        // paints with.
-        platform::LowerThreadPriority();
-        return run(stop, report);
-      }));
+  if (run.cancel_shown) cancel_.setFocus();
 }
 
-void Durvane::OnRunFinished() {
-  const RunOutcome outcome = run_watcher_.result();
+void Durvane::ShowRunEnded() {
   progress_.hide();
   cancel_.hide();
   // Input given at the very end of the run is still queued: deliver it to the disabled
@@ -421,64 +382,37 @@ void Durvane::OnRunFinished() {
   for (QWidget* control : Controls()) control->setEnabled(true);
   if (focus_before_run_) focus_before_run_->setFocus();
   QApplication::restoreOverrideCursor();
-  running_ = false;
   RefreshLists();
-  // After a merge the preview draws the result.
-  if ((outcome.merge || outcome.undo) && outcome.AllDone()) {
-    if (preview_.File() == outcome.target) {
-      preview_.Reload();
-    } else {
-      preview_.ShowFile(outcome.target);
-    }
-  }
-  if (outcome.merge && outcome.AllDone()) undo_backup_ = outcome.backup;
-  ShowOutcome(outcome);
-  emit RunFinished();
+  status_.show();
 }
 
-void Durvane::ShowOutcome(const RunOutcome& outcome) {
-  status_.setText(StatusLine(outcome));
-  const QStringList warnings = outcome.Warnings();
-  const QStringList failures = outcome.Failures();
-  // A line cut short in the middle is shown whole on hovering, with the warnings and failures.
-  status_.setToolTip((QStringList{status_.text()} + warnings + failures).join(QLatin1Char('\n')));
-  status_.show();
-  open_folder_.clear();
-  if (!outcome.merge && !outcome.undo && outcome.Done() > 0) {
-    open_folder_ = outcome.Total() == 1 ? outcome.files.front().folder : outcome.target;
+void Durvane::ShowPreview(const std::string& file) {
+  const QString path = FromBytes(file);
+  if (preview_.File() == path) {
+    preview_.Reload();
+  } else {
+    preview_.ShowFile(path);
   }
-  openfolder_.setVisible(!open_folder_.isEmpty());
-  undo_.setVisible(outcome.merge && outcome.AllDone() && outcome.backup.has_value());
+}
 
-  if (outcome.AllDone()) {
-    feedback_->Beep();
-    if (!warnings.isEmpty()) feedback_->ShowWarnings(status_.text() + QLatin1Char(':'), warnings);
-    return;
-  }
-  // A run the user stopped with no failure: the status line says how far it came.
-  if (failures.isEmpty()) return;
-  if (outcome.Total() == 1) {
-    const FileOutcome& file = outcome.files.front();
-    feedback_->ShowError(file.headline, file.detail);
-    return;
-  }
-  // The headline names the first file that failed, and how many others did.
-  QString first_failed;
-  for (const FileOutcome& file : outcome.files) {
-    if (!file.done && !file.cancelled) {
-      first_failed = file.name;
-      break;
-    }
-  }
-  const qsizetype others = failures.size() - 1;
-  const QString headline =
-      others == 0 ? QStringLiteral("'%1' could not be converted.").arg(first_failed)
-      : others == 1
-          ? QStringLiteral("'%1' and 1 other OPT file could not be converted.").arg(first_failed)
-          : QStringLiteral("'%1' and %2 other OPT files could not be converted.")
-                .arg(first_failed)
-                .arg(others);
-  feedback_->ShowError(headline, failures.join(QStringLiteral("\n\n")));
+void Durvane::ShowStatus(const window::StatusShown& status) {
+  status_.setText(FromBytes(status.text));
+  status_.setToolTip(FromBytes(status.tooltip));
+  open_folder_ = FromBytes(status.open_folder);
+  openfolder_.setVisible(!open_folder_.isEmpty());
+  undo_.setVisible(status.undo_offered);
+}
+
+void Durvane::ShowError(const std::string& headline, const std::string& details) {
+  feedback_->ShowError(FromBytes(headline), FromBytes(details));
+}
+
+void Durvane::ShowWarnings(const std::string& summary, const std::vector<std::string>& lines) {
+  feedback_->ShowWarnings(FromBytes(summary), FromBytes(lines));
+}
+
+void Durvane::Beep() {
+  feedback_->Beep();
 }
 
 void Durvane::RefreshLists() {
@@ -490,54 +424,27 @@ void Durvane::RefreshLists() {
   ForgetStalePreview();
 }
 
-void Durvane::ClearStatus() {
-  status_.clear();
-  status_.setToolTip({});
-  openfolder_.hide();
-  open_folder_.clear();
-  undo_.hide();
-  DiscardUndo();
-}
-
-void Durvane::OnUndoClicked() {
-  if (running_ || !undo_backup_) return;
-  const merge::MergeBackup backup = *undo_backup_;
-  // The run owns the backup now: a refused undo keeps it for the user, named in the message.
-  undo_backup_.reset();
-  StartRun(UndoRun(backup, WaitingReporter()));
-}
-
-void Durvane::DiscardUndo() {
-  if (!undo_backup_) return;
-  merge::DiscardMergeBackup(*undo_backup_);
-  undo_backup_.reset();
-}
-
 QStringList Durvane::DroppedFiles(const QMimeData* data) {
   if (!data || !data->hasUrls()) return {};
   QStringList files;
   for (const QUrl& url : data->urls()) {
-    const QString extension = QFileInfo(url.toLocalFile()).suffix().toLower();
-    if (!url.isLocalFile() ||
-        (extension != QLatin1String("opt") && extension != QLatin1String("prj"))) {
-      return {};
-    }
+    if (!url.isLocalFile()) return {};
     files.append(url.toLocalFile());
   }
   return files;
 }
 
 void Durvane::dragEnterEvent(QDragEnterEvent* event) {
-  if (!running_ && !DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (logic_.TakesDrop(ToBytes(DroppedFiles(event->mimeData())))) event->acceptProposedAction();
 }
 
 void Durvane::dragMoveEvent(QDragMoveEvent* event) {
-  if (!running_ && !DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (logic_.TakesDrop(ToBytes(DroppedFiles(event->mimeData())))) event->acceptProposedAction();
 }
 
 void Durvane::dropEvent(QDropEvent* event) {
   const QStringList files = DroppedFiles(event->mimeData());
-  if (running_ || files.isEmpty()) return;
+  if (!logic_.TakesDrop(ToBytes(files))) return;
   event->acceptProposedAction();
   // The top group reaches down to the bottom group's caption.
   const bool on_top_group = event->position().y() < label2_.geometry().top();
@@ -565,13 +472,9 @@ void Durvane::ShowModeSelectionInPreview() {
 void Durvane::ForgetStalePreview() {
   const QString shown = preview_.File();
   if (shown.isEmpty()) return;
-  const QFileInfo file(shown);
-  const auto selects = [&](const FileList& list, const FolderList& folder) {
-    return QDir(folder.Path()) == file.dir() && list.SelectedNames().contains(file.fileName());
-  };
-  const bool selected = selects(optfile_, optdirectory_) ||
-                        (opmerge_.isChecked() && selects(prjfile1_, prjdirectory_));
-  if (selected && file.isFile()) return;
+  const bool selected =
+      window::StillSelected(logic_.CurrentMode(), CurrentSelection(), ToBytes(shown));
+  if (selected && QFileInfo(shown).isFile()) return;
   preview_.ShowFile({});
   // Another file of the mode may still be selected.
   if (optfile_.SelectedIndex() >= 0) Preview(optfile_);

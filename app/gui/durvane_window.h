@@ -1,12 +1,12 @@
 // The program's window, Durvane: a top group that chooses the QEL directory (or the first PRJ
 // file), a bottom group that chooses the OPT files (or the second PRJ file), two option buttons
-// for the mode, and the button that starts the chosen operation. The window keeps its lists in
-// step, hands plain paths to the operations, runs them on a thread pool of its own while it
-// stays inert (so that its painting never waits behind them), and says in its status line what
-// the last run did; after a merge it offers to undo it. Files dropped on it are selected.
+// for the mode, and the button that starts the chosen operation. It is the Qt face of the
+// window's logic (app/window), which decides what a press runs and what the window says: the
+// window keeps its lists in step, runs what the logic hands it on a thread pool of its own
+// while it stays inert (so that its painting never waits behind them), and shows what the
+// logic asks. Files dropped on it are selected.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QFuture>
 #include <QFutureWatcher>
@@ -29,15 +29,16 @@
 #include "app/gui/folder_list.h"
 #include "app/gui/model_export_menu.h"
 #include "app/gui/model_preview.h"
-#include "app/gui/operations.h"
-#include "app/gui/run_outcome.h"
 #include "app/gui/user_feedback.h"
-#include "app/gui/window_runs.h"
-#include "usecases/merge_backup.h"
+#include "app/window/operations.h"
+#include "app/window/window_logic.h"
 
 namespace durvane::gui {
 
-class Durvane : public QWidget {
+using window::LibraryOperations;
+using window::Operations;
+
+class Durvane : public QWidget, private window::WindowView {
   Q_OBJECT
 
  public:
@@ -50,7 +51,7 @@ class Durvane : public QWidget {
   ~Durvane() override;
 
   // Whether an operation is running; the window takes no input meanwhile.
-  bool IsRunning() const { return running_; }
+  bool IsRunning() const { return logic_.Running(); }
 
   // Shows an error about something asked of the window before it was on screen (a file named
   // on the command line) once the window is shown, so that the dialog opens over it.
@@ -69,19 +70,22 @@ class Durvane : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void OnCreateNewClicked();
-  void OnMergeClicked();
+  // What the logic asks of the window.
+  void ShowMode(window::Mode mode, const window::ModeTexts& texts) override;
+  void ShowRunStarted(const window::RunShown& run) override;
+  void ShowRunEnded() override;
+  void ShowStatus(const window::StatusShown& status) override;
+  void ShowPreview(const std::string& file) override;
+  void ShowError(const std::string& headline, const std::string& details) override;
+  void ShowWarnings(const std::string& summary, const std::vector<std::string>& lines) override;
+  void Beep() override;
+
   void FollowDrive(DriveList& drive, FolderList& folder);
   void FollowFolder(FolderList& folder, DriveList& drive, FileList& files);
   void OnWriteClicked();
-
-  // The files of the run behind the button; throws with a message when something to run on
-  // is not selected.
-  RunPlan CreateNewPlan();
-  RunPlan MergePlan();
-  void StartRun(RunPlan plan);
-  void OnRunFinished();
-  void ShowOutcome(const RunOutcome& outcome);
+  // What the lists hold, for the logic.
+  window::Selection CurrentSelection() const;
+  void StartRun(std::optional<window::RunPlan> plan);
   // Lists the shown folders again (after a run, on F5, when another program changes them).
   void RefreshLists();
   // Draws the file last selected in a list the mode uses, in the preview pane.
@@ -89,34 +93,23 @@ class Durvane : public QWidget {
   void ShowModeSelectionInPreview();
   // Clears the preview when its file is no longer selected in a list of the mode or is gone.
   void ForgetStalePreview();
-  // The status line and its links, emptied.
-  void ClearStatus();
-  // Puts the first file of the last merge back as it was, on the run pool.
-  void OnUndoClicked();
-  // Removes the backup of the last merge: the next operation or closing gives up its undo.
-  void DiscardUndo();
-  // The local .opt and .prj files a drag carries; empty when it carries anything else.
+  // The local files a drag carries; empty when it carries anything else.
   static QStringList DroppedFiles(const QMimeData* data);
   // Shows, from any thread, that the run waits for another durvane run.
-  SayWaiting WaitingReporter();
+  window::SayWaiting WaitingReporter();
   void WatchShownFolders();
 
   void PlaceControls(int extra_width, int extra_height);
   void SetTabOrder();
   QList<QWidget*> Controls();
 
-  Operations operations_;
   std::unique_ptr<UserFeedback> feedback_;
-  // Since the press that started the last run: a press within the double-click interval of it
-  // is the second click of a double click, not a request for another run.
-  QElapsedTimer last_run_press_;
-  bool running_ = false;
-  std::stop_source stop_;
-  QFutureWatcher<RunOutcome> run_watcher_;
+  window::WindowLogic logic_;
+  QFutureWatcher<window::RunOutcome> run_watcher_;
   // Runs go here, never to Qt's global pool, which Qt's own painting uses too.
   QThreadPool run_pool_;
-  // The last merge's backup while its undo is offered.
-  std::optional<merge::MergeBackup> undo_backup_;
+  // The bar's text of the run going.
+  window::RunShown run_shown_;
   QString report_when_shown_[2];
   bool shown_once_ = false;
   QFileSystemWatcher folder_watcher_;

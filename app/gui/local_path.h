@@ -1,29 +1,39 @@
-// Paths between Qt's strings and the library's std::filesystem::path, in the file system's
-// encoding both ways.
+// Paths and texts between Qt's strings and the library's: paths as the file system's bytes
+// (PathBytes, as the window's logic holds them), and messages, which name paths, likewise.
 #pragma once
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace durvane::gui {
 
-// Windows names files in UTF-16, which both sides hold as they are.
-inline std::filesystem::path LocalPath(const QString& path) {
-#ifdef _WIN32
-  return std::filesystem::path(path.toStdWString());
-#else
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
+inline std::string ToBytes(const QString& text) {
+  return QFile::encodeName(text).toStdString();
 }
 
-inline QString ShownPath(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return QString::fromStdWString(path.native());
-#else
-  return QFile::decodeName(QByteArray::fromStdString(path.string()));
-#endif
+inline QString FromBytes(const std::string& bytes) {
+  return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+inline std::filesystem::path LocalPath(const QString& path) {
+  return std::filesystem::path(ToBytes(path));
+}
+
+inline std::vector<std::string> ToBytes(const QStringList& list) {
+  std::vector<std::string> bytes;
+  for (const QString& text : list) bytes.push_back(ToBytes(text));
+  return bytes;
+}
+
+inline QStringList FromBytes(const std::vector<std::string>& list) {
+  QStringList texts;
+  for (const std::string& bytes : list) texts.append(FromBytes(bytes));
+  return texts;
 }
 
 }  // namespace durvane::gui

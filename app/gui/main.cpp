@@ -5,7 +5,7 @@
 
 #include "app/gui/durvane_window.h"
 #include "app/gui/open_file.h"
-#include "app/gui/operations.h"
+#include "app/window/operations.h"
 
 namespace {
 

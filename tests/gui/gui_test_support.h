@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/gui/durvane_window.h"
-#include "app/gui/operations.h"
+#include "app/window/operations.h"
 #include "app/gui/user_feedback.h"
 #include "usecases/batch_conversion.h"
 #include "usecases/conversion_run.h"

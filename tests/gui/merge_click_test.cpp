@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "app/gui/durvane_window.h"
-#include "app/gui/operations.h"
+#include "app/window/operations.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/merge_pair.h"
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "app/gui/durvane_window.h"
-#include "app/gui/operations.h"
+#include "app/window/operations.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/support/craft_model.h"
 

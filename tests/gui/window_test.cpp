@@ -22,7 +22,7 @@
 #include <stdexcept>
 
 #include "app/gui/durvane_window.h"
-#include "app/gui/error_headline.h"
+#include "app/window/error_headline.h"
 #include "core/error.h"
 #include "tests/gui/gui_test_support.h"
 #include "usecases/conversion_run.h"
@@ -788,8 +788,8 @@ class WindowTest : public QObject {
     const std::exception& error = kind == 0   ? static_cast<const std::exception&>(format)
                                   : kind == 1 ? static_cast<const std::exception&>(file)
                                               : static_cast<const std::exception&>(other);
-    QCOMPARE(merge ? MergeHeadline("/p/one.prj", "/p/two.prj", error)
-                   : ConversionHeadline("/m/a.opt", QString::fromUtf8(error.what())),
+    QCOMPARE(QString::fromStdString(merge ? window::MergeHeadline("/p/one.prj", "/p/two.prj", error)
+                                          : window::ConversionHeadline("/m/a.opt", error.what())),
              headline);
   }
 

@@ -9,7 +9,7 @@
 #include "usecases/batch_conversion.h"
 #include "usecases/merge_run.h"
 
-namespace durvane::gui {
+namespace durvane::window {
 
 struct Operations {
   // Create New: converts the OPT files into options.qel_directory and tells `observer` about
@@ -29,4 +29,4 @@ struct Operations {
 // The library's conversion and merge.
 Operations LibraryOperations();
 
-}  // namespace durvane::gui
+}  // namespace durvane::window

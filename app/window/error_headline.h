@@ -2,15 +2,16 @@
 // is wrong with it. The library's precise message (offsets, fields) goes below it.
 #pragma once
 
-#include <QString>
 #include <exception>
+#include <string>
 
-namespace durvane::gui {
+namespace durvane::window {
 
 // Why converting the OPT file at `opt_path` failed with the library's `message`.
-QString ConversionHeadline(const QString& opt_path, const QString& message);
+std::string ConversionHeadline(const std::string& opt_path, const std::string& message);
 
 // Why folding `second` into `first` failed with `error`.
-QString MergeHeadline(const QString& first, const QString& second, const std::exception& error);
+std::string MergeHeadline(const std::string& first, const std::string& second,
+                          const std::exception& error);
 
-}  // namespace durvane::gui
+}  // namespace durvane::window

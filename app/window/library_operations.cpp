@@ -1,6 +1,6 @@
-#include "app/gui/operations.h"
+#include "app/window/operations.h"
 
-namespace durvane::gui {
+namespace durvane::window {
 
 // The window always waits for its files to reach the disk.
 Operations LibraryOperations() {
@@ -12,4 +12,4 @@ Operations LibraryOperations() {
           }};
 }
 
-}  // namespace durvane::gui
+}  // namespace durvane::window

@@ -1,37 +1,33 @@
-#include "app/gui/window_runs.h"
+#include "app/window/window_runs.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <new>
-#include <vector>
 
-#include "app/gui/error_headline.h"
-#include "app/gui/local_path.h"
+#include "app/window/error_headline.h"
+#include "core/platform.h"
 
-namespace durvane::gui {
+namespace durvane::window {
 namespace {
 
-QStringList FromStrings(const std::vector<std::string>& lines) {
-  QStringList list;
-  for (const std::string& line : lines) list.append(QString::fromStdString(line));
-  return list;
-}
+using platform::PathBytes;
+using platform::PathFromBytes;
 
 // "sample.prj and 5 bitmaps": what a conversion wrote.
-QString Written(const ConversionResult& result) {
-  const QString prj = ShownPath(result.prj_path.filename());
+std::string Written(const ConversionResult& result) {
+  const std::string prj = PathBytes(result.prj_path.filename());
   const std::size_t bitmaps = result.bitmaps.size();
   if (bitmaps == 0) return prj;
-  if (bitmaps == 1) return prj + QStringLiteral(" and 1 bitmap");
-  return prj + QStringLiteral(" and %1 bitmaps").arg(bitmaps);
+  if (bitmaps == 1) return prj + " and 1 bitmap";
+  return prj + " and " + std::to_string(bitmaps) + " bitmaps";
 }
 
 // Fills the run's outcome from the batch's events and counts its stages as progress.
 class OutcomeObserver : public BatchObserver {
  public:
-  OutcomeObserver(RunOutcome& outcome, const QStringList& paths, const ReportProgress& report)
+  OutcomeObserver(RunOutcome& outcome, const std::vector<std::string>& paths,
+                  const ReportProgress& report)
       : outcome_(outcome), paths_(paths), report_(report), passed_(outcome.files.size()) {}
 
   void FileProgress(std::size_t index, ConversionStage /*stage*/) override { Advance(index, 1); }
@@ -39,24 +35,24 @@ class OutcomeObserver : public BatchObserver {
     if (index >= outcome_.files.size()) return;
     FileOutcome& file = outcome_.files[index];
     file.done = true;
-    file.summary = file.name + QStringLiteral(": ") + QString::fromStdString(warning);
-    file.warnings.append(QString::fromStdString(warning));
+    file.summary = file.name + ": " + warning;
+    file.warnings.push_back(warning);
     Finish(index);
   }
   void FileFinished(std::size_t index, const ConversionResult& result) override {
     if (index >= outcome_.files.size()) return;
     FileOutcome& file = outcome_.files[index];
     file.done = true;
-    file.folder = ShownPath(result.output_folder);
-    file.summary = QStringLiteral("%1 -> %2: %3").arg(file.name, file.folder, Written(result));
-    file.warnings = FromStrings(result.warnings);
+    file.folder = PathBytes(result.output_folder);
+    file.summary = file.name + " -> " + file.folder + ": " + Written(result);
+    file.warnings = result.warnings;
     Finish(index);
   }
   void FileFailed(std::size_t index, const std::string& error) override {
     if (index >= outcome_.files.size()) return;
     FileOutcome& file = outcome_.files[index];
-    file.detail = QString::fromStdString(error);
-    file.headline = ConversionHeadline(paths_[static_cast<qsizetype>(index)], file.detail);
+    file.detail = error;
+    file.headline = ConversionHeadline(paths_[index], file.detail);
     Finish(index);
   }
   void FileCancelled(std::size_t index) override {
@@ -77,7 +73,7 @@ class OutcomeObserver : public BatchObserver {
   }
 
   RunOutcome& outcome_;
-  const QStringList& paths_;
+  const std::vector<std::string>& paths_;
   const ReportProgress& report_;
   // FileProgress comes from the converting threads.
   std::vector<std::atomic<int>> passed_;
@@ -89,8 +85,7 @@ LockWait WaitSaying(const SayWaiting& say_waiting) {
   LockWait wait;
   if (say_waiting) {
     wait.on_wait = [say_waiting](const std::filesystem::path& path) {
-      say_waiting(QStringLiteral("waiting for another durvane run to finish with '%1'")
-                      .arg(ShownPath(path)));
+      say_waiting("waiting for another durvane run to finish with '" + PathBytes(path) + "'");
     };
   }
   return wait;
@@ -98,8 +93,12 @@ LockWait WaitSaying(const SayWaiting& say_waiting) {
 
 }  // namespace
 
-RunPlan ConversionRun(const Operations& operations, const QString& qel_directory,
-                      const QString& opt_folder, const QStringList& names,
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return PathBytes(PathFromBytes(folder) / PathFromBytes(name));
+}
+
+RunPlan ConversionRun(const Operations& operations, const std::string& qel_directory,
+                      const std::string& opt_folder, const std::vector<std::string>& names,
                       const SayWaiting& say_waiting) {
   RunPlan plan;
   plan.files = static_cast<int>(names.size());
@@ -108,17 +107,17 @@ RunPlan ConversionRun(const Operations& operations, const QString& qel_directory
               say_waiting](std::stop_token stop, const ReportProgress& report) {
     RunOutcome outcome;
     outcome.target = qel_directory;
-    QStringList paths;
+    std::vector<std::string> paths;
     std::vector<std::filesystem::path> files;
-    for (const QString& name : names) {
+    for (const std::string& name : names) {
       FileOutcome file;
       file.name = name;
       outcome.files.push_back(file);
-      paths.append(QDir(opt_folder).filePath(name));
-      files.push_back(LocalPath(paths.back()));
+      paths.push_back(InFolder(opt_folder, name));
+      files.push_back(PathFromBytes(paths.back()));
     }
     BatchOptions options;
-    options.qel_directory = LocalPath(qel_directory);
+    options.qel_directory = PathFromBytes(qel_directory);
     options.stop = std::move(stop);
     options.lock_wait = WaitSaying(say_waiting);
     OutcomeObserver observer(outcome, paths, report);
@@ -126,10 +125,10 @@ RunPlan ConversionRun(const Operations& operations, const QString& qel_directory
       convert_files(files, options, observer);
     } catch (const std::exception& e) {
       // The batch reports each file's failure itself; this is a failure of the whole call.
-      for (qsizetype i = 0; i < paths.size(); ++i) {
-        FileOutcome& file = outcome.files[static_cast<std::size_t>(i)];
-        if (file.done || file.cancelled || !file.headline.isEmpty()) continue;
-        file.detail = QString::fromUtf8(e.what());
+      for (std::size_t i = 0; i < paths.size(); ++i) {
+        FileOutcome& file = outcome.files[i];
+        if (file.done || file.cancelled || !file.headline.empty()) continue;
+        file.detail = e.what();
         file.headline = ConversionHeadline(paths[i], file.detail);
       }
     }
@@ -138,8 +137,8 @@ RunPlan ConversionRun(const Operations& operations, const QString& qel_directory
   return plan;
 }
 
-RunPlan MergeRun(const Operations& operations, const QString& first, const QStringList& others,
-                 const SayWaiting& say_waiting) {
+RunPlan MergeRun(const Operations& operations, const std::string& first,
+                 const std::vector<std::string>& others, const SayWaiting& say_waiting) {
   RunPlan plan;
   plan.files = 1;
   plan.run = [merge = operations.merge, first, others, say_waiting](
@@ -148,36 +147,37 @@ RunPlan MergeRun(const Operations& operations, const QString& first, const QStri
     outcome.merge = true;
     outcome.target = first;
     FileOutcome file;
-    QStringList names;
+    std::vector<std::string> names;
     std::vector<std::filesystem::path> paths;
-    for (const QString& other : others) {
-      names.append(QFileInfo(other).fileName());
-      paths.push_back(LocalPath(other));
+    for (const std::string& other : others) {
+      paths.push_back(PathFromBytes(other));
+      names.push_back(PathBytes(paths.back().filename()));
     }
-    file.name = names.join(QStringLiteral(", "));
+    file.name = Joined(names, ", ");
+    const std::string blamed_first = others.empty() ? std::string() : others.front();
     try {
+      const std::filesystem::path first_path = PathFromBytes(first);
       const merge::MergeResult result =
-          merge(LocalPath(first), paths, WaitSaying(say_waiting), UndoBackupName(LocalPath(first)));
+          merge(first_path, paths, WaitSaying(say_waiting), UndoBackupName(first_path));
       outcome.backup = result.backup;
       file.done = true;
-      file.folder = QFileInfo(first).path();
-      file.summary = QStringLiteral("folded %1 polygons of %2 into %3: now %4")
-                         .arg(result.polygon_count - result.first_polygon_count)
-                         .arg(file.name, QFileInfo(first).fileName())
-                         .arg(result.polygon_count);
-      file.warnings = FromStrings(result.warnings);
+      file.folder = PathBytes(first_path.parent_path());
+      file.summary = "folded " + std::to_string(result.polygon_count - result.first_polygon_count) +
+                     " polygons of " + file.name + " into " + PathBytes(first_path.filename()) +
+                     ": now " + std::to_string(result.polygon_count);
+      file.warnings = result.warnings;
     } catch (const std::bad_alloc& e) {
-      file.headline = MergeHeadline(first, others.value(0), e);
-      file.detail = QStringLiteral("Out of memory.");
+      file.headline = MergeHeadline(first, blamed_first, e);
+      file.detail = "Out of memory.";
     } catch (const std::exception& e) {
       // The headline names the later file the merge refused, or else the first one given.
-      QString blamed = others.value(0);
+      std::string blamed = blamed_first;
       if (const auto* refused = dynamic_cast<const merge::MergeFileError*>(&e)) {
-        const QString named = ShownPath(refused->file());
-        if (others.contains(named)) blamed = named;
+        const std::string named = PathBytes(refused->file());
+        if (std::find(others.begin(), others.end(), named) != others.end()) blamed = named;
       }
       file.headline = MergeHeadline(first, blamed, e);
-      file.detail = QString::fromUtf8(e.what());
+      file.detail = e.what();
     }
     outcome.files.push_back(file);
     return outcome;
@@ -191,18 +191,20 @@ RunPlan UndoRun(const merge::MergeBackup& backup, const SayWaiting& say_waiting)
   plan.run = [backup, say_waiting](std::stop_token /*stop*/, const ReportProgress& /*report*/) {
     RunOutcome outcome;
     outcome.undo = true;
-    outcome.target = ShownPath(backup.first);
+    outcome.target = PathBytes(backup.first);
     FileOutcome file;
-    file.name = ShownPath(backup.first.filename());
+    file.name = PathBytes(backup.first.filename());
     try {
       merge::UndoMerge(backup, Durability::kSync, WaitSaying(say_waiting));
       file.done = true;
-      file.summary = QStringLiteral("put %1 back as it was before the merge").arg(file.name);
+      file.summary = "put " + file.name + " back as it was before the merge";
     } catch (const std::exception& e) {
       // The library's sentence names both files and says why; it leads.
-      QString message = QString::fromUtf8(e.what());
-      if (!message.isEmpty()) message[0] = message[0].toUpper();
-      file.headline = message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
+      std::string message = e.what();
+      if (!message.empty()) {
+        message[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(message[0])));
+      }
+      file.headline = message.ends_with('.') ? message : message + '.';
     }
     outcome.files.push_back(file);
     return outcome;
@@ -218,4 +220,4 @@ std::filesystem::path UndoBackupName(const std::filesystem::path& first) {
   return name;
 }
 
-}  // namespace durvane::gui
+}  // namespace durvane::window
