@@ -75,8 +75,8 @@ void ModelExportMenu::Ask(exporting::ExportFormat format) {
   const QString shown = preview_.File();
   if (busy_ || shown.isEmpty()) return;
   const QFileInfo info(shown);
-  const QString suggested =
-      info.dir().filePath(ShownPath(exporting::ExportFileName(LocalPath(shown), format)));
+  const QString suggested = info.dir().filePath(
+      FromBytes(platform::PathBytes(exporting::ExportFileName(LocalPath(shown), format))));
   QString target = ask_(suggested, format);
   if (target.isEmpty()) return;
   if (format != exporting::ExportFormat::kObj &&
@@ -98,12 +98,12 @@ void ModelExportMenu::ExportTo(const QString& target, exporting::ExportFormat fo
         Outcome outcome;
         try {
           for (const std::string& w : exporting::ExportModel(source, output, format).warnings) {
-            outcome.warnings.append(QString::fromStdString(w));
+            outcome.warnings.append(FromBytes(w));
           }
         } catch (const std::bad_alloc&) {
           outcome.error = QStringLiteral("out of memory");
         } catch (const std::exception& e) {
-          outcome.error = QString::fromStdString(e.what());
+          outcome.error = FromBytes(e.what());
         }
         return outcome;
       }));
