@@ -171,7 +171,7 @@ void DurvaneWindow::MakeControls() {
       {Control::kProgress, PROGRESS_CLASSW, L"", 0},
       {Control::kOpenFolder, WC_LINK, L"<a>Open folder</a>", 0},
       {Control::kUndo, WC_LINK, L"<a>Undo</a>", 0},
-      {Control::kPreview, WC_STATICW, L"", SS_ETCHEDFRAME},
+      {Control::kPreview, WC_STATICW, L"", SS_SUNKEN},
   };
   for (const Made& m : made) {
     const bool hidden = m.control == Control::kCancel || m.control == Control::kProgress ||
