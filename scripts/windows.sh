@@ -22,7 +22,10 @@ run_tests=0
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64
   wixl libtinygltf-dev nlohmann-json3-dev)
+# The native window, durvane-gui.exe, is built and shipped only with DURVANE_WIN32_WINDOW=ON.
+window_option=${DURVANE_WIN32_WINDOW:-OFF}
 [ $run_tests = 1 ] && packages+=(wine wine64)
+[ $run_tests = 1 ] && [ "$window_option" = ON ] && packages+=(xvfb xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -39,19 +42,32 @@ fi
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DDURVANE_WERROR=ON "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DDURVANE_WERROR=ON -DDURVANE_WIN32_WINDOW="$window_option" \
+  "${launcher[@]}" >/dev/null
+# A window built earlier with the option on is not shipped once it is off.
+[ "$window_option" = ON ] || rm -f build-windows/bin/durvane-gui.exe
 cmake --build build-windows
 exe=build-windows/bin/durvane.exe
 
 # Only the DLLs of Windows itself: the C++ runtime and the thread library are linked in.
-allowed='^(kernel32|msvcrt|ole32|shell32|windowscodecs)\.dll$'
-dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
-for dll in $dlls; do
-  if ! [[ $dll =~ $allowed ]]; then
-    echo "windows: durvane.exe needs $dll, which Windows does not bring" >&2
-    exit 1
-  fi
-done
+# $1 is the program, $2 the DLLs it may need; prints the DLLs it needs.
+check_dlls() {
+  local needed
+  needed=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  for dll in $needed; do
+    if ! [[ $dll =~ $2 ]]; then
+      echo "windows: $(basename "$1") needs $dll, which Windows does not bring" >&2
+      exit 1
+    fi
+  done
+  echo "$needed"
+}
+dlls=$(check_dlls "$exe" '^(kernel32|msvcrt|ole32|shell32|windowscodecs)\.dll$')
+if [ -f build-windows/bin/durvane-gui.exe ]; then
+  check_dlls build-windows/bin/durvane-gui.exe \
+    '^(kernel32|msvcrt|user32|gdi32|comctl32|comdlg32|shell32|ole32|windowscodecs)\.dll$' \
+    >/dev/null
+fi
 
 version=$(sed -n 's/^project(durvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip_name="durvane-$version-windows-x64.zip"
@@ -174,6 +190,54 @@ cmp "$work/linux/ship.obj" "$work/windows/ship.obj"
 cmp "$work/linux/ship.mtl" "$work/windows/ship.mtl"
 file "$work/windows/ship.glb" | grep -q 'glTF binary model, version 2'
 echo "windows: export wrote the Linux build's OBJ file and a binary glTF file" >&2
+
+# The window, when it is built: started in a folder holding the sample, it converts the file
+# chosen with the mouse into that folder (the QEL directory starts there too) as the Linux
+# build does, and Alt+F4 closes it with exit status 0.
+window_session() {
+  cd "$2"
+  wine "$1" &
+  local pid=$! id="" x y status=0
+  for _ in $(seq 1 60); do
+    id=$(xdotool search --name '^DURVANE v' 2>/dev/null | head -1) && [ -n "$id" ] && break
+    sleep 0.5
+  done
+  [ -n "$id" ] || { echo "windows: the window did not open" >&2; return 1; }
+  # The client area's top left corner on the screen.
+  read -r x y < <(xdotool getwindowgeometry --shell "$id" | sed -n 's/^[XY]=//p' | paste -sd' ')
+  # Wine's 96 DPI puts the design's twips 15 to a pixel: the bottom file list's first file,
+  # then the middle of the button.
+  sleep 1
+  xdotool mousemove $((x + 2880 / 15 + 20)) $((y + 2640 / 15 + 7)) click 1
+  sleep 0.5
+  xdotool mousemove $((x + (2400 + 1935 / 2) / 15)) $((y + (4800 + 735 / 2) / 15)) click 1
+  for _ in $(seq 1 40); do
+    diff -r "$3" ship >/dev/null 2>&1 && break
+    sleep 0.5
+  done
+  diff -r "$3" ship
+  xdotool key --window "$id" alt+F4
+  for _ in $(seq 1 20); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.5
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "windows: the window did not close on Alt+F4" >&2
+    return 1
+  fi
+  wait "$pid" || status=$?
+  [ $status = 0 ] || { echo "windows: the window ended with status $status" >&2; return 1; }
+}
+if [ "$with_window" = yes ]; then
+  wine_tests build-windows/bin/durvane_win32_tests.exe --gtest_brief=1
+  mkdir -p "$work/window"
+  cp examples/sample.opt "$work/window/ship.opt"
+  export -f window_session
+  xvfb-run -a -s '-screen 0 1280x800x24' bash -c 'set -euo pipefail; window_session "$@"' _ \
+    "$PWD/build-windows/bin/durvane-gui.exe" "$work/window" "$work/linux/qel/ship" 2>&1 |
+    grep -v '^XGetInputFocus\|^X connection to' >&2
+  echo "windows: the window converted the sample into the Linux build's files and closed" >&2
+fi
 
 # Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new
 # ones, all of them, and nothing else, whenever the interrupt comes.
