@@ -171,7 +171,6 @@ void DurvaneWindow::MakeControls() {
       {Control::kProgress, PROGRESS_CLASSW, L"", 0},
       {Control::kOpenFolder, WC_LINK, L"<a>Open folder</a>", 0},
       {Control::kUndo, WC_LINK, L"<a>Undo</a>", 0},
-      {Control::kPreview, WC_STATICW, L"", SS_SUNKEN},
   };
   for (const Made& m : made) {
     const bool hidden = m.control == Control::kCancel || m.control == Control::kProgress ||
@@ -181,6 +180,8 @@ void DurvaneWindow::MakeControls() {
         window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(m.control))), instance_,
         nullptr);
   }
+  preview_.emplace(instance_, window_, IdOf(Control::kPreview));
+  controls_[static_cast<int>(Control::kPreview)] = preview_->handle();
 }
 
 void DurvaneWindow::ApplyDpi(int dpi) {
@@ -340,6 +341,10 @@ void DurvaneWindow::OnCommand(int id, int code) {
                                                  : window::Mode::kMergePrj);
       }
       break;
+    case Control::kPrjFile1:
+    case Control::kOptFile:
+      if (code == LBN_SELCHANGE) Preview(control == Control::kPrjFile1 ? top_ : bottom_);
+      break;
     case Control::kPrjDirectory:
     case Control::kOptDirectory:
       if (code == LBN_DBLCLK) EnterFolder(control == Control::kPrjDirectory ? top_ : bottom_);
@@ -487,6 +492,7 @@ void DurvaneWindow::ShowFolder(Group& group, const std::string& folder) {
   ::SendMessageW(drive, CB_SETCURSEL, 0, 0);
   ::SendMessageW(list, LB_SETCURSEL, 0, 0);
   ListFiles(group);
+  ForgetStalePreview();
 }
 
 void DurvaneWindow::EnterFolder(Group& group) {
@@ -529,32 +535,36 @@ void DurvaneWindow::RefreshLists() {
 }
 
 void DurvaneWindow::Open(const std::string& file) {
-  const window::FileRoute route = window::RouteOpened(file);
-  if (!route.refusal.empty()) {
-    ShowError(route.refusal, {});
-    return;
+  window::FileRoute route = window::RouteOpened(file);
+  if (!route.refusal.empty()) return ShowError(route.refusal, {});
+  std::error_code error;
+  const std::filesystem::path path =
+      std::filesystem::absolute(platform::PathFromBytes(route.files.front()), error);
+  if (platform::PathStatus(path, true, error).kind != platform::FileKind::kRegular) {
+    return ShowError("The file " + file + " does not exist.", {});
   }
-  ::SendMessageW(Item(Control::kOpCreate), BM_SETCHECK,
-                 route.mode == window::Mode::kCreateNew ? BST_CHECKED : BST_UNCHECKED, 0);
-  ::SendMessageW(Item(Control::kOpMerge), BM_SETCHECK,
-                 route.mode == window::Mode::kMergePrj ? BST_CHECKED : BST_UNCHECKED, 0);
+  route.files = {PathBytesOf(path.wstring())};
+  const bool opt = route.mode == window::Mode::kCreateNew;
+  ::SendMessageW(Item(Control::kOpCreate), BM_SETCHECK, opt ? BST_CHECKED : BST_UNCHECKED, 0);
+  ::SendMessageW(Item(Control::kOpMerge), BM_SETCHECK, opt ? BST_UNCHECKED : BST_CHECKED, 0);
   ChooseMode(route.mode);
   Group& group = route.top ? top_ : bottom_;
-  const std::filesystem::path path = WidePath(route.files.front());
-  ShowFolder(group, PathBytesOf(path.parent_path().wstring()));
+  const std::string folder = PathBytesOf(path.parent_path().wstring());
+  ShowFolder(group, folder);
+  if (group.folder != folder) return;  // the folder could not be opened, which is said
   const HWND list = Item(group.files);
   const LRESULT index = ::SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                        reinterpret_cast<LPARAM>(path.filename().c_str()));
-  if (index == LB_ERR) {
-    ShowError(window::LeftOutMessage(route.files, route.files), {});
-    return;
-  }
+  if (index == LB_ERR) return ShowError(window::LeftOutMessage(route.files, route.files), {});
   if (route.top) {
     ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   } else {
     ::SendMessageW(list, LB_SETSEL, TRUE, index);
+    ::SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
   }
+  Preview(group);
   ::SetFocus(list);
+  if (!route.after.empty()) ShowError(route.after, {});
 }
 
 void DurvaneWindow::ShowMode(window::Mode /*mode*/, const window::ModeTexts& texts) {
@@ -563,7 +573,11 @@ void DurvaneWindow::ShowMode(window::Mode /*mode*/, const window::ModeTexts& tex
   ::SetWindowTextW(Item(Control::kLabel2), Wide(texts.bottom_caption).c_str());
   // The pattern is "*.ext": the list keeps the files with that extension.
   bottom_.pattern = Wide(texts.bottom_pattern).substr(1);
-  if (!bottom_.folder.empty()) ListFiles(bottom_);
+  if (bottom_.folder.empty()) return;
+  ListFiles(bottom_);
+  // The other mode's file is not drawn on: the pane shows the new mode's selection, if any.
+  preview_->Show({});
+  Preview(bottom_);
 }
 
 void DurvaneWindow::ShowRunStarted(const window::RunShown& run) {
@@ -572,8 +586,12 @@ void DurvaneWindow::ShowRunStarted(const window::RunShown& run) {
   // The window stays painted but takes no input: every control is disabled, so clicks and
   // keys given meanwhile are dropped, not queued for later. Only Cancel takes a click.
   focus_before_run_ = ::GetFocus();
+  // The preview pane stays live: it draws and turns on a thread of its own.
   for (int i = 0; i < kControlCount; ++i) {
-    if (static_cast<Control>(i) != Control::kCancel) ::EnableWindow(controls_[i], FALSE);
+    const auto control = static_cast<Control>(i);
+    if (control != Control::kCancel && control != Control::kPreview) {
+      ::EnableWindow(controls_[static_cast<std::size_t>(i)], FALSE);
+    }
   }
   for (Control hidden : {Control::kStatus, Control::kOpenFolder, Control::kUndo}) {
     ::ShowWindow(Item(hidden), SW_HIDE);
@@ -624,8 +642,35 @@ void DurvaneWindow::ShowStatus(const window::StatusShown& status) {
 }
 
 void DurvaneWindow::ShowPreview(const std::string& file) {
-  // The pane does not draw models yet; it keeps the file it is asked to show.
-  preview_file_ = file;
+  preview_->Show(file);
+}
+
+void DurvaneWindow::Preview(const Group& group) {
+  const HWND list = Item(group.files);
+  int index = -1;
+  if (group.files == Control::kPrjFile1) {
+    index = static_cast<int>(::SendMessageW(list, LB_GETCURSEL, 0, 0));
+  } else {
+    // The file last clicked, when it is selected.
+    const auto caret = static_cast<int>(::SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+    if (caret >= 0 && ::SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0) {
+      index = caret;
+    }
+  }
+  if (index < 0) return ForgetStalePreview();
+  preview_->Show(window::InFolder(group.folder, PathBytesOf(ListItem(list, index))));
+}
+
+void DurvaneWindow::ForgetStalePreview() {
+  const std::string shown = preview_->File();
+  if (shown.empty()) return;
+  std::error_code error;
+  const bool there = platform::PathStatus(platform::PathFromBytes(shown), true, error).kind ==
+                     platform::FileKind::kRegular;
+  if (there && window::StillSelected(logic_.CurrentMode(), CurrentSelection(), shown)) return;
+  preview_->Show({});
+  // Another file of the mode may still be selected.
+  Preview(bottom_);
 }
 
 void DurvaneWindow::ShowError(const std::string& headline, const std::string& details) {

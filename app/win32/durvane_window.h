@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/win32/preview_pane.h"
 #include "app/win32/window_layout.h"
 #include "app/window/operations.h"
 #include "app/window/window_logic.h"
@@ -80,6 +81,10 @@ class DurvaneWindow : private window::WindowView {
   void ListFiles(Group& group);
   void RefreshLists();
   std::vector<std::string> SelectedNames(const Group& group) const;
+  // Draws the file last selected in the group's file list in the preview pane.
+  void Preview(const Group& group);
+  // Empties the preview when its file is no longer selected in a list of the mode or is gone.
+  void ForgetStalePreview();
 
   HWND Item(Control control) const { return controls_[static_cast<int>(control)]; }
 
@@ -92,7 +97,7 @@ class DurvaneWindow : private window::WindowView {
   Group top_{Control::kPrjDrive, Control::kPrjDirectory, Control::kPrjFile1, {}, L".prj"};
   Group bottom_{Control::kOptDrive, Control::kOptDirectory, Control::kOptFile, {}, L".opt"};
   std::string open_folder_;
-  std::string preview_file_;
+  std::optional<PreviewPane> preview_;
   bool cancel_shown_ = false;
   HWND focus_before_run_ = nullptr;
 
