@@ -232,11 +232,17 @@ if [ "$with_window" = yes ]; then
   wine_tests build-windows/bin/durvane_win32_tests.exe --gtest_brief=1
   mkdir -p "$work/window"
   cp examples/sample.opt "$work/window/ship.opt"
+  # Wine's desktop process, started by the runs above without a display, would hold the window
+  # off the screen: a new Wine server starts one on the virtual screen, and goes with it.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
   # xvfb-run is a POSIX shell script, which drops exported functions: the session goes as text.
   xvfb-run -a -s '-screen 0 1280x800x24' \
     bash -c "set -euo pipefail; $(declare -f window_session); window_session \"\$@\"" _ \
     "$PWD/build-windows/bin/durvane-gui.exe" "$work/window" "$work/linux/qel/ship" 2>&1 |
     { grep -v '^XGetInputFocus\|^X connection to' >&2 || true; }
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
   echo "windows: the window converted the sample into the Linux build's files and closed" >&2
 fi
 

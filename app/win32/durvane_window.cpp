@@ -125,6 +125,7 @@ DurvaneWindow::DurvaneWindow(HINSTANCE instance, window::Operations operations, 
 
   std::error_code error;
   const std::string start = PathBytesOf(std::filesystem::current_path(error).wstring());
+  drives_ = platform::Drives();
   ShowFolder(top_, start);
   ShowFolder(bottom_, start);
   // The start state is the state after choosing Create New.
@@ -353,16 +354,14 @@ void DurvaneWindow::OnCommand(int id, int code) {
     case Control::kOptDrive:
       if (code == CBN_SELCHANGE) {
         Group& group = control == Control::kPrjDrive ? top_ : bottom_;
-        const HWND drive = Item(group.drive);
-        const auto index = static_cast<int>(::SendMessageW(drive, CB_GETCURSEL, 0, 0));
-        std::wstring root(260, L'\0');
-        if (index >= 0 && ::SendMessageW(drive, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) <
-                              static_cast<LRESULT>(root.size())) {
-          root.resize(static_cast<std::size_t>(
-              ::SendMessageW(drive, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                             reinterpret_cast<LPARAM>(root.data()))));
-          ShowFolder(group, PathBytesOf(root));
-        }
+        const auto index =
+            static_cast<std::size_t>(::SendMessageW(Item(group.drive), CB_GETCURSEL, 0, 0));
+        if (index >= drives_.size()) break;
+        const std::string root = drives_[index].root;
+        if (ShowFolder(group, root)) break;
+        // An unreadable drive: the lists stay where they were, the drive list included.
+        ShowDrives(group, group.folder);
+        ShowError("The drive " + root + " cannot be read.", "The lists stay as they were.");
       }
       break;
     default:
@@ -455,13 +454,10 @@ std::vector<std::string> DurvaneWindow::SelectedNames(const Group& group) const 
   return names;
 }
 
-void DurvaneWindow::ShowFolder(Group& group, const std::string& folder) {
+bool DurvaneWindow::ShowFolder(Group& group, const std::string& folder) {
   std::error_code error;
   auto opened = platform::Folder::Open(platform::PathFromBytes(folder), error);
-  if (error) {
-    ShowError("The folder " + folder + " cannot be opened.", "The lists stay as they were.");
-    return;
-  }
+  if (error) return false;
   const std::vector<std::filesystem::path> names = opened.Names(error);
   std::vector<std::wstring> folders;
   for (const std::filesystem::path& name : names) {
@@ -484,15 +480,35 @@ void DurvaneWindow::ShowFolder(Group& group, const std::string& folder) {
     ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
   ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-  // The drive list shows the drive the folder is on.
-  const HWND drive = Item(group.drive);
-  ::SendMessageW(drive, CB_RESETCONTENT, 0, 0);
-  const std::wstring root = path.root_path().wstring();
-  ::SendMessageW(drive, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root.c_str()));
-  ::SendMessageW(drive, CB_SETCURSEL, 0, 0);
+  ShowDrives(group, group.folder);
   ::SendMessageW(list, LB_SETCURSEL, 0, 0);
   ListFiles(group);
   ForgetStalePreview();
+  return true;
+}
+
+void DurvaneWindow::ShowDrives(const Group& group, const std::string& folder) {
+  const std::wstring root = std::filesystem::path(WidePath(folder)).root_path().wstring();
+  const HWND list = Item(group.drive);
+  ::SendMessageW(list, CB_RESETCONTENT, 0, 0);
+  int shown = -1;
+  for (std::size_t i = 0; i < drives_.size(); ++i) {
+    const std::wstring drive = WidePath(drives_[i].root);
+    // "C:  label"
+    std::wstring text = drive.substr(0, drive.find_last_not_of(L'\\') + 1);
+    if (!drives_[i].label.empty()) text += L"  " + Wide(drives_[i].label);
+    ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (::CompareStringOrdinal(drive.data(), static_cast<int>(drive.size()), root.data(),
+                               static_cast<int>(root.size()), TRUE) == CSTR_EQUAL) {
+      shown = static_cast<int>(i);
+    }
+  }
+  // A folder on no drive letter (a network share) shows its share, which is not chosen again.
+  if (shown < 0) {
+    ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root.c_str()));
+    shown = static_cast<int>(drives_.size());
+  }
+  ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(shown), 0);
 }
 
 void DurvaneWindow::EnterFolder(Group& group) {
@@ -503,7 +519,10 @@ void DurvaneWindow::EnterFolder(Group& group) {
   const std::filesystem::path here = WidePath(group.folder);
   const std::filesystem::path next =
       entry == kParentEntry ? here.parent_path() : here / std::filesystem::path(entry);
-  ShowFolder(group, PathBytesOf(next.wstring()));
+  const std::string folder = PathBytesOf(next.wstring());
+  if (!ShowFolder(group, folder)) {
+    ShowError("The folder " + folder + " cannot be opened.", "The lists stay as they were.");
+  }
 }
 
 void DurvaneWindow::ListFiles(Group& group) {
@@ -531,7 +550,14 @@ void DurvaneWindow::ListFiles(Group& group) {
 }
 
 void DurvaneWindow::RefreshLists() {
-  for (Group* group : {&top_, &bottom_}) ShowFolder(*group, group->folder);
+  drives_ = platform::Drives();
+  for (Group* group : {&top_, &bottom_}) {
+    // A shown folder that is gone gives way to its nearest parent.
+    std::filesystem::path folder = WidePath(group->folder);
+    while (!ShowFolder(*group, PathBytesOf(folder.wstring())) && folder.has_relative_path()) {
+      folder = folder.parent_path();
+    }
+  }
 }
 
 void DurvaneWindow::Open(const std::string& file) {
@@ -550,8 +576,9 @@ void DurvaneWindow::Open(const std::string& file) {
   ChooseMode(route.mode);
   Group& group = route.top ? top_ : bottom_;
   const std::string folder = PathBytesOf(path.parent_path().wstring());
-  ShowFolder(group, folder);
-  if (group.folder != folder) return;  // the folder could not be opened, which is said
+  if (!ShowFolder(group, folder)) {
+    return ShowError("The folder " + folder + " cannot be opened.", {});
+  }
   const HWND list = Item(group.files);
   const LRESULT index = ::SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                        reinterpret_cast<LPARAM>(path.filename().c_str()));

@@ -21,6 +21,7 @@
 #include "app/win32/window_layout.h"
 #include "app/window/operations.h"
 #include "app/window/window_logic.h"
+#include "core/platform_drives.h"
 
 namespace durvane::win32 {
 
@@ -76,7 +77,10 @@ class DurvaneWindow : private window::WindowView {
     std::string folder;  // PathBytes
     std::wstring pattern;
   };
-  void ShowFolder(Group& group, const std::string& folder);
+  // Lists `folder` in the group's lists; false, changing nothing, when it cannot be opened.
+  bool ShowFolder(Group& group, const std::string& folder);
+  // Fills the group's drive list and selects the drive `folder` is on.
+  void ShowDrives(const Group& group, const std::string& folder);
   void EnterFolder(Group& group);
   void ListFiles(Group& group);
   void RefreshLists();
@@ -96,6 +100,7 @@ class DurvaneWindow : private window::WindowView {
   HFONT bold_font_ = nullptr;
   Group top_{Control::kPrjDrive, Control::kPrjDirectory, Control::kPrjFile1, {}, L".prj"};
   Group bottom_{Control::kOptDrive, Control::kOptDirectory, Control::kOptFile, {}, L".opt"};
+  std::vector<platform::Drive> drives_;  // read at the start and on F5
   std::string open_folder_;
   std::optional<PreviewPane> preview_;
   bool cancel_shown_ = false;
