@@ -191,42 +191,68 @@ cmp "$work/linux/ship.mtl" "$work/windows/ship.mtl"
 file "$work/windows/ship.glb" | grep -q 'glTF binary model, version 2'
 echo "windows: export wrote the Linux build's OBJ file and a binary glTF file" >&2
 
-# The window, when it is built: started in a folder holding the sample, it converts the file
+# The window, when it is built. Started in a folder holding the sample, it converts the file
 # chosen with the mouse into that folder (the QEL directory starts there too) as the Linux
-# build does, and Alt+F4 closes it with exit status 0.
+# build does; started again at a PRJ file (as "Open with" starts it), a double click on the
+# button merges the other PRJ file into it once, as the Linux build's merge does. Alt+F4
+# closes it with exit status 0 each time. $1 is the program, $2 the folder, $3 the Linux
+# build's output folder of the sample, $4 its merge.
 window_session() {
+  local pid id x y status
+  # Starts the window with the arguments given and finds it.
+  start_window() {
+    wine "$@" &
+    pid=$!
+    id=""
+    for _ in $(seq 1 60); do
+      id=$(xdotool search --name '^DURVANE v' 2>/dev/null | head -1) && [ -n "$id" ] && break
+      sleep 0.5
+    done
+    [ -n "$id" ] || { echo "windows: the window did not open" >&2; return 1; }
+    # The client area's top left corner on the screen.
+    read -r x y < <(xdotool getwindowgeometry --shell "$id" | sed -n 's/^[XY]=//p' | paste -sd' ')
+    sleep 1
+  }
+  close_window() {
+    xdotool key --window "$id" alt+F4
+    for _ in $(seq 1 20); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.5
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+      echo "windows: the window did not close on Alt+F4" >&2
+      return 1
+    fi
+    status=0
+    wait "$pid" || status=$?
+    [ $status = 0 ] || { echo "windows: the window ended with status $status" >&2; return 1; }
+  }
   cd "$2"
-  wine "$1" &
-  local pid=$! id="" x y status=0
-  for _ in $(seq 1 60); do
-    id=$(xdotool search --name '^DURVANE v' 2>/dev/null | head -1) && [ -n "$id" ] && break
-    sleep 0.5
-  done
-  [ -n "$id" ] || { echo "windows: the window did not open" >&2; return 1; }
-  # The client area's top left corner on the screen.
-  read -r x y < <(xdotool getwindowgeometry --shell "$id" | sed -n 's/^[XY]=//p' | paste -sd' ')
-  # Wine's 96 DPI puts the design's twips 15 to a pixel: the bottom file list's first file,
-  # then the middle of the button.
-  sleep 1
-  xdotool mousemove $((x + 2880 / 15 + 20)) $((y + 2640 / 15 + 7)) click 1
+  # Wine's 96 DPI puts the design's twips 15 to a pixel.
+  local file_x=$((2880 / 15 + 20)) file_y=$((2640 / 15 + 7))
+  local button_x=$(((2400 + 1935 / 2) / 15)) button_y=$(((4800 + 735 / 2) / 15))
+  start_window "$1"
+  # The bottom file list's first file, then the button.
+  xdotool mousemove $((x + file_x)) $((y + file_y)) click 1
   sleep 0.5
-  xdotool mousemove $((x + (2400 + 1935 / 2) / 15)) $((y + (4800 + 735 / 2) / 15)) click 1
+  xdotool mousemove $((x + button_x)) $((y + button_y)) click 1
   for _ in $(seq 1 40); do
     diff -r "$3" ship >/dev/null 2>&1 && break
     sleep 0.5
   done
   diff -r "$3" ship
-  xdotool key --window "$id" alt+F4
-  for _ in $(seq 1 20); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.5
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "windows: the window did not close on Alt+F4" >&2
-    return 1
-  fi
-  wait "$pid" || status=$?
-  [ $status = 0 ] || { echo "windows: the window ended with status $status" >&2; return 1; }
+  close_window
+
+  mkdir first
+  cp ship/ship.prj first/base.prj
+  cp ship/ship.prj a-second.prj
+  start_window "$1" first/base.prj
+  xdotool mousemove $((x + file_x)) $((y + file_y)) click 1
+  sleep 0.5
+  xdotool mousemove $((x + button_x)) $((y + button_y)) click --repeat 2 --delay 80 1
+  sleep 3
+  cmp "$4" first/base.prj
+  close_window
 }
 if [ "$with_window" = yes ]; then
   wine_tests build-windows/bin/durvane_win32_tests.exe --gtest_brief=1
@@ -239,11 +265,13 @@ if [ "$with_window" = yes ]; then
   # xvfb-run is a POSIX shell script, which drops exported functions: the session goes as text.
   xvfb-run -a -s '-screen 0 1280x800x24' \
     bash -c "set -euo pipefail; $(declare -f window_session); window_session \"\$@\"" _ \
-    "$PWD/build-windows/bin/durvane-gui.exe" "$work/window" "$work/linux/qel/ship" 2>&1 |
+    "$PWD/build-windows/bin/durvane-gui.exe" "$work/window" "$work/linux/qel/ship" \
+    "$work/linux/base.prj" 2>&1 |
     { grep -v '^XGetInputFocus\|^X connection to' >&2 || true; }
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
-  echo "windows: the window converted the sample into the Linux build's files and closed" >&2
+  echo "windows: the window converted the sample and, on a double click, merged two files" \
+    "once, as the Linux build does, and closed" >&2
 fi
 
 # Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new

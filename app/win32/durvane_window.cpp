@@ -95,8 +95,8 @@ constexpr wchar_t kParentEntry[] = L"..";
 
 DurvaneWindow::DurvaneWindow(HINSTANCE instance, window::Operations operations, int show)
     : instance_(instance), logic_(std::move(operations), *this) {
-  INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
-                                                    ICC_LINK_CLASS | ICC_LISTVIEW_CLASSES};
+  INITCOMMONCONTROLSEX classes{sizeof(classes),
+                               ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_LINK_CLASS};
   ::InitCommonControlsEx(&classes);
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
