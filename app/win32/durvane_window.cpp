@@ -168,7 +168,7 @@ void DurvaneWindow::MakeControls() {
       {Control::kPrjFile1, WC_LISTBOXW, L"", kList | WS_TABSTOP | WS_GROUP | LBS_SORT},
       {Control::kCancel, WC_BUTTONW, L"Cancel", WS_TABSTOP | BS_PUSHBUTTON},
       {Control::kStatus, WC_STATICW, L"",
-       SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX | SS_CENTERIMAGE},
+       SS_LEFTNOWORDWRAP | SS_ENDELLIPSIS | SS_NOPREFIX | SS_CENTERIMAGE | SS_NOTIFY},
       {Control::kProgress, PROGRESS_CLASSW, L"", 0},
       {Control::kOpenFolder, WC_LINK, L"<a>Open folder</a>", 0},
       {Control::kUndo, WC_LINK, L"<a>Undo</a>", 0},
@@ -181,6 +181,22 @@ void DurvaneWindow::MakeControls() {
         window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(m.control))), instance_,
         nullptr);
   }
+  // Tooltips: the status line's whole text, the folder lists' full paths, what Undo does.
+  tooltips_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                                nullptr, instance_, nullptr);
+  ::SendMessageW(tooltips_, TTM_SETMAXTIPWIDTH, 0, 600);
+  for (Control control :
+       {Control::kStatus, Control::kPrjDirectory, Control::kOptDirectory, Control::kUndo}) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(control));
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  SetTooltip(Control::kUndo, L"Put the first file back as it was before the merge");
   preview_.emplace(instance_, window_, IdOf(Control::kPreview));
   controls_[static_cast<int>(Control::kPreview)] = preview_->handle();
 }
@@ -361,6 +377,7 @@ void DurvaneWindow::OnCommand(int id, int code) {
         if (ShowFolder(group, root)) break;
         // An unreadable drive: the lists stay where they were, the drive list included.
         ShowDrives(group, group.folder);
+        SetTooltip(group.folders, WidePath(group.folder));
         ShowError("The drive " + root + " cannot be read.", "The lists stay as they were.");
       }
       break;
@@ -443,7 +460,6 @@ window::Selection DurvaneWindow::CurrentSelection() const {
 
 std::vector<std::string> DurvaneWindow::SelectedNames(const Group& group) const {
   const HWND list = Item(group.files);
-  if (!::IsWindowVisible(list)) return {};
   std::vector<std::string> names;
   const auto count = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
@@ -525,10 +541,10 @@ void DurvaneWindow::EnterFolder(Group& group) {
   }
 }
 
-void DurvaneWindow::ListFiles(Group& group) {
+void DurvaneWindow::ListFiles(Group& group, const std::vector<std::string>* select) {
   const HWND list = Item(group.files);
   // The selection is kept across a new listing of the same folder.
-  const std::vector<std::string> selected = SelectedNames(group);
+  const std::vector<std::string> selected = select ? *select : SelectedNames(group);
   std::error_code error;
   const std::vector<std::string> names =
       platform::ListedFiles(platform::PathFromBytes(group.folder), error);
@@ -594,14 +610,17 @@ void DurvaneWindow::Open(const std::string& file) {
   if (!route.after.empty()) ShowError(route.after, {});
 }
 
-void DurvaneWindow::ShowMode(window::Mode /*mode*/, const window::ModeTexts& texts) {
+void DurvaneWindow::ShowMode(window::Mode mode, const window::ModeTexts& texts) {
   ::ShowWindow(Item(Control::kPrjFile1), texts.top_files_shown ? SW_SHOW : SW_HIDE);
   ::SetWindowTextW(Item(Control::kLabel1), Wide(texts.top_caption).c_str());
   ::SetWindowTextW(Item(Control::kLabel2), Wide(texts.bottom_caption).c_str());
   // The pattern is "*.ext": the list keeps the files with that extension.
   bottom_.pattern = Wide(texts.bottom_pattern).substr(1);
   if (bottom_.folder.empty()) return;
-  ListFiles(bottom_);
+  // The bottom file list shows each mode's files with the selection they had in it.
+  bottom_selections_[static_cast<std::size_t>(shown_mode_)] = SelectedNames(bottom_);
+  shown_mode_ = mode;
+  ListFiles(bottom_, &bottom_selections_[static_cast<std::size_t>(mode)]);
   // The other mode's file is not drawn on: the pane shows the new mode's selection, if any.
   preview_->Show({});
   Preview(bottom_);
@@ -662,10 +681,20 @@ void DurvaneWindow::ShowRunEnded() {
 
 void DurvaneWindow::ShowStatus(const window::StatusShown& status) {
   ::SetWindowTextW(Item(Control::kStatus), Wide(status.text).c_str());
+  SetTooltip(Control::kStatus, Wide(status.tooltip));
   open_folder_ = status.open_folder;
   const bool running = logic_.Running();
   ::ShowWindow(Item(Control::kOpenFolder), !running && !open_folder_.empty() ? SW_SHOW : SW_HIDE);
   ::ShowWindow(Item(Control::kUndo), !running && status.undo_offered ? SW_SHOW : SW_HIDE);
+}
+
+void DurvaneWindow::SetTooltip(Control control, const std::wstring& text) {
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(Item(control));
+  tool.lpszText = const_cast<wchar_t*>(text.c_str());  // copied by the tooltip control
+  ::SendMessageW(tooltips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void DurvaneWindow::ShowPreview(const std::string& file) {

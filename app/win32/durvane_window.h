@@ -82,7 +82,8 @@ class DurvaneWindow : private window::WindowView {
   // Fills the group's drive list and selects the drive `folder` is on.
   void ShowDrives(const Group& group, const std::string& folder);
   void EnterFolder(Group& group);
-  void ListFiles(Group& group);
+  // Lists the group's files; keeps the names selected, or selects `select` when given.
+  void ListFiles(Group& group, const std::vector<std::string>* select = nullptr);
   void RefreshLists();
   std::vector<std::string> SelectedNames(const Group& group) const;
   // Draws the file last selected in the group's file list in the preview pane.
@@ -90,6 +91,7 @@ class DurvaneWindow : private window::WindowView {
   // Empties the preview when its file is no longer selected in a list of the mode or is gone.
   void ForgetStalePreview();
 
+  void SetTooltip(Control control, const std::wstring& text);
   HWND Item(Control control) const { return controls_[static_cast<int>(control)]; }
 
   HINSTANCE instance_;
@@ -100,7 +102,10 @@ class DurvaneWindow : private window::WindowView {
   HFONT bold_font_ = nullptr;
   Group top_{Control::kPrjDrive, Control::kPrjDirectory, Control::kPrjFile1, {}, L".prj"};
   Group bottom_{Control::kOptDrive, Control::kOptDirectory, Control::kOptFile, {}, L".opt"};
-  std::vector<platform::Drive> drives_;  // read at the start and on F5
+  HWND tooltips_ = nullptr;
+  window::Mode shown_mode_ = window::Mode::kCreateNew;
+  std::array<std::vector<std::string>, 2> bottom_selections_;  // by mode
+  std::vector<platform::Drive> drives_;                        // read at the start and on F5
   std::string open_folder_;
   std::optional<PreviewPane> preview_;
   bool cancel_shown_ = false;
