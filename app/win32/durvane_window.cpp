@@ -27,15 +27,6 @@ int IdOf(Control control) {
   return kFirstId + static_cast<int>(control);
 }
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
-}
-
 std::wstring WidePath(const std::string& path_bytes) {
   return platform::PathFromBytes(path_bytes).wstring();
 }
@@ -100,7 +91,7 @@ DurvaneWindow::DurvaneWindow(HINSTANCE instance, window::Operations operations, 
   ::InitCommonControlsEx(&classes);
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
-  window_class.lpfnWndProc = &DurvaneWindow::Procedure;
+  window_class.lpfnWndProc = &OwnedWindowProcedure<DurvaneWindow>;
   window_class.hInstance = instance_;
   window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   window_class.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -236,16 +227,6 @@ void DurvaneWindow::PlaceControls() {
                          p.width, drive ? p.height * 8 : p.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   if (moves) ::EndDeferWindowPos(moves);
-}
-
-LRESULT CALLBACK DurvaneWindow::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<DurvaneWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self || !self->window_) return ::DefWindowProcW(window, message, w, l);
-  return self->Handle(message, w, l);
 }
 
 LRESULT DurvaneWindow::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -730,33 +711,22 @@ void DurvaneWindow::ForgetStalePreview() {
 }
 
 void DurvaneWindow::ShowError(const std::string& headline, const std::string& details) {
-  const std::wstring title = TextOf(window_);
-  const std::wstring instruction = Wide(headline);
-  const std::wstring expanded = Wide(details);
-  TASKDIALOGCONFIG dialog{};
-  dialog.cbSize = sizeof(dialog);
-  dialog.hwndParent = window_;
-  dialog.hInstance = instance_;
-  dialog.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-  dialog.dwCommonButtons = TDCBF_OK_BUTTON;
-  dialog.pszWindowTitle = title.c_str();
-  dialog.pszMainIcon = TD_ERROR_ICON;
-  dialog.pszMainInstruction = instruction.c_str();
-  if (!expanded.empty()) {
-    dialog.pszExpandedInformation = expanded.c_str();
-    dialog.pszExpandedControlText = L"Hide details";
-    dialog.pszCollapsedControlText = L"Show details";
-  }
-  ::TaskDialogIndirect(&dialog, nullptr, nullptr, nullptr);
+  ShowDialog(TD_ERROR_ICON, headline, {}, details);
 }
 
 void DurvaneWindow::ShowWarnings(const std::string& summary,
                                  const std::vector<std::string>& lines) {
-  const std::wstring title = TextOf(window_);
-  const std::wstring instruction = Wide(summary);
   std::string joined;
   for (const std::string& line : lines) joined += (joined.empty() ? "" : "\n") + line;
-  const std::wstring content = Wide(joined);
+  ShowDialog(TD_WARNING_ICON, summary, joined, {});
+}
+
+void DurvaneWindow::ShowDialog(PCWSTR icon, const std::string& instruction,
+                               const std::string& content, const std::string& details) {
+  const std::wstring title = TextOf(window_);
+  const std::wstring wide_instruction = Wide(instruction);
+  const std::wstring wide_content = Wide(content);
+  const std::wstring wide_details = Wide(details);
   TASKDIALOGCONFIG dialog{};
   dialog.cbSize = sizeof(dialog);
   dialog.hwndParent = window_;
@@ -764,9 +734,15 @@ void DurvaneWindow::ShowWarnings(const std::string& summary,
   dialog.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
   dialog.dwCommonButtons = TDCBF_OK_BUTTON;
   dialog.pszWindowTitle = title.c_str();
-  dialog.pszMainIcon = TD_WARNING_ICON;
-  dialog.pszMainInstruction = instruction.c_str();
-  dialog.pszContent = content.c_str();
+  dialog.pszMainIcon = icon;
+  dialog.pszMainInstruction = wide_instruction.c_str();
+  if (!wide_content.empty()) dialog.pszContent = wide_content.c_str();
+  // The library's precise message, under "Show details".
+  if (!wide_details.empty()) {
+    dialog.pszExpandedInformation = wide_details.c_str();
+    dialog.pszExpandedControlText = L"Hide details";
+    dialog.pszCollapsedControlText = L"Show details";
+  }
   ::TaskDialogIndirect(&dialog, nullptr, nullptr, nullptr);
 }
 

@@ -19,6 +19,7 @@
 
 #include "app/win32/preview_pane.h"
 #include "app/win32/window_layout.h"
+#include "app/win32/window_support.h"
 #include "app/window/operations.h"
 #include "app/window/window_logic.h"
 #include "core/platform_drives.h"
@@ -44,7 +45,9 @@ class DurvaneWindow : private window::WindowView {
   bool PreTranslate(MSG& message);
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  template <typename Owner>
+  friend LRESULT CALLBACK OwnedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
+  HWND handle() const { return window_; }
   LRESULT Handle(UINT message, WPARAM w, LPARAM l);
 
   // What the logic asks of the window.
@@ -56,6 +59,10 @@ class DurvaneWindow : private window::WindowView {
   void ShowError(const std::string& headline, const std::string& details) override;
   void ShowWarnings(const std::string& summary, const std::vector<std::string>& lines) override;
   void Beep() override;
+  // A task dialog over the window: `icon`, one plain sentence, lines below it, and `details`
+  // under "Show details".
+  void ShowDialog(PCWSTR icon, const std::string& instruction, const std::string& content,
+                  const std::string& details);
 
   void MakeControls();
   void ApplyDpi(int dpi);

@@ -14,22 +14,13 @@ constexpr wchar_t kClassName[] = L"DurvanePreview";
 constexpr UINT kDrawn = WM_APP + 1;
 constexpr double kDegreesPerPixel = 0.5;
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
-}
-
 }  // namespace
 
 PreviewPane::PreviewPane(HINSTANCE instance, HWND parent, int id) {
   WNDCLASSEXW pane_class{};
   pane_class.cbSize = sizeof(pane_class);
   pane_class.style = CS_DBLCLKS;
-  pane_class.lpfnWndProc = &PreviewPane::Procedure;
+  pane_class.lpfnWndProc = &OwnedWindowProcedure<PreviewPane>;
   pane_class.hInstance = instance;
   pane_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   pane_class.hbrBackground = ::GetSysColorBrush(COLOR_WINDOW);
@@ -194,16 +185,6 @@ void PreviewPane::Paint() {
     ::SelectObject(dc, old);
   }
   ::EndPaint(pane_, &paint);
-}
-
-LRESULT CALLBACK PreviewPane::Procedure(HWND pane, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
-    ::SetWindowLongPtrW(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<PreviewPane*>(::GetWindowLongPtrW(pane, GWLP_USERDATA));
-  if (!self || !self->pane_) return ::DefWindowProcW(pane, message, w, l);
-  return self->Handle(message, w, l);
 }
 
 LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/win32/window_support.h"
 #include "render/model.h"
 #include "render/renderer.h"
 
@@ -55,7 +56,8 @@ class PreviewPane {
     std::string error;
   };
 
-  static LRESULT CALLBACK Procedure(HWND pane, UINT message, WPARAM w, LPARAM l);
+  template <typename Owner>
+  friend LRESULT CALLBACK OwnedWindowProcedure(HWND, UINT, WPARAM, LPARAM);
   LRESULT Handle(UINT message, WPARAM w, LPARAM l);
   void Ask(bool reuse_model);
   void Work(std::stop_token stop);
