@@ -3,6 +3,7 @@
 // 0 success, 1 a file failed, 2 a usage error.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -42,6 +43,9 @@ int RunRenderCommand(const std::vector<std::string>& args, Streams io);
 void PrintFileError(Streams io, const std::string& file, const std::string& message);
 void PrintFileWarning(Streams io, const std::string& file, const std::string& message);
 void PrintUsageError(Streams io, const std::string& message);
+// Runs `work` and returns its exit status; an exception it throws is printed as the error of
+// `file` ("out of memory" for std::bad_alloc) and gives kExitFailed.
+int ReportingErrorsOf(Streams io, const std::string& file, const std::function<int()>& work);
 
 // How a run waits for another run's lock: when `wait`, saying on stderr that it waits.
 LockWait WaitSayingSo(bool wait, Streams io);

@@ -51,7 +51,7 @@ int RunExportCommand(const std::vector<std::string>& args, Streams io) {
   }
   const std::filesystem::path destination =
       output ? platform::PathFromBytes(*output) : exporting::ExportFileName(input, format);
-  try {
+  return ReportingErrorsOf(io, file, [&] {
     CompleteAfterReplacedSets(1, [&err = io.err, destination] {
       err << ("durvane: interrupted, but '" + PrintableText(platform::PathBytes(destination)) +
               "' and the files beside it were already written\n")
@@ -63,12 +63,7 @@ int RunExportCommand(const std::vector<std::string>& args, Streams io) {
       io.out << "wrote " << PrintableText(platform::PathBytes(written)) << "\n";
     }
     return kExitOk;
-  } catch (const std::bad_alloc&) {
-    PrintFileError(io, file, "out of memory");
-  } catch (const std::exception& e) {
-    PrintFileError(io, file, e.what());
-  }
-  return kExitFailed;
+  });
 }
 
 }  // namespace durvane::cli

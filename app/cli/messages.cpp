@@ -1,4 +1,6 @@
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -10,6 +12,17 @@ namespace durvane::cli {
 
 void PrintFileError(Streams io, const std::string& file, const std::string& message) {
   io.err << "durvane: error: '" << PrintableText(file) << "': " << PrintableText(message) << "\n";
+}
+
+int ReportingErrorsOf(Streams io, const std::string& file, const std::function<int()>& work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    PrintFileError(io, file, "out of memory");
+  } catch (const std::exception& e) {
+    PrintFileError(io, file, e.what());
+  }
+  return kExitFailed;
 }
 
 void PrintFileWarning(Streams io, const std::string& file, const std::string& message) {

@@ -100,7 +100,7 @@ int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
       output ? platform::PathFromBytes(*output)
              : platform::PathFromBytes(platform::PathBytes(platform::PathFromBytes(file).stem()) +
                                        ".png");
-  try {
+  return ReportingErrorsOf(io, file, [&] {
     const render::Model model = render::LoadModelFile(platform::PathFromBytes(file));
     const render::Rendering rendering = render::Render(model, options);
     for (const std::string& w : rendering.warnings) PrintFileWarning(io, file, w);
@@ -123,12 +123,7 @@ int RunRenderCommand(const std::vector<std::string>& args, Streams io) {
     }
     io.out << "wrote " << PrintableText(platform::PathBytes(destination)) << "\n";
     return kExitOk;
-  } catch (const std::bad_alloc&) {
-    PrintFileError(io, file, "out of memory");
-  } catch (const std::exception& e) {
-    PrintFileError(io, file, e.what());
-  }
-  return kExitFailed;
+  });
 }
 
 }  // namespace durvane::cli
