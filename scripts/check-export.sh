@@ -8,19 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-missing=()
-dpkg-query -W -f='${Status}' assimp-utils 2>/dev/null | grep -q 'install ok installed' ||
-  missing+=(assimp-utils)
-command -v node >/dev/null || missing+=(nodejs)
-command -v npm >/dev/null || missing+=(npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "check-export: installing ${missing[*]}" >&2
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# Debian's nodejs and npm, unless the machine has a node of its own.
+packages=(assimp-utils)
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
+bash scripts/install-packages.sh check-export "${packages[@]}"
 
 validator=$root/build-tools/gltf-validator
 version=2.0.0-dev.3.10

@@ -26,21 +26,4 @@ fi
 
 if [ "${1:-}" = build ]; then packages=("${build_packages[@]}"); fi
 
-missing=()
-for p in "${packages[@]}"; do
-  [ -n "$p" ] || continue
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}" >&2
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+exec bash "$(dirname "$0")/install-packages.sh" setup "${packages[@]}"
