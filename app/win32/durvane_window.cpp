@@ -20,6 +20,10 @@ constexpr wchar_t kClassName[] = L"DurvaneWindow";
 constexpr UINT kRunProgress = WM_APP + 1;  // WPARAM: the units done
 constexpr UINT kRunWaiting = WM_APP + 2;   // the message is in waiting_message_
 constexpr UINT kRunEnded = WM_APP + 3;     // the outcome is in run_outcome_
+// The folder watch's message, and the timer that gathers a burst of changes into one listing.
+constexpr UINT kFolderChanged = WM_APP + 4;
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshDelayMs = 200;
 // Control IDs start above IDOK and IDCANCEL, which Enter and Escape send.
 constexpr int kFirstId = 100;
 
@@ -97,15 +101,21 @@ DurvaneWindow::DurvaneWindow(HINSTANCE instance, window::Operations operations, 
   window_class.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
   window_class.lpszClassName = kClassName;
   window_class.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  // The title bar's and the task bar's icon: the icon's picture of that size, not a shrunk one.
+  window_class.hIconSm = static_cast<HICON>(
+      ::LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                   ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
   ::RegisterClassExW(&window_class);
 
   // "DURVANE v" and the version's first two numbers.
   std::string version = DURVANE_VERSION;
   version = version.substr(0, version.rfind('.'));
-  window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Wide("DURVANE v" + version).c_str(),
+  window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kClassName,
+                              Wide("DURVANE v" + version).c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
   if (!window_) throw std::runtime_error("Windows could not make the window.");
+  watch_.emplace(window_, kFolderChanged);
   MakeControls();
   ApplyDpi(DpiOf(window_));
   const ClientSize smallest = MinimumClientSize(dpi_);
@@ -127,6 +137,7 @@ DurvaneWindow::DurvaneWindow(HINSTANCE instance, window::Operations operations, 
 }
 
 DurvaneWindow::~DurvaneWindow() {
+  watch_.reset();
   logic_.Cancel();
   if (run_thread_.joinable()) run_thread_.join();
   if (window_) ::DestroyWindow(window_);
@@ -287,8 +298,21 @@ LRESULT DurvaneWindow::Handle(UINT message, WPARAM w, LPARAM l) {
     case kRunEnded:
       OnRunEnded();
       return 0;
+    case kFolderChanged:
+      ::SetTimer(window_, kRefreshTimer, kRefreshDelayMs, nullptr);
+      return 0;
+    case WM_TIMER:
+      if (w != kRefreshTimer) break;
+      ::KillTimer(window_, kRefreshTimer);
+      // A run lists the folders again when it ends.
+      if (!logic_.Running()) RefreshFolders();
+      return 0;
+    case WM_DROPFILES:
+      OnDrop(reinterpret_cast<HDROP>(w));
+      return 0;
     case WM_CLOSE:
       // A run of several files stops after its current file; the window then closes.
+      watch_.reset();
       logic_.Cancel();
       if (run_thread_.joinable()) run_thread_.join();
       ::DestroyWindow(window_);
@@ -466,6 +490,7 @@ bool DurvaneWindow::ShowFolder(Group& group, const std::string& folder) {
   }
   std::sort(folders.begin(), folders.end(), LessIgnoringCase);
   group.folder = PathBytesOf(std::filesystem::path(WidePath(folder)).wstring());
+  if (watch_) watch_->Watch(group.watch_slot, WidePath(group.folder));
   const HWND list = Item(group.folders);
   ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
@@ -548,8 +573,11 @@ void DurvaneWindow::ListFiles(Group& group, const std::vector<std::string>* sele
 
 void DurvaneWindow::RefreshLists() {
   drives_ = platform::Drives();
+  RefreshFolders();
+}
+
+void DurvaneWindow::RefreshFolders() {
   for (Group* group : {&top_, &bottom_}) {
-    // A shown folder that is gone gives way to its nearest parent.
     std::filesystem::path folder = WidePath(group->folder);
     while (!ShowFolder(*group, PathBytesOf(folder.wstring())) && folder.has_relative_path()) {
       folder = folder.parent_path();
@@ -558,36 +586,75 @@ void DurvaneWindow::RefreshLists() {
 }
 
 void DurvaneWindow::Open(const std::string& file) {
-  window::FileRoute route = window::RouteOpened(file);
-  if (!route.refusal.empty()) return ShowError(route.refusal, {});
+  const window::FileRoute route = window::RouteOpened(file);
   std::error_code error;
-  const std::filesystem::path path =
-      std::filesystem::absolute(platform::PathFromBytes(route.files.front()), error);
-  if (platform::PathStatus(path, true, error).kind != platform::FileKind::kRegular) {
+  if (route.refusal.empty() &&
+      platform::PathStatus(platform::PathFromBytes(file), true, error).kind !=
+          platform::FileKind::kRegular) {
     return ShowError("The file " + file + " does not exist.", {});
   }
-  route.files = {PathBytesOf(path.wstring())};
+  SelectRoute(route);
+}
+
+void DurvaneWindow::OnDrop(HDROP drop) {
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  std::vector<std::string> files;
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring name(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    name.resize(::DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
+    files.push_back(PathBytesOf(name));
+  }
+  POINT at{};
+  ::DragQueryPoint(drop, &at);
+  ::DragFinish(drop);
+  // A drop during a run, or of other files, is ignored, as a refused drag would be.
+  if (!logic_.TakesDrop(files)) return;
+  // The top group reaches down to the bottom group's caption.
+  RECT caption{};
+  ::GetWindowRect(Item(Control::kLabel2), &caption);
+  ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&caption), 2);
+  SelectRoute(window::RouteDropped(files, at.y < caption.top));
+}
+
+void DurvaneWindow::SelectRoute(const window::FileRoute& route) {
+  if (!route.refusal.empty()) return ShowError(route.refusal, {});
+  if (route.files.empty()) return;
+  std::error_code error;
+  const auto absolute = [&error](const std::string& file) {
+    return std::filesystem::absolute(platform::PathFromBytes(file), error);
+  };
   const bool opt = route.mode == window::Mode::kCreateNew;
   ::SendMessageW(Item(Control::kOpCreate), BM_SETCHECK, opt ? BST_CHECKED : BST_UNCHECKED, 0);
   ::SendMessageW(Item(Control::kOpMerge), BM_SETCHECK, opt ? BST_UNCHECKED : BST_CHECKED, 0);
   ChooseMode(route.mode);
   Group& group = route.top ? top_ : bottom_;
-  const std::string folder = PathBytesOf(path.parent_path().wstring());
-  if (!ShowFolder(group, folder)) {
-    return ShowError("The folder " + folder + " cannot be opened.", {});
+  const std::filesystem::path folder = absolute(route.files.front()).parent_path();
+  if (!ShowFolder(group, PathBytesOf(folder.wstring()))) {
+    return ShowError("The folder " + PathBytesOf(folder.wstring()) + " cannot be opened.", {});
   }
   const HWND list = Item(group.files);
-  const LRESULT index = ::SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                       reinterpret_cast<LPARAM>(path.filename().c_str()));
-  if (index == LB_ERR) return ShowError(window::LeftOutMessage(route.files, route.files), {});
-  if (route.top) {
-    ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  } else {
-    ::SendMessageW(list, LB_SETSEL, TRUE, index);
-    ::SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+  // The files handed over replace what was selected.
+  if (!route.top) ::SendMessageW(list, LB_SETSEL, FALSE, -1);
+  std::vector<std::string> left_out;
+  for (const std::string& file : route.files) {
+    const std::filesystem::path path = absolute(file);
+    const LRESULT index = path.parent_path() == folder
+                              ? ::SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                               reinterpret_cast<LPARAM>(path.filename().c_str()))
+                              : LB_ERR;
+    if (index == LB_ERR) {
+      left_out.push_back(file);
+    } else if (route.top) {
+      ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    } else {
+      ::SendMessageW(list, LB_SETSEL, TRUE, index);
+      ::SendMessageW(list, LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+    }
   }
   Preview(group);
   ::SetFocus(list);
+  const std::string problem = window::LeftOutMessage(route.files, left_out);
+  if (!problem.empty()) return ShowError(problem, {});
   if (!route.after.empty()) ShowError(route.after, {});
 }
 

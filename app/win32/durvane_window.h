@@ -17,9 +17,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/win32/folder_watch.h"
 #include "app/win32/preview_pane.h"
 #include "app/win32/window_layout.h"
 #include "app/win32/window_support.h"
+#include "app/window/file_routing.h"
 #include "app/window/operations.h"
 #include "app/window/window_logic.h"
 #include "core/platform_drives.h"
@@ -83,6 +85,7 @@ class DurvaneWindow : private window::WindowView {
     Control files;
     std::string folder;  // PathBytes
     std::wstring pattern;
+    std::size_t watch_slot;
   };
   // Lists `folder` in the group's lists; false, changing nothing, when it cannot be opened.
   bool ShowFolder(Group& group, const std::string& folder);
@@ -91,7 +94,14 @@ class DurvaneWindow : private window::WindowView {
   void EnterFolder(Group& group);
   // Lists the group's files; keeps the names selected, or selects `select` when given.
   void ListFiles(Group& group, const std::vector<std::string>* select = nullptr);
+  // Reads the drives again and lists every shown folder again (F5, the end of a run).
   void RefreshLists();
+  // Lists the shown folders again; one that is gone gives way to its nearest parent.
+  void RefreshFolders();
+  // Switches to the route's mode, moves its group's lists to the folder of its first file and
+  // selects those of its files listed there; says what went wrong, or what the route says.
+  void SelectRoute(const window::FileRoute& route);
+  void OnDrop(HDROP drop);
   std::vector<std::string> SelectedNames(const Group& group) const;
   // Draws the file last selected in the group's file list in the preview pane.
   void Preview(const Group& group);
@@ -107,14 +117,15 @@ class DurvaneWindow : private window::WindowView {
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT font_ = nullptr;
   HFONT bold_font_ = nullptr;
-  Group top_{Control::kPrjDrive, Control::kPrjDirectory, Control::kPrjFile1, {}, L".prj"};
-  Group bottom_{Control::kOptDrive, Control::kOptDirectory, Control::kOptFile, {}, L".opt"};
+  Group top_{Control::kPrjDrive, Control::kPrjDirectory, Control::kPrjFile1, {}, L".prj", 0};
+  Group bottom_{Control::kOptDrive, Control::kOptDirectory, Control::kOptFile, {}, L".opt", 1};
   HWND tooltips_ = nullptr;
   window::Mode shown_mode_ = window::Mode::kCreateNew;
   std::array<std::vector<std::string>, 2> bottom_selections_;  // by mode
   std::vector<platform::Drive> drives_;                        // read at the start and on F5
   std::string open_folder_;
   std::optional<PreviewPane> preview_;
+  std::optional<FolderWatch> watch_;
   bool cancel_shown_ = false;
   HWND focus_before_run_ = nullptr;
 
