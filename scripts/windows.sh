@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Cross-builds durvane.exe for 64-bit Windows with Debian's MinGW-w64 compilers, checks that it
-# needs only DLLs every Windows has, and packs durvane-<version>-windows-x64.zip (the program,
-# the window durvane-gui.exe when it was built, the README and the licence) in build-windows/,
-# and the same files into the installer durvane-<version>-windows-x64.msi, made with wixl from
-# packaging/durvane.wxs.
+# Cross-builds durvane.exe and the window durvane-gui.exe for 64-bit Windows with Debian's
+# MinGW-w64 compilers, checks that they need only DLLs every Windows has, and packs
+# durvane-<version>-windows-x64.zip (both programs, the README and the licence) in
+# build-windows/, and the same files into the installer durvane-<version>-windows-x64.msi, made
+# with wixl from packaging/durvane.wxs. DURVANE_WIN32_WINDOW=OFF leaves the window out.
 #
 # With --test it also runs, under Wine in a throw-away prefix, the library's tests and the
 # program itself: the sample converts to the same bytes as the Linux build's, a merge of two
 # PRJ files gives the same bytes, a file name with non-ASCII letters converts into folders
 # and files of the right names, wildcards typed as cmd.exe passes them are expanded, a picture
 # is drawn, a model is exported, and Ctrl-C at any moment of a conversion that replaces an
-# earlier one leaves the old or the new files whole. LINUX_DURVANE (default build/bin/durvane,
+# earlier one leaves the old or the new files whole. A scripted session under Xvfb converts and
+# merges in the window and saves its picture as build-windows/window-windows.png (--screenshot:
+# also as docs/window-windows.png, the README's). LINUX_DURVANE (default build/bin/durvane,
 # built if missing) makes the reference outputs. Last, the installer is installed into a
 # second fresh prefix, its files and registrations checked, and uninstalled, leaving none of
 # them.
@@ -18,26 +20,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 run_tests=0
-[ "${1:-}" = "--test" ] && run_tests=1
+save_picture=0
+case "${1:-}" in
+  --test) run_tests=1 ;;
+  --screenshot) run_tests=1 save_picture=1 ;;
+esac
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest zip binutils-mingw-w64-x86-64
   wixl libtinygltf-dev nlohmann-json3-dev)
-# The native window, durvane-gui.exe, is built and shipped only with DURVANE_WIN32_WINDOW=ON.
-window_option=${DURVANE_WIN32_WINDOW:-OFF}
+# The native window, durvane-gui.exe, is built and shipped unless DURVANE_WIN32_WINDOW=OFF.
+window_option=${DURVANE_WIN32_WINDOW:-ON}
 [ $run_tests = 1 ] && packages+=(wine wine64)
-[ $run_tests = 1 ] && [ "$window_option" = ON ] && packages+=(xvfb xdotool)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "windows: installing ${missing[*]}" >&2
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# The scripted session in the window, and its screenshot.
+[ $run_tests = 1 ] && [ "$window_option" = ON ] && packages+=(xvfb xdotool imagemagick)
+bash scripts/install-packages.sh windows "${packages[@]}"
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -191,73 +187,86 @@ cmp "$work/linux/ship.mtl" "$work/windows/ship.mtl"
 file "$work/windows/ship.glb" | grep -q 'glTF binary model, version 2'
 echo "windows: export wrote the Linux build's OBJ file and a binary glTF file" >&2
 
-# The window, when it is built. Started in a folder holding the sample, it converts the file
-# chosen with the mouse into that folder (the QEL directory starts there too) as the Linux
-# build does; started again at a PRJ file (as "Open with" starts it), a double click on the
-# button merges the other PRJ file into it once, as the Linux build's merge does. Alt+F4
-# closes it with exit status 0 each time. $1 is the program, $2 the folder, $3 the Linux
-# build's output folder of the sample, $4 its merge.
+# The window, when it is built. Started in a folder holding the sample and the craft, it
+# converts the file chosen with the mouse into that folder (the QEL directory starts there too)
+# as the Linux build does. Two PRJ files then made in the folder appear in its lists without F5;
+# switched to Merge PRJ with Alt+M, a double click on the button merges the second into the
+# first once, as the Linux build's merge does. Last, back in Create New, the craft is drawn in
+# the preview, turned a little with the mouse, and the window is saved as a picture. Alt+F4
+# closes it with exit status 0. $1 is the program, $2 the folder, $3 the Linux build's output
+# folder of the sample, $4 its merge, $5 the picture's file.
 window_session() {
   local pid id x y status
-  # Starts the window with the arguments given and finds it.
-  start_window() {
-    wine "$@" &
-    pid=$!
-    id=""
-    for _ in $(seq 1 60); do
-      id=$(xdotool search --name '^DURVANE v' 2>/dev/null | head -1) && [ -n "$id" ] && break
-      sleep 0.5
-    done
-    [ -n "$id" ] || { echo "windows: the window did not open" >&2; return 1; }
-    # The client area's top left corner on the screen.
-    read -r x y < <(xdotool getwindowgeometry --shell "$id" | sed -n 's/^[XY]=//p' | paste -sd' ')
-    sleep 1
-  }
-  close_window() {
-    xdotool key --window "$id" alt+F4
-    for _ in $(seq 1 20); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.5
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-      echo "windows: the window did not close on Alt+F4" >&2
-      return 1
-    fi
-    status=0
-    wait "$pid" || status=$?
-    [ $status = 0 ] || { echo "windows: the window ended with status $status" >&2; return 1; }
-  }
   cd "$2"
-  # Wine's 96 DPI puts the design's twips 15 to a pixel.
-  local file_x=$((2880 / 15 + 20)) file_y=$((2640 / 15 + 7))
+  wine "$1" &
+  pid=$!
+  id=""
+  for _ in $(seq 1 60); do
+    id=$(xdotool search --name '^DURVANE v' 2>/dev/null | head -1) && [ -n "$id" ] && break
+    sleep 0.5
+  done
+  [ -n "$id" ] || { echo "windows: the window did not open" >&2; return 1; }
+  # The client area's top left corner on the screen.
+  read -r x y < <(xdotool getwindowgeometry --shell "$id" | sed -n 's/^[XY]=//p' | paste -sd' ')
+  sleep 1
+  # Wine's 96 DPI puts the design's twips 15 to a pixel: the first line of the top and the
+  # bottom file lists, the button, the preview's middle.
+  click() { xdotool mousemove $((x + $1)) $((y + $2)) click "${@:3}" 1; sleep 0.5; }
+  local files_x=$((2880 / 15 + 20)) top_y=$((600 / 15 + 7)) bottom_y=$((2640 / 15 + 7))
   local button_x=$(((2400 + 1935 / 2) / 15)) button_y=$(((4800 + 735 / 2) / 15))
-  start_window "$1"
-  # The bottom file list's first file, then the button.
-  xdotool mousemove $((x + file_x)) $((y + file_y)) click 1
-  sleep 0.5
-  xdotool mousemove $((x + button_x)) $((y + button_y)) click 1
+  local preview_x=$(((6975 + 5400 / 2) / 15)) preview_y=$((5820 / 2 / 15))
+
+  click $files_x $bottom_y  # ship.opt
+  click $button_x $button_y
   for _ in $(seq 1 40); do
     diff -r "$3" ship >/dev/null 2>&1 && break
     sleep 0.5
   done
   diff -r "$3" ship
-  close_window
 
-  mkdir first
-  cp ship/ship.prj first/base.prj
-  cp ship/ship.prj a-second.prj
-  start_window "$1" first/base.prj
-  xdotool mousemove $((x + file_x)) $((y + file_y)) click 1
+  cp ship/ship.prj a-first.prj
+  cp ship/ship.prj b-second.prj
+  sleep 2
+  xdotool key --window "$id" alt+m
   sleep 0.5
-  xdotool mousemove $((x + button_x)) $((y + button_y)) click --repeat 2 --delay 80 1
+  click $files_x $top_y  # a-first.prj, listed only if the change was noticed
+  click $files_x $bottom_y
+  xdotool key Down  # b-second.prj alone
+  sleep 0.5
+  click $button_x $button_y --repeat 2 --delay 80
   sleep 3
-  cmp "$4" first/base.prj
-  close_window
+  cmp "$4" a-first.prj
+  cmp ship/ship.prj b-second.prj
+
+  xdotool key --window "$id" alt+c
+  sleep 0.5
+  click $files_x $bottom_y
+  xdotool key Down  # zz-craft.opt alone
+  sleep 2
+  xdotool mousemove $((x + preview_x)) $((y + preview_y)) mousedown 1
+  xdotool mousemove_relative --sync 30 12
+  xdotool mouseup 1
+  sleep 3
+  import -window "$id" "$5"
+
+  xdotool key --window "$id" alt+F4
+  for _ in $(seq 1 20); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.5
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "windows: the window did not close on Alt+F4" >&2
+    return 1
+  fi
+  status=0
+  wait "$pid" || status=$?
+  [ $status = 0 ] || { echo "windows: the window ended with status $status" >&2; return 1; }
 }
 if [ "$with_window" = yes ]; then
   wine_tests build-windows/bin/durvane_win32_tests.exe --gtest_brief=1
   mkdir -p "$work/window"
   cp examples/sample.opt "$work/window/ship.opt"
+  cp examples/craft.opt "$work/window/zz-craft.opt"
   # Wine's desktop process, started by the runs above without a display, would hold the window
   # off the screen: a new Wine server starts one on the virtual screen, and goes with it.
   wineserver -k >/dev/null 2>&1 || true
@@ -266,12 +275,13 @@ if [ "$with_window" = yes ]; then
   xvfb-run -a -s '-screen 0 1280x800x24' \
     bash -c "set -euo pipefail; $(declare -f window_session); window_session \"\$@\"" _ \
     "$PWD/build-windows/bin/durvane-gui.exe" "$work/window" "$work/linux/qel/ship" \
-    "$work/linux/base.prj" 2>&1 |
-    { grep -v '^XGetInputFocus\|^X connection to' >&2 || true; }
+    "$work/linux/base.prj" "$PWD/build-windows/window-windows.png" 2>&1 |
+    { grep -v '^XGetInputFocus\|^X connection to\|^wine: ' >&2 || true; }
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
-  echo "windows: the window converted the sample and, on a double click, merged two files" \
-    "once, as the Linux build does, and closed" >&2
+  [ $save_picture = 0 ] || cp build-windows/window-windows.png docs/window-windows.png
+  echo "windows: the window converted the sample, listed new files by itself, merged two" \
+    "files once on a double click, as the Linux build does, and closed" >&2
 fi
 
 # Ctrl-C while a conversion replaces an earlier one: the folder holds the old files or the new
