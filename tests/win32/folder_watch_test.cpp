@@ -1,0 +1,104 @@
+// The folder watch of the Windows window: a change in a watched folder reaches the window as a
+// message; a folder no longer watched, or never watched, sends none.
+#include "app/win32/folder_watch.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace durvane::win32 {
+namespace {
+
+constexpr UINT kChanged = WM_APP + 7;
+namespace fs = std::filesystem;
+
+// Whether `window` receives `kChanged` within `wait`; takes every such message waiting.
+bool ChangeArrives(HWND window, std::chrono::milliseconds wait) {
+  const auto until = std::chrono::steady_clock::now() + wait;
+  bool arrived = false;
+  for (;;) {
+    MSG message;
+    while (::PeekMessageW(&message, window, kChanged, kChanged, PM_REMOVE)) arrived = true;
+    const auto left = until - std::chrono::steady_clock::now();
+    if (arrived || left <= std::chrono::milliseconds(0)) return arrived;
+    ::MsgWaitForMultipleObjects(
+        0, nullptr, FALSE,
+        static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()),
+        QS_POSTMESSAGE);
+  }
+}
+
+class FolderWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("durvane-watch-" + std::to_string(::GetCurrentProcessId()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "a");
+    fs::create_directories(root_ / "b");
+    window_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (window_) ::DestroyWindow(window_);
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+  fs::path root_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(FolderWatchTest, ChangesInWatchedFoldersAloneReachTheWindow) {
+  struct Step {
+    const char* what;
+    const char* watch_a;  // slot 0; nullptr leaves it as it was
+    const char* watch_b;  // slot 1
+    const char* made;     // a file (or, ending in '/', a folder) made in root_
+    bool arrives;
+  };
+  const Step steps[] = {
+      {"a file made in a watched folder", "a", nullptr, "a/ship.opt", true},
+      {"a folder made in a watched folder", nullptr, nullptr, "a/qel/", true},
+      {"a file made in a folder not watched", nullptr, nullptr, "b/one.prj", false},
+      {"the second slot watches a second folder", nullptr, "b", "b/two.prj", true},
+      {"a folder no longer watched", "", nullptr, "a/other.opt", false},
+      {"both slots on one folder", "b", nullptr, "b/three.prj", true},
+  };
+  FolderWatch watch(window_, kChanged);
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    if (step.watch_a) watch.Watch(0, *step.watch_a ? (root_ / step.watch_a).wstring() : L"");
+    if (step.watch_b) watch.Watch(1, (root_ / step.watch_b).wstring());
+    // The watch opens its folders on its own thread; nothing is reported meanwhile.
+    EXPECT_FALSE(ChangeArrives(window_, std::chrono::milliseconds(300)));
+    const std::string made = step.made;
+    if (made.back() == '/') {
+      fs::create_directory(root_ / made);
+    } else {
+      std::ofstream(root_ / made) << "x";
+    }
+    EXPECT_EQ(ChangeArrives(window_, std::chrono::milliseconds(step.arrives ? 5000 : 500)),
+              step.arrives);
+  }
+}
+
+// The lists then show the nearest parent, which the watch takes over.
+TEST_F(FolderWatchTest, AWatchedFolderDeletedGivesWayToItsParent) {
+  FolderWatch watch(window_, kChanged);
+  watch.Watch(0, (root_ / "a").wstring());
+  EXPECT_FALSE(ChangeArrives(window_, std::chrono::milliseconds(300)));
+  fs::remove(root_ / "a");
+  ChangeArrives(window_, std::chrono::milliseconds(500));
+  watch.Watch(0, root_.wstring());
+  EXPECT_FALSE(ChangeArrives(window_, std::chrono::milliseconds(300)));
+  std::ofstream(root_ / "ship.opt") << "x";
+  EXPECT_TRUE(ChangeArrives(window_, std::chrono::milliseconds(5000)));
+}
+
+}  // namespace
+}  // namespace durvane::win32
