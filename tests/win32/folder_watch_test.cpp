@@ -9,10 +9,13 @@
 #include <fstream>
 #include <string>
 
+#include "tests/win32/test_folder.h"
+
 namespace durvane::win32 {
 namespace {
 
-constexpr UINT kChanged = WM_APP + 7;
+// A message no other window of the program sends.
+const UINT kChanged = ::RegisterWindowMessageW(L"durvane-folder-watch-test");
 namespace fs = std::filesystem;
 
 // Whether `window` receives `kChanged` within `wait`; takes every such message waiting.
@@ -34,10 +37,7 @@ bool ChangeArrives(HWND window, std::chrono::milliseconds wait) {
 class FolderWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("durvane-watch-" + std::to_string(::GetCurrentProcessId()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    root_ = NewTestFolder("watch-");
     fs::create_directories(root_ / "a");
     fs::create_directories(root_ / "b");
     window_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -46,8 +46,6 @@ class FolderWatchTest : public ::testing::Test {
   }
   void TearDown() override {
     if (window_) ::DestroyWindow(window_);
-    std::error_code error;
-    fs::remove_all(root_, error);
   }
   fs::path root_;
   HWND window_ = nullptr;
@@ -58,24 +56,26 @@ TEST_F(FolderWatchTest, ChangesInWatchedFoldersAloneReachTheWindow) {
     const char* what;
     const char* watch_a;  // slot 0; nullptr leaves it as it was
     const char* watch_b;  // slot 1
+    bool opens;           // a folder newly watched is reported changed once, at once
     const char* made;     // a file (or, ending in '/', a folder) made in root_
     bool arrives;
   };
   const Step steps[] = {
-      {"a file made in a watched folder", "a", nullptr, "a/ship.opt", true},
-      {"a folder made in a watched folder", nullptr, nullptr, "a/qel/", true},
-      {"a file made in a folder not watched", nullptr, nullptr, "b/one.prj", false},
-      {"the second slot watches a second folder", nullptr, "b", "b/two.prj", true},
-      {"a folder no longer watched", "", nullptr, "a/other.opt", false},
-      {"both slots on one folder", "b", nullptr, "b/three.prj", true},
+      {"a file made in a watched folder", "a", nullptr, true, "a/ship.opt", true},
+      {"a folder made in a watched folder", nullptr, nullptr, false, "a/qel/", true},
+      {"a file made in a folder not watched", nullptr, nullptr, false, "b/one.prj", false},
+      {"the second slot watches a second folder", nullptr, "b", true, "b/two.prj", true},
+      {"a folder no longer watched", "", nullptr, false, "a/other.opt", false},
+      {"both slots on one folder", "b", nullptr, true, "b/three.prj", true},
+      {"the first slot's folder again", "a", nullptr, true, "a/again.opt", true},
   };
   FolderWatch watch(window_, kChanged);
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
     if (step.watch_a) watch.Watch(0, *step.watch_a ? (root_ / step.watch_a).wstring() : L"");
     if (step.watch_b) watch.Watch(1, (root_ / step.watch_b).wstring());
-    // The watch opens its folders on its own thread; nothing is reported meanwhile.
-    EXPECT_FALSE(ChangeArrives(window_, std::chrono::milliseconds(300)));
+    EXPECT_EQ(ChangeArrives(window_, std::chrono::milliseconds(step.opens ? 5000 : 300)),
+              step.opens);
     const std::string made = step.made;
     if (made.back() == '/') {
       fs::create_directory(root_ / made);
@@ -91,11 +91,11 @@ TEST_F(FolderWatchTest, ChangesInWatchedFoldersAloneReachTheWindow) {
 TEST_F(FolderWatchTest, AWatchedFolderDeletedGivesWayToItsParent) {
   FolderWatch watch(window_, kChanged);
   watch.Watch(0, (root_ / "a").wstring());
-  EXPECT_FALSE(ChangeArrives(window_, std::chrono::milliseconds(300)));
+  EXPECT_TRUE(ChangeArrives(window_, std::chrono::milliseconds(5000)));
   fs::remove(root_ / "a");
   ChangeArrives(window_, std::chrono::milliseconds(500));
   watch.Watch(0, root_.wstring());
-  EXPECT_FALSE(ChangeArrives(window_, std::chrono::milliseconds(300)));
+  EXPECT_TRUE(ChangeArrives(window_, std::chrono::milliseconds(5000)));
   std::ofstream(root_ / "ship.opt") << "x";
   EXPECT_TRUE(ChangeArrives(window_, std::chrono::milliseconds(5000)));
 }

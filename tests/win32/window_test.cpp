@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/platform.h"
+#include "tests/win32/test_folder.h"
 
 namespace durvane::win32 {
 namespace {
@@ -31,10 +32,7 @@ std::string Bytes(const fs::path& path) {
 class Win32WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("durvane-window-" + std::to_string(::GetCurrentProcessId()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
+    root_ = NewTestFolder("window-");
     for (const char* folder : {"models", "qel"}) fs::create_directories(root_ / folder);
     // Not models: the preview says it cannot draw them, and nothing else reads them.
     for (const char* file : {"models/a.opt", "models/b.opt", "models/first.prj",
@@ -64,8 +62,6 @@ class Win32WindowTest : public ::testing::Test {
     release_ = true;
     window_.reset();
     fs::current_path(fs::temp_directory_path());
-    std::error_code error;
-    fs::remove_all(root_, error);
   }
 
   // Runs the window's messages for `time`, or until `done` says so.
