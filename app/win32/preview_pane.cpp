@@ -13,6 +13,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"DurvanePreview";
 // Posted by the pane's thread when a drawing is ready or a reduced one ended.
 constexpr UINT kDrawn = WM_APP + 1;
+static_assert(kDrawn != ModelExportMenu::kExported);
 
 POINT PointOf(LPARAM l) {
   return {static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
@@ -34,6 +35,7 @@ PreviewPane::PreviewPane(HINSTANCE instance, HWND parent, int id) {
       ::CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
   if (!pane_) throw std::runtime_error("Windows could not make the preview pane.");
+  menu_.emplace(pane_);
   worker_ = std::jthread([this](std::stop_token stop) { Work(stop); });
 }
 
@@ -251,6 +253,16 @@ void PreviewPane::Paint() {
   ::EndPaint(pane_, &paint);
 }
 
+void PreviewPane::OnContextMenu(LPARAM at) {
+  POINT point = PointOf(at);
+  if (at == -1) {
+    // From the keyboard: at the pane's top left corner.
+    point = {8, 8};
+    ::ClientToScreen(pane_, &point);
+  }
+  menu_->Open(point, file_);
+}
+
 LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_PAINT:
@@ -266,6 +278,9 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case kDrawn:
       TakeDrawn();
+      return 0;
+    case ModelExportMenu::kExported:
+      menu_->Finish();
       return 0;
     case WM_SIZE:
       if (!file_.empty()) Ask(true, false);
@@ -305,6 +320,9 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
       }
       break;
+    case WM_CONTEXTMENU:
+      OnContextMenu(l);
+      return 0;
     case WM_DESTROY:
       pane_ = nullptr;
       return 0;

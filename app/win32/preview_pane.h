@@ -3,7 +3,8 @@
 // still going) into a DIB section. Dragging with the mouse turns the model (drawn at a third of
 // each side while the mouse moves, stretched over the pane, in full once it is released), the
 // wheel zooms and a double click returns to the first view. A file that cannot be drawn shows
-// the reason in the pane; the bitmaps missing from a picture are named at its foot.
+// the reason in the pane; the bitmaps missing from a picture are named at its foot. Its context
+// menu exports the model shown.
 #pragma once
 
 #ifndef NOMINMAX
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/win32/model_export_menu.h"
 #include "app/win32/window_support.h"
 #include "app/window/preview_view.h"
 #include "render/model.h"
@@ -79,6 +81,7 @@ class PreviewPane {
   void Work(std::stop_token stop);
   void TakeDrawn();
   void Paint();
+  void OnContextMenu(LPARAM at);
 
   HWND pane_ = nullptr;
   std::string file_;
@@ -91,6 +94,7 @@ class PreviewPane {
   int picture_width_ = 0;
   int picture_height_ = 0;
   bool picture_draft_ = false;  // stretched over the pane
+  std::optional<ModelExportMenu> menu_;
 
   std::mutex mutex_;
   std::condition_variable_any wake_;
