@@ -9,7 +9,6 @@
 
 #include <QFutureWatcher>
 #include <QImage>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
