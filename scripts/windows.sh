@@ -275,10 +275,12 @@ if [ "$with_window" = yes ]; then
   xvfb-run -a -s '-screen 0 1280x800x24' timeout 300 wine \
     build-windows/bin/durvane_win32_tests.exe --gtest_brief=1 2>&1 |
     { grep -v '^XGetInputFocus\|^X connection to\|^wine: ' || true; } | tee "$work/win32.log"
-  grep -q '^\[  PASSED  \] [0-9]* tests\?\.' "$work/win32.log" || {
-    echo "windows: durvane_win32_tests.exe did not finish with every test passed" >&2
+  # Those tests skip themselves where no window can be made: here each must have run.
+  if ! grep -q '^\[  PASSED  \] [0-9]* tests\?\.' "$work/win32.log" ||
+    grep -q '^\[  SKIPPED \]' "$work/win32.log"; then
+    echo "windows: durvane_win32_tests.exe did not run and pass every test" >&2
     exit 1
-  }
+  fi
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
   # xvfb-run is a POSIX shell script, which drops exported functions: the session goes as text.

@@ -2,17 +2,13 @@
 
 #include <QContextMenuEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMenu>
 #include <QtConcurrent/QtConcurrentRun>
-#include <exception>
-#include <new>
 
 #include "app/gui/local_path.h"
 #include "app/gui/model_preview.h"
 #include "app/gui/user_feedback.h"
 #include "core/platform.h"
-#include "usecases/model_export.h"
 
 namespace durvane::gui {
 namespace {
@@ -26,10 +22,6 @@ QString FileDialogTarget(QWidget* parent, const QString& suggested,
   return QFileDialog::getSaveFileName(
       parent, QStringLiteral("Export as glTF"), suggested,
       QStringLiteral("Binary glTF (*.glb);;glTF with its files beside it (*.gltf)"));
-}
-
-QString Name(const QString& path) {
-  return QFileInfo(path).fileName();
 }
 
 }  // namespace
@@ -48,7 +40,8 @@ ModelExportMenu::ModelExportMenu(ModelPreview& preview, UserFeedback& feedback, 
   pool_.setMaxThreadCount(1);
   connect(&gltf_, &QAction::triggered, this, [this] { Ask(exporting::ExportFormat::kGlb); });
   connect(&obj_, &QAction::triggered, this, [this] { Ask(exporting::ExportFormat::kObj); });
-  connect(&watcher_, &QFutureWatcher<Outcome>::finished, this, &ModelExportMenu::OnFinished);
+  connect(&watcher_, &QFutureWatcher<window::ExportResult>::finished, this,
+          &ModelExportMenu::OnFinished);
   connect(&preview_, &ModelPreview::Shown, this, &ModelExportMenu::UpdateActions);
   preview_.setContextMenuPolicy(Qt::CustomContextMenu);
   connect(&preview_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -74,16 +67,10 @@ void ModelExportMenu::UpdateActions() {
 void ModelExportMenu::Ask(exporting::ExportFormat format) {
   const QString shown = preview_.File();
   if (busy_ || shown.isEmpty()) return;
-  const QFileInfo info(shown);
-  const QString suggested = info.dir().filePath(
-      FromBytes(platform::PathBytes(exporting::ExportFileName(LocalPath(shown), format))));
-  QString target = ask_(suggested, format);
+  const QString target =
+      ask_(FromBytes(window::SuggestedExportTarget(ToBytes(shown), format)), format);
   if (target.isEmpty()) return;
-  if (format != exporting::ExportFormat::kObj &&
-      target.endsWith(QStringLiteral(".gltf"), Qt::CaseInsensitive)) {
-    format = exporting::ExportFormat::kGltf;
-  }
-  ExportTo(target, format);
+  ExportTo(target, window::AnsweredFormat(ToBytes(target), format));
 }
 
 void ModelExportMenu::ExportTo(const QString& target, exporting::ExportFormat format) {
@@ -92,37 +79,28 @@ void ModelExportMenu::ExportTo(const QString& target, exporting::ExportFormat fo
   source_ = preview_.File();
   target_ = target;
   UpdateActions();
-  watcher_.setFuture(QtConcurrent::run(
-      &pool_, [source = LocalPath(source_), output = LocalPath(target), format]() -> Outcome {
+  watcher_.setFuture(
+      QtConcurrent::run(&pool_, [source = ToBytes(source_), output = ToBytes(target), format] {
         platform::LowerThreadPriority();
-        Outcome outcome;
-        try {
-          for (const std::string& w : exporting::ExportModel(source, output, format).warnings) {
-            outcome.warnings.append(FromBytes(w));
-          }
-        } catch (const std::bad_alloc&) {
-          outcome.error = QStringLiteral("out of memory");
-        } catch (const std::exception& e) {
-          outcome.error = FromBytes(e.what());
-        }
-        return outcome;
+        return window::ExportShownModel(source, output, format);
       }));
 }
 
 void ModelExportMenu::OnFinished() {
-  const Outcome outcome = watcher_.result();
+  const window::ExportNotice notice =
+      window::NoticeOf(ToBytes(source_), ToBytes(target_), watcher_.result());
   busy_ = false;
   UpdateActions();
-  if (!outcome.error.isEmpty()) {
-    feedback_.ShowError(
-        QStringLiteral("'%1' could not be exported to '%2'.").arg(Name(source_), Name(target_)),
-        outcome.error);
-  } else if (!outcome.warnings.isEmpty()) {
-    feedback_.ShowWarnings(QStringLiteral("'%1' was exported to '%2', with warnings:")
-                               .arg(Name(source_), Name(target_)),
-                           outcome.warnings);
-  } else {
-    feedback_.Beep();
+  switch (notice.kind) {
+    case window::ExportNotice::Kind::kError:
+      feedback_.ShowError(FromBytes(notice.headline), FromBytes(notice.details));
+      break;
+    case window::ExportNotice::Kind::kWarnings:
+      feedback_.ShowWarnings(FromBytes(notice.headline), FromBytes(notice.warnings));
+      break;
+    case window::ExportNotice::Kind::kBeep:
+      feedback_.Beep();
+      break;
   }
   emit Finished();
 }

@@ -12,6 +12,7 @@
 #include <QThreadPool>
 #include <functional>
 
+#include "app/window/model_export_choice.h"
 #include "export/export_format.h"
 
 namespace durvane::gui {
@@ -46,10 +47,6 @@ class ModelExportMenu : public QObject {
   void Finished();
 
  private:
-  struct Outcome {
-    QStringList warnings;
-    QString error;  // empty when the files were written
-  };
   void Ask(exporting::ExportFormat format);
   void UpdateActions();
   void OnFinished();
@@ -63,7 +60,7 @@ class ModelExportMenu : public QObject {
   QString source_;
   QString target_;
   QThreadPool pool_;
-  QFutureWatcher<Outcome> watcher_;
+  QFutureWatcher<window::ExportResult> watcher_;
 };
 
 }  // namespace durvane::gui

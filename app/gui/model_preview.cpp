@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <QtConcurrent/QtConcurrentRun>
-#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <new>
@@ -35,22 +34,17 @@ struct ModelPreview::LoadedModel {
 
 namespace {
 
-constexpr double kDegreesPerPixel = 0.5;
-// How much one notch of the wheel magnifies.
-constexpr double kZoomPerNotch = 1.25;
-
 QImage ToQImage(const render::Image& image) {
   const QImage view(image.rgba.data(), image.width, image.height, image.width * 4,
                     QImage::Format_RGBA8888);
   return view.copy();  // owns its pixels once the rendering is gone
 }
 
-// The pane's size in device pixels, divided by `divisor`, within the renderer's limits.
-QSize DrawingSize(const QWidget& pane, int divisor) {
+// The drawing's size for the pane's size in device pixels, reduced for a `draft`.
+QSize DrawingSize(const QWidget& pane, bool draft) {
   const double ratio = pane.devicePixelRatioF();
   const auto side = [&](int logical) {
-    const int pixels = static_cast<int>(std::ceil(logical * ratio)) / divisor;
-    return std::clamp(pixels, 1, render::kMaxImageSide);
+    return window::PreviewView::DrawingSide(static_cast<int>(std::ceil(logical * ratio)), draft);
   };
   return {side(pane.width()), side(pane.height())};
 }
@@ -79,8 +73,7 @@ void ModelPreview::ShowFile(const QString& path) {
   model_.reset();
   // Nothing to show: the pane's thread lets the last model go.
   if (path.isEmpty()) pool_.start([loaded = loaded_] { loaded->model.reset(); });
-  yaw_ = pitch_ = 0;
-  zoom_ = 1;
+  view_.Reset();
   Request(false, Quality::kFull);
 }
 
@@ -117,18 +110,17 @@ void ModelPreview::Request(bool reuse_model, Quality quality) {
   update();
 
   render::RenderOptions options;
-  options.yaw = yaw_;
-  options.pitch = pitch_;
-  options.zoom = zoom_;
+  options.yaw = view_.Yaw();
+  options.pitch = view_.Pitch();
+  options.zoom = view_.Zoom();
   const std::shared_ptr<std::atomic<bool>> cancel = cancel_;
   options.cancelled = [cancel] { return cancel->load(); };
-  const QSize size = DrawingSize(*this, quality == Quality::kDraft ? kDraftDivisor : 1);
+  const QSize size = DrawingSize(*this, quality == Quality::kDraft);
   options.width = size.width();
   options.height = size.height();
   const double ratio = devicePixelRatioF();
   const std::filesystem::path path = LocalPath(file_);
   std::shared_ptr<const render::Model> model = reuse_model ? model_ : nullptr;
-  if (quality == Quality::kDraft) draft_running_ = true;
   // The worker sees only copies, so the pane may go away while it runs.
   auto* watcher = new QFutureWatcher<Result>(this);
   connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher, generation, quality] {
@@ -173,7 +165,6 @@ void ModelPreview::Request(bool reuse_model, Quality quality) {
 }
 
 void ModelPreview::Finish(int generation, Quality quality, const Result& result) {
-  if (quality == Quality::kDraft) draft_running_ = false;
   const bool newest_full = quality == Quality::kFull && generation == full_generation_;
   // A drawing older than the newest full request, or than what is shown, is never shown.
   if (!result.cancelled && generation >= full_generation_ && generation > shown_generation_) {
@@ -191,10 +182,8 @@ void ModelPreview::Finish(int generation, Quality quality, const Result& result)
     busy_ = false;
     emit Shown();
   }
-  if (quality == Quality::kDraft && draft_wanted_ && dragging_) {
-    draft_wanted_ = false;
-    Request(true, Quality::kDraft);
-  }
+  // The mouse moved while this was drawn: the next reduced picture follows it.
+  if (quality == Quality::kDraft && view_.DraftFinished()) Request(true, Quality::kDraft);
 }
 
 void ModelPreview::paintEvent(QPaintEvent*) {
@@ -214,7 +203,9 @@ void ModelPreview::paintEvent(QPaintEvent*) {
   }
   if (!warnings_.isEmpty() && !picture_.isNull()) {
     // Why some polygons are flat, at the foot of the picture.
-    const QString text = warnings_.join(QLatin1Char('\n'));
+    std::vector<std::string> lines;
+    for (const QString& warning : warnings_) lines.push_back(warning.toStdString());
+    const QString text = QString::fromStdString(window::PreviewView::Note(lines));
     const QRect box =
         painter.boundingRect(inside, Qt::AlignBottom | Qt::AlignLeft | Qt::TextWordWrap, text);
     painter.fillRect(box.adjusted(-2, -2, 2, 2), palette().base());
@@ -223,41 +214,28 @@ void ModelPreview::paintEvent(QPaintEvent*) {
 }
 
 void ModelPreview::mousePressEvent(QMouseEvent* event) {
-  drag_from_ = event->position().toPoint();
+  const QPoint at = event->position().toPoint();
+  view_.Press(at.x(), at.y());
 }
 
 void ModelPreview::mouseMoveEvent(QMouseEvent* event) {
   if (!(event->buttons() & Qt::LeftButton) || !model_) return;
   const QPoint at = event->position().toPoint();
-  yaw_ -= (at.x() - drag_from_.x()) * kDegreesPerPixel;
-  pitch_ += (at.y() - drag_from_.y()) * kDegreesPerPixel;
-  drag_from_ = at;
-  dragging_ = true;
   // A reduced picture follows the mouse; the next starts once the last is shown.
-  if (draft_running_) {
-    draft_wanted_ = true;
-  } else {
-    Request(true, Quality::kDraft);
-  }
+  if (view_.DragTo(at.x(), at.y())) Request(true, Quality::kDraft);
 }
 
 void ModelPreview::mouseReleaseEvent(QMouseEvent*) {
-  if (!dragging_) return;
-  dragging_ = false;
-  draft_wanted_ = false;
-  Request(true, Quality::kFull);
+  if (view_.Release()) Request(true, Quality::kFull);
 }
 
 void ModelPreview::mouseDoubleClickEvent(QMouseEvent*) {
-  yaw_ = pitch_ = 0;
-  zoom_ = 1;
+  view_.Reset();
   if (!file_.isEmpty()) Request(model_ != nullptr, Quality::kFull);
 }
 
 void ModelPreview::wheelEvent(QWheelEvent* event) {
-  const double notches = event->angleDelta().y() / 120.0;
-  if (notches == 0 || !model_) return;
-  zoom_ = std::clamp(zoom_ * std::pow(kZoomPerNotch, notches), render::kMinZoom, render::kMaxZoom);
+  if (!model_ || !view_.Wheel(event->angleDelta().y() / 120.0)) return;
   Request(true, Quality::kFull);
   event->accept();
 }

@@ -9,7 +9,6 @@
 
 #include <QFutureWatcher>
 #include <QImage>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QThreadPool>
@@ -17,6 +16,7 @@
 #include <atomic>
 #include <memory>
 
+#include "app/window/preview_view.h"
 #include "render/model.h"
 #include "render/renderer.h"
 
@@ -44,12 +44,12 @@ class ModelPreview : public QWidget {
   // The shown picture's warnings, each naming what it is about.
   QStringList Warnings() const { return warnings_; }
   bool Busy() const { return busy_; }
-  double Yaw() const { return yaw_; }
-  double Pitch() const { return pitch_; }
-  double Zoom() const { return zoom_; }
+  double Yaw() const { return view_.Yaw(); }
+  double Pitch() const { return view_.Pitch(); }
+  double Zoom() const { return view_.Zoom(); }
 
   // The drawing's size while dragging: the pane's device pixels divided by this on each side.
-  static constexpr int kDraftDivisor = 3;
+  static constexpr int kDraftDivisor = window::PreviewView::kDraftDivisor;
 
  signals:
   // A full picture (not a reduced one drawn while dragging) or a message is now shown.
@@ -79,9 +79,8 @@ class ModelPreview : public QWidget {
   // The model the pane's thread read last, so that a request queued while it was read (a
   // resize during a long read) draws it rather than reading the file again.
   std::shared_ptr<LoadedModel> loaded_;
-  double yaw_ = 0;
-  double pitch_ = 0;
-  double zoom_ = 1;
+  // The turn and zoom, and the reduced drawings while dragging (one at a time).
+  window::PreviewView view_;
   QImage picture_;
   bool picture_reduced_ = false;  // drawn while dragging, at a fraction of the pane's pixels
   QString message_;
@@ -90,13 +89,8 @@ class ModelPreview : public QWidget {
   int generation_ = 0;       // of the newest request
   int full_generation_ = 0;  // of the newest full request: nothing older is shown after it
   int shown_generation_ = 0;
-  // While dragging, one reduced drawing at a time: a move during one asks for the next.
-  bool draft_running_ = false;
-  bool draft_wanted_ = false;
-  bool dragging_ = false;
   // Set to give up the newest full request's drawing once a newer one comes.
   std::shared_ptr<std::atomic<bool>> cancel_;
-  QPoint drag_from_;
   QThreadPool pool_;
 };
 

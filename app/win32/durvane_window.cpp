@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/win32/task_dialog.h"
 #include "app/window/file_routing.h"
 #include "core/platform.h"
 
@@ -64,13 +65,6 @@ int DpiOf(HWND window) {
   const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
   ::ReleaseDC(nullptr, screen);
   return dpi;
-}
-
-std::wstring TextOf(HWND control) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 std::wstring ListItem(HWND list, int index) {
@@ -790,27 +784,7 @@ void DurvaneWindow::ShowWarnings(const std::string& summary,
 
 void DurvaneWindow::ShowDialog(PCWSTR icon, const std::string& instruction,
                                const std::string& content, const std::string& details) {
-  const std::wstring title = TextOf(window_);
-  const std::wstring wide_instruction = Wide(instruction);
-  const std::wstring wide_content = Wide(content);
-  const std::wstring wide_details = Wide(details);
-  TASKDIALOGCONFIG dialog{};
-  dialog.cbSize = sizeof(dialog);
-  dialog.hwndParent = window_;
-  dialog.hInstance = instance_;
-  dialog.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-  dialog.dwCommonButtons = TDCBF_OK_BUTTON;
-  dialog.pszWindowTitle = title.c_str();
-  dialog.pszMainIcon = icon;
-  dialog.pszMainInstruction = wide_instruction.c_str();
-  if (!wide_content.empty()) dialog.pszContent = wide_content.c_str();
-  // The library's precise message, under "Show details".
-  if (!wide_details.empty()) {
-    dialog.pszExpandedInformation = wide_details.c_str();
-    dialog.pszExpandedControlText = L"Hide details";
-    dialog.pszCollapsedControlText = L"Show details";
-  }
-  ::TaskDialogIndirect(&dialog, nullptr, nullptr, nullptr);
+  ShowTaskDialog(window_, icon, instruction, content, details);
 }
 
 void DurvaneWindow::Beep() {

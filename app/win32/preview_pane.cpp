@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "core/platform.h"
 #include "usecases/model_files.h"
@@ -10,9 +11,13 @@ namespace durvane::win32 {
 namespace {
 
 constexpr wchar_t kClassName[] = L"DurvanePreview";
-// Posted by the pane's thread when a drawing is ready.
+// Posted by the pane's thread when a drawing is ready or a reduced one ended.
 constexpr UINT kDrawn = WM_APP + 1;
-constexpr double kDegreesPerPixel = 0.5;
+static_assert(kDrawn != ModelExportMenu::kExported);
+
+POINT PointOf(LPARAM l) {
+  return {static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+}
 
 }  // namespace
 
@@ -30,6 +35,7 @@ PreviewPane::PreviewPane(HINSTANCE instance, HWND parent, int id) {
       ::CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
   if (!pane_) throw std::runtime_error("Windows could not make the preview pane.");
+  menu_.emplace(pane_);
   worker_ = std::jthread([this](std::stop_token stop) { Work(stop); });
 }
 
@@ -46,34 +52,47 @@ PreviewPane::~PreviewPane() {
 
 void PreviewPane::Show(const std::string& file) {
   file_ = file;
-  yaw_ = 0;
-  pitch_ = 0;
+  // A new file ends a drag and starts in the first view.
+  view_.Release();
+  view_.Reset();
+  model_drawn_ = false;
   if (picture_) ::DeleteObject(picture_);
   picture_ = nullptr;
+  note_.clear();
   message_ = file.empty() ? std::string() : "Drawing " + file + " ...";
   ::InvalidateRect(pane_, nullptr, TRUE);
   if (file.empty()) {
     std::lock_guard lock(mutex_);
     ++generation_;
-    request_.reset();
+    DropRequest();
     return;
   }
-  Ask(false);
+  Ask(false, false);
 }
 
-void PreviewPane::Ask(bool reuse_model) {
+void PreviewPane::Ask(bool reuse_model, bool draft) {
   RECT client{};
   ::GetClientRect(pane_, &client);
   render::RenderOptions options;
-  options.yaw = yaw_;
-  options.pitch = pitch_;
-  options.width = std::clamp(static_cast<int>(client.right), 1, render::kMaxImageSide);
-  options.height = std::clamp(static_cast<int>(client.bottom), 1, render::kMaxImageSide);
+  options.yaw = view_.Yaw();
+  options.pitch = view_.Pitch();
+  options.zoom = view_.Zoom();
+  options.width = window::PreviewView::DrawingSide(client.right, draft);
+  options.height = window::PreviewView::DrawingSide(client.bottom, draft);
   {
     std::lock_guard lock(mutex_);
-    request_ = {++generation_, file_, reuse_model, options};
+    DropRequest();
+    request_ = {++generation_, file_, reuse_model, draft, options};
   }
   wake_.notify_one();
+}
+
+void PreviewPane::DropRequest() {
+  if (request_ && request_->draft) {
+    ++drafts_ended_;
+    ::PostMessageW(pane_, kDrawn, 0, 0);
+  }
+  request_.reset();
 }
 
 void PreviewPane::Work(std::stop_token stop) {
@@ -94,6 +113,8 @@ void PreviewPane::Work(std::stop_token stop) {
     };
     Drawn drawn;
     drawn.generation = request.generation;
+    drawn.draft = request.draft;
+    bool cancelled = false;
     try {
       if (!request.reuse_model || !model_ || model_file_ != request.file) {
         model_.reset();  // its memory is free for the next one
@@ -115,16 +136,20 @@ void PreviewPane::Work(std::stop_token stop) {
         drawn.bgra[i + 2] = empty ? GetRValue(background) : image.rgba[i];
         drawn.bgra[i + 3] = 255;
       }
+      drawn.warnings = rendering.warnings;
     } catch (const render::Cancelled&) {
-      continue;
+      cancelled = true;
     } catch (const std::bad_alloc&) {
       drawn.error = "Out of memory.";
     } catch (const std::exception& error) {
       drawn.error = error.what();
     }
+    // A reduced drawing's end is told even when it was given up: the next may follow.
+    if (cancelled && !request.draft) continue;
     {
       std::lock_guard lock(mutex_);
-      drawn_ = std::move(drawn);
+      if (request.draft) ++drafts_ended_;
+      if (!cancelled) drawn_ = std::move(drawn);
     }
     ::PostMessageW(pane, kDrawn, 0, 0);
   }
@@ -133,16 +158,25 @@ void PreviewPane::Work(std::stop_token stop) {
 void PreviewPane::TakeDrawn() {
   std::optional<Drawn> drawn;
   std::uint64_t newest = 0;
+  int drafts_ended = 0;
   {
     std::lock_guard lock(mutex_);
     drawn.swap(drawn_);
     newest = generation_;
+    std::swap(drafts_ended, drafts_ended_);
+  }
+  // The mouse moved while a reduced picture was drawn: the next follows it.
+  for (int i = 0; i < drafts_ended; ++i) {
+    if (view_.DraftFinished()) Ask(true, true);
   }
   // A drawing superseded meanwhile is not shown: the newer one follows.
   if (!drawn || drawn->generation != newest) return;
   if (picture_) ::DeleteObject(picture_);
   picture_ = nullptr;
-  message_ = drawn->error;
+  picture_draft_ = drawn->draft;
+  model_drawn_ = drawn->error.empty();
+  note_ = window::PreviewView::Note(drawn->warnings);
+  message_ = drawn->error.empty() ? std::string() : file_ + " cannot be drawn:\n" + drawn->error;
   if (drawn->error.empty()) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -161,7 +195,8 @@ void PreviewPane::TakeDrawn() {
       message_ = "Windows has no memory for the picture.";
     }
   }
-  ::InvalidateRect(pane_, nullptr, TRUE);
+  // A picture covers the pane: no need to erase it first, which would flicker while dragging.
+  ::InvalidateRect(pane_, nullptr, picture_ ? FALSE : TRUE);
 }
 
 void PreviewPane::Paint() {
@@ -169,22 +204,63 @@ void PreviewPane::Paint() {
   const HDC dc = ::BeginPaint(pane_, &paint);
   RECT client{};
   ::GetClientRect(pane_, &client);
+  const HBRUSH background = ::GetSysColorBrush(COLOR_WINDOW);
+  const HGDIOBJ old_font = ::SelectObject(dc, font_ ? font_ : ::GetStockObject(DEFAULT_GUI_FONT));
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+  RECT inside = client;
+  ::InflateRect(&inside, -4, -4);
   if (picture_) {
     const HDC memory = ::CreateCompatibleDC(dc);
     const HGDIOBJ old = ::SelectObject(memory, picture_);
-    ::BitBlt(dc, 0, 0, picture_width_, picture_height_, memory, 0, 0, SRCCOPY);
+    if (picture_draft_) {
+      // A reduced picture, drawn while dragging, is stretched over the pane.
+      ::SetStretchBltMode(dc, HALFTONE);
+      ::SetBrushOrgEx(dc, 0, 0, nullptr);
+      ::StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, picture_width_,
+                   picture_height_, SRCCOPY);
+    } else {
+      ::BitBlt(dc, 0, 0, picture_width_, picture_height_, memory, 0, 0, SRCCOPY);
+      // Beside a picture drawn for a smaller pane, until the next one comes.
+      const RECT right{picture_width_, 0, client.right, client.bottom};
+      const RECT below{0, picture_height_, picture_width_, client.bottom};
+      ::FillRect(dc, &right, background);
+      ::FillRect(dc, &below, background);
+    }
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
+    if (!note_.empty()) {
+      // Why some polygons are flat, at the foot of the picture.
+      std::wstring note = Wide(note_);
+      RECT box = inside;
+      ::DrawTextW(dc, note.data(), static_cast<int>(note.size()), &box,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+      ::OffsetRect(&box, 0, inside.bottom - box.bottom);
+      RECT under = box;
+      ::InflateRect(&under, 2, 2);
+      ::FillRect(dc, &under, background);
+      ::DrawTextW(dc, note.data(), static_cast<int>(note.size()), &box,
+                  DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    }
   } else if (!message_.empty()) {
-    ::SetBkMode(dc, TRANSPARENT);
-    const HGDIOBJ old = ::SelectObject(dc, font_ ? font_ : ::GetStockObject(DEFAULT_GUI_FONT));
-    ::InflateRect(&client, -8, -8);
     std::wstring text = Wide(message_);
-    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &client,
+    ::InflateRect(&inside, -4, -4);
+    ::DrawTextW(dc, text.data(), static_cast<int>(text.size()), &inside,
                 DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-    ::SelectObject(dc, old);
   }
+  ::SelectObject(dc, old_font);
+  if (::GetFocus() == pane_) ::DrawFocusRect(dc, &client);
   ::EndPaint(pane_, &paint);
+}
+
+void PreviewPane::OnContextMenu(LPARAM at) {
+  POINT point = PointOf(at);
+  if (at == -1) {
+    // From the keyboard: at the pane's top left corner.
+    point = {8, 8};
+    ::ClientToScreen(pane_, &point);
+  }
+  menu_->Open(point, file_);
 }
 
 LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -192,6 +268,10 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_ERASEBKGND:
+      // Paint fills what no picture covers.
+      if (picture_) return 1;
+      break;
     case WM_SETFONT:
       font_ = reinterpret_cast<HFONT>(w);
       if (LOWORD(l)) ::InvalidateRect(pane_, nullptr, TRUE);
@@ -199,34 +279,49 @@ LRESULT PreviewPane::Handle(UINT message, WPARAM w, LPARAM l) {
     case kDrawn:
       TakeDrawn();
       return 0;
+    case ModelExportMenu::kExported:
+      menu_->Finish();
+      return 0;
     case WM_SIZE:
-      if (!file_.empty()) Ask(true);
+      if (!file_.empty()) Ask(true, false);
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      ::InvalidateRect(pane_, nullptr, FALSE);
       return 0;
     case WM_LBUTTONDOWN:
-      drag_from_ = POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+    case WM_RBUTTONDOWN:
+      // The wheel and the menu key go to the window with the focus.
+      ::SetFocus(pane_);
+      if (message == WM_RBUTTONDOWN) break;
+      view_.Press(PointOf(l).x, PointOf(l).y);
       ::SetCapture(pane_);
       return 0;
     case WM_MOUSEMOVE:
-      if (drag_from_ && !file_.empty()) {
-        const POINT to{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
-        yaw_ -= (to.x - drag_from_->x) * kDegreesPerPixel;
-        pitch_ += (to.y - drag_from_->y) * kDegreesPerPixel;
-        drag_from_ = to;
-        Ask(true);
+      if ((w & MK_LBUTTON) && ::GetCapture() == pane_ && model_drawn_) {
+        // A reduced picture follows the mouse; the next starts once the last is shown.
+        if (view_.DragTo(PointOf(l).x, PointOf(l).y)) Ask(true, true);
       }
       return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
-      drag_from_.reset();
+      // Releasing the capture sends WM_CAPTURECHANGED: the full picture is asked once.
       if (message == WM_LBUTTONUP) ::ReleaseCapture();
+      if (view_.Release()) Ask(true, false);
       return 0;
     case WM_LBUTTONDBLCLK:
       // Back to the first view.
-      if (!file_.empty()) {
-        yaw_ = 0;
-        pitch_ = 0;
-        Ask(true);
+      view_.Reset();
+      if (!file_.empty()) Ask(true, false);
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (model_drawn_ && view_.Wheel(GET_WHEEL_DELTA_WPARAM(w) / double{WHEEL_DELTA})) {
+        Ask(true, false);
+        return 0;
       }
+      break;
+    case WM_CONTEXTMENU:
+      OnContextMenu(l);
       return 0;
     case WM_DESTROY:
       pane_ = nullptr;
