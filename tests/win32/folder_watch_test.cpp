@@ -19,8 +19,8 @@ const UINT kChanged = ::RegisterWindowMessageW(L"durvane-folder-watch-test");
 namespace fs = std::filesystem;
 
 // How long a burst of reports must be quiet before it counts as over. One change on disk may
-// be reported more than once (Wine reports a file's creation and its first write apart); the
-// window settles such bursts with a timer, and the test waits them out the same way.
+// be reported more than once; the window settles such bursts with a timer, and the test waits
+// them out the same way.
 constexpr std::chrono::milliseconds kSettled(300);
 
 // Whether `window` receives `kChanged` within `wait`. Once one arrives, takes every further one
